@@ -1,0 +1,11 @@
+# Cross-compile for 64-bit Windows with the posix thread model (std::mutex for GoogleTest).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(VNX_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${VNX_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VNX_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${VNX_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${VNX_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -1,0 +1,11 @@
+// The library's own log: lines go to the callback that the last framed entry point stored.
+#pragma once
+#include "regaddin/regaddin.h"
+
+// Formats printf-style into a 700-byte line and hands it to the stored callback (nothing when
+// none is stored). Delivers the banner first while it is pending.
+void LogMessage(const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
