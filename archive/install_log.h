@@ -1,0 +1,40 @@
+// The install log: "install.log" in the installation folder known at start-up.
+//
+// Every line is written by its own open-append-close, so the file is complete on disk at every
+// moment and other programs can read it while the installer runs. Each operation returns 1 when
+// the whole line reached the file and 0 otherwise; nothing else reports a failure.
+#pragma once
+#include <cstdio>
+
+class InstallLog {
+public:
+    static constexpr int kPathSize = 280;
+    static constexpr int kVersionSize = 52;
+
+    // Builds the path "folder\fileName" and writes the header block if the file can be opened
+    // now. A folder and name that do not fit the path field leave the log without a file (every
+    // write fails quietly); a version text that does not fit is cut.
+    InstallLog(const char *folder, const char *fileName, const char *title, const char *version);
+    ~InstallLog();
+    InstallLog(const InstallLog &) = delete;
+    InstallLog &operator=(const InstallLog &) = delete;
+
+    int Open();
+    int WriteLine(const char *text);
+    int WriteKeyValue(const char *key, const char *value);
+    int WriteNote(const char *text);
+    int WritePreviousInstall(const char *folder, const char *version, const char *build);
+    int Close();
+
+    const char *Path() const { return path; }
+
+private:
+    void WriteHeader();
+
+    std::FILE *file;
+    int headerWritten;
+    const char *title;
+    char path[kPathSize];
+    const char *separator;
+    char version[kVersionSize];
+};

@@ -1,0 +1,365 @@
+#include "tests/guidriver/gui_driver.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace gui {
+namespace {
+
+constexpr DWORD kPollMs = 20;
+
+// Ids of a message box's controls: the text, and the icon (Windows 20, Wine stc1).
+constexpr int kBoxTextId = 0xFFFF;
+constexpr int kBoxIconIds[] = {0x0440, 20};
+constexpr int kBoxButtonIds[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO,
+                                 IDTRYAGAIN, IDCONTINUE};
+
+struct FindRequest {
+    const char *className;
+    const char *caption;
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
+    auto *request = reinterpret_cast<FindRequest *>(param);
+    if (!IsWindowVisible(window))
+        return TRUE;
+    if (request->pid) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != request->pid)
+            return TRUE;
+    }
+    if (request->className && ClassName(window) != request->className)
+        return TRUE;
+    if (request->caption && WindowText(window) != request->caption)
+        return TRUE;
+    request->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> FindWindows(const char *className, const char *caption, DWORD pid) {
+    FindRequest request{className, caption, pid, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&request));
+    return request.found;
+}
+
+// A message box is a dialog-class window with a caption bar and the message text control.
+bool IsMessageBox(HWND window) {
+    const LONG style = GetWindowLongA(window, GWL_STYLE);
+    return ClassName(window) == "#32770" && (style & WS_CAPTION) == WS_CAPTION &&
+           GetDlgItem(window, kBoxTextId) != nullptr;
+}
+
+// Draws `icon` on a square of `background` and returns its pixels (size x size, 0x00RRGGBB).
+std::vector<DWORD> RenderIcon(HICON icon, int size, COLORREF background) {
+    std::vector<DWORD> pixels(size * size);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    RECT all = {0, 0, size, size};
+    HBRUSH brush = CreateSolidBrush(background);
+    FillRect(memory, &all, brush);
+    DeleteObject(brush);
+    DrawIconEx(memory, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    SelectObject(memory, old);
+    GetDIBits(memory, bitmap, 0, size, pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// Reads what the screen shows of a window's client area (top-left size x size).
+std::vector<DWORD> CaptureWindow(HWND window, int size) {
+    std::vector<DWORD> pixels(size * size);
+    HDC source = GetDC(window);
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP bitmap = CreateCompatibleBitmap(source, size, size);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, size, size, source, 0, 0, SRCCOPY);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    SelectObject(memory, old);
+    GetDIBits(memory, bitmap, 0, size, pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, source);
+    return pixels;
+}
+
+long long Difference(const std::vector<DWORD> &a, const std::vector<DWORD> &b) {
+    long long sum = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        for (int shift = 0; shift < 24; shift += 8)
+            sum += std::abs(static_cast<int>((a[i] >> shift) & 0xFF) -
+                            static_cast<int>((b[i] >> shift) & 0xFF));
+    }
+    return sum;
+}
+
+// Icon handles belong to the process that loaded them, so the box's icon is identified by what
+// it shows: the capture is compared with our own drawing of each standard icon.
+BoxIcon IdentifyIcon(HWND box) {
+    HWND iconControl = nullptr;
+    for (int id : kBoxIconIds) {
+        iconControl = GetDlgItem(box, id);
+        if (iconControl && IsWindowVisible(iconControl))
+            break;
+        iconControl = nullptr;
+    }
+    if (!iconControl)
+        return BoxIcon::None;
+    const int size = GetSystemMetrics(SM_CXICON);
+    const std::vector<DWORD> shown = CaptureWindow(iconControl, size);
+    const COLORREF background = RGB((shown[0] >> 16) & 0xFF, (shown[0] >> 8) & 0xFF, shown[0] & 0xFF);
+    struct Candidate {
+        BoxIcon icon;
+        LPCSTR id;
+    } candidates[] = {{BoxIcon::Information, IDI_INFORMATION},
+                      {BoxIcon::Warning, IDI_WARNING},
+                      {BoxIcon::Error, IDI_ERROR},
+                      {BoxIcon::Question, IDI_QUESTION}};
+    BoxIcon best = BoxIcon::Unknown;
+    long long bestDifference = -1;
+    for (const Candidate &candidate : candidates) {
+        const long long d = Difference(
+            shown, RenderIcon(LoadIconA(nullptr, candidate.id), size, background));
+        if (bestDifference < 0 || d < bestDifference) {
+            bestDifference = d;
+            best = candidate.icon;
+        }
+    }
+    // Nearly a blank area: nothing recognisable was drawn.
+    const long long blank = Difference(shown, std::vector<DWORD>(shown.size(), shown[0]));
+    if (blank == 0 || bestDifference * 4 > blank)
+        return BoxIcon::Unknown;
+    return best;
+}
+
+std::string GetText(HWND window) {
+    if (!window)
+        return {};
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+        return {};
+    std::string text(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(&text[0]),
+                        SMTO_ABORTIFHUNG, 5000, &copied);
+    text.resize(copied);
+    return text;
+}
+
+} // namespace
+
+Process::~Process() {
+    if (info_.hProcess) {
+        if (IsRunning())
+            Terminate();
+        CloseHandle(info_.hProcess);
+        CloseHandle(info_.hThread);
+    }
+}
+
+bool Process::Start(const std::string &exePath, const std::string &arguments,
+                    const char *workingDir) {
+    std::string commandLine = "\"" + exePath + "\"";
+    if (!arguments.empty())
+        commandLine += " " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    return CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          workingDir, &startup, &info_) != 0;
+}
+
+int Process::WaitForExit(DWORD timeoutMs) {
+    if (!info_.hProcess || WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(info_.hProcess, &code);
+    return static_cast<int>(code);
+}
+
+bool Process::IsRunning() const {
+    return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+void Process::Terminate() {
+    if (info_.hProcess) {
+        TerminateProcess(info_.hProcess, 255);
+        WaitForSingleObject(info_.hProcess, 5000);
+    }
+}
+
+HWND WaitForWindow(const char *className, const char *caption, DWORD pid, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        std::vector<HWND> found = FindWindows(className, caption, pid);
+        if (!found.empty())
+            return found.front();
+        if (GetTickCount() - start >= timeoutMs)
+            return nullptr;
+        Sleep(kPollMs);
+    }
+}
+
+bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (IsWindow(window) && IsWindowVisible(window)) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(kPollMs);
+    }
+    return true;
+}
+
+std::vector<HWND> TopLevelWindows(DWORD pid, const char *className) {
+    return FindWindows(className, nullptr, pid);
+}
+
+std::string WindowText(HWND window) { return GetText(window); }
+
+std::string ClassName(HWND window) {
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+std::string ControlText(HWND dialog, int id) { return GetText(GetDlgItem(dialog, id)); }
+
+bool ControlEnabled(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    return control && IsWindowEnabled(control);
+}
+
+bool ControlVisible(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    return control && IsWindowVisible(control);
+}
+
+bool ControlChecked(HWND dialog, int id) {
+    DWORD_PTR state = 0;
+    HWND control = GetDlgItem(dialog, id);
+    return control &&
+           SendMessageTimeoutA(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state) &&
+           state == BST_CHECKED;
+}
+
+bool ControlExists(HWND dialog, int id) { return GetDlgItem(dialog, id) != nullptr; }
+
+void SetControlText(HWND dialog, int id, const std::string &text) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(GetDlgItem(dialog, id), WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000, &ignored);
+}
+
+bool PressButton(HWND dialog, int id) {
+    HWND button = GetDlgItem(dialog, id);
+    if (!button || !IsWindowEnabled(button))
+        return false;
+    return PostMessageA(button, BM_CLICK, 0, 0) != 0;
+}
+
+void PressEscape(HWND dialog) {
+    HWND target = dialog;
+    PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageA(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+}
+
+bool ReadMessageBox(HWND window, MessageBoxInfo *box) {
+    if (!window || !IsMessageBox(window))
+        return false;
+    box->window = window;
+    box->owner = GetWindow(window, GW_OWNER);
+    box->caption = GetText(window);
+    box->text = GetText(GetDlgItem(window, kBoxTextId));
+    box->buttons.clear();
+    box->defaultButton = 0;
+    for (int id : kBoxButtonIds) {
+        HWND button = GetDlgItem(window, id);
+        if (!button || !IsWindowVisible(button))
+            continue;
+        box->buttons.push_back(id);
+        if ((GetWindowLongA(button, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON)
+            box->defaultButton = id;
+    }
+    box->icon = IdentifyIcon(window);
+    return true;
+}
+
+bool WaitForMessageBox(DWORD pid, MessageBoxInfo *box, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        for (HWND window : FindWindows("#32770", nullptr, pid)) {
+            if (IsMessageBox(window)) {
+                Sleep(100); // let the box finish painting before its icon is read
+                return ReadMessageBox(window, box);
+            }
+        }
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(kPollMs);
+    }
+}
+
+bool AnswerMessageBox(HWND window, int id) {
+    HWND button = GetDlgItem(window, id);
+    if (!button)
+        return false;
+    return PostMessageA(button, BM_CLICK, 0, 0) != 0;
+}
+
+const char *IconName(BoxIcon icon) {
+    switch (icon) {
+    case BoxIcon::None:
+        return "none";
+    case BoxIcon::Information:
+        return "information";
+    case BoxIcon::Warning:
+        return "warning";
+    case BoxIcon::Error:
+        return "error";
+    case BoxIcon::Question:
+        return "question";
+    case BoxIcon::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
+std::string WindowsPath(const std::string &linuxPath) {
+    std::string path = "Z:" + linuxPath;
+    for (char &c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+    return path;
+}
+
+std::string ReadFileText(const std::string &path) {
+    std::string text;
+    if (FILE *file = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
+            text.append(buffer, n);
+        std::fclose(file);
+    }
+    return text;
+}
+
+} // namespace gui

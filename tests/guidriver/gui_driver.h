@@ -1,0 +1,87 @@
+// A small driver for end-to-end tests: starts a Windows program, finds its windows, reads and
+// operates dialog controls, reads and answers message boxes, and collects the exit code. It works
+// from another process, as a user would, through window messages only.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace gui {
+
+constexpr DWORD kDefaultTimeoutMs = 15000;
+
+// A started program. The handle is closed when the object goes; a program still running then is
+// terminated, so a failed test never leaves it behind.
+class Process {
+public:
+    Process() = default;
+    ~Process();
+    Process(const Process &) = delete;
+    Process &operator=(const Process &) = delete;
+
+    // Starts `exePath` with `arguments` (may be empty) in `workingDir` (null: the caller's).
+    bool Start(const std::string &exePath, const std::string &arguments,
+               const char *workingDir = nullptr);
+    // Waits for the end and returns the exit code; -1 when it did not end in time.
+    int WaitForExit(DWORD timeoutMs = kDefaultTimeoutMs);
+    bool IsRunning() const;
+    void Terminate();
+    DWORD Id() const { return info_.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION info_ = {};
+};
+
+// Waits for a visible top-level window of `className` (null: any) whose caption equals
+// `caption` (null: any), owned by process `pid` (0: any). Null when none appeared in time.
+HWND WaitForWindow(const char *className, const char *caption, DWORD pid = 0,
+                   DWORD timeoutMs = kDefaultTimeoutMs);
+// Waits until `window` is no longer a window (or no longer visible). True if it went in time.
+bool WaitForWindowGone(HWND window, DWORD timeoutMs = kDefaultTimeoutMs);
+// All visible top-level windows of a process, of `className` when given.
+std::vector<HWND> TopLevelWindows(DWORD pid, const char *className = nullptr);
+
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+
+// A dialog's control by id.
+std::string ControlText(HWND dialog, int id);
+bool ControlEnabled(HWND dialog, int id);
+bool ControlVisible(HWND dialog, int id);
+bool ControlChecked(HWND dialog, int id);
+bool ControlExists(HWND dialog, int id);
+void SetControlText(HWND dialog, int id, const std::string &text);
+// Clicks a push button or check box the way a mouse click would (asynchronously: the click may
+// open a modal dialog in the other process).
+bool PressButton(HWND dialog, int id);
+// Presses Escape in a dialog.
+void PressEscape(HWND dialog);
+
+enum class BoxIcon { None, Information, Warning, Error, Question, Unknown };
+
+struct MessageBoxInfo {
+    HWND window = nullptr;
+    HWND owner = nullptr;
+    std::string caption;
+    std::string text;
+    BoxIcon icon = BoxIcon::None;
+    std::vector<int> buttons;  // ids of the buttons present (IDOK, IDYES, ...)
+    int defaultButton = 0;     // id of the default button
+};
+
+// Waits for a message box of process `pid` and reads it.
+bool WaitForMessageBox(DWORD pid, MessageBoxInfo *box, DWORD timeoutMs = kDefaultTimeoutMs);
+bool ReadMessageBox(HWND window, MessageBoxInfo *box);
+// Answers a message box with the button `id` (IDOK, IDYES, IDNO, IDCANCEL, ...).
+bool AnswerMessageBox(HWND window, int id);
+
+const char *IconName(BoxIcon icon);
+
+// Wine's view of a Linux path (Z:\...), and back.
+std::string WindowsPath(const std::string &linuxPath);
+
+// Reads a whole file; empty when missing.
+std::string ReadFileText(const std::string &path);
+
+} // namespace gui

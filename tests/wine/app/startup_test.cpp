@@ -1,0 +1,153 @@
+// The installer's start-up, driven from outside: command line, main window, install log and the
+// previous installation found in the registry.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "regaddin/regaddin.h"
+#include "tests/guidriver/gui_driver.h"
+
+namespace {
+
+const char kCaption[] = "Varnex Spreadsheet Add-In - Installer";
+const char kDefaultFolder[] = "C:\\Program Files\\Varnok\\VarnexAddin";
+const char kMainClass[] = "VarnexSpreadsheetAddInInstallerClass";
+
+std::string Env(const char *name) {
+    const char *value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string SetupExe() { return gui::WindowsPath(Env("VNX_SETUP_EXE")); }
+
+void MakeFolder(const std::string &folder) {
+    char buffer[MAX_PATH];
+    lstrcpynA(buffer, folder.c_str(), sizeof(buffer));
+    ASSERT_EQ(RegAddin_MakeDir(buffer), 1) << folder;
+}
+
+bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Runs the installer with `arguments`, expects one message box and answers it with OK.
+gui::MessageBoxInfo RunToMessageBox(const std::string &arguments, int *exitCode) {
+    gui::Process setup;
+    EXPECT_TRUE(setup.Start(SetupExe(), arguments));
+    gui::MessageBoxInfo box;
+    EXPECT_TRUE(gui::WaitForMessageBox(setup.Id(), &box)) << "no message box for '" << arguments << "'";
+    EXPECT_TRUE(gui::TopLevelWindows(setup.Id(), kMainClass).empty())
+        << "no main window before the command line is accepted";
+    gui::AnswerMessageBox(box.window, IDOK);
+    *exitCode = setup.WaitForExit();
+    return box;
+}
+
+// Runs first, before any case below makes the default folder.
+TEST(StartupWithoutFolder, MissingLogFolderLeavesNoLogAndTheRunIsUnaffected) {
+    ASSERT_FALSE(Exists(kDefaultFolder)) << "this case needs a prefix without the default folder";
+    gui::Process setup;
+    ASSERT_TRUE(setup.Start(SetupExe(), ""));
+    EXPECT_NE(gui::WaitForWindow(kMainClass, kCaption, setup.Id()), nullptr);
+    EXPECT_EQ(setup.WaitForExit(), 0);
+    EXPECT_FALSE(Exists(kDefaultFolder));
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override { MakeFolder(kDefaultFolder); }
+    std::string DefaultLog() const { return std::string(kDefaultFolder) + "\\install.log"; }
+};
+
+TEST_F(StartupTest, VersionSwitchShowsTheVersionBox) {
+    for (const char *argument : {"-v", "-V"}) {
+        int exitCode = 0;
+        const gui::MessageBoxInfo box = RunToMessageBox(argument, &exitCode);
+        EXPECT_EQ(box.caption, std::string(kCaption) + "  (v1.7)");
+        EXPECT_EQ(box.text, "Version " + Env("VNX_PRODUCT_VERSION") + "  (build " +
+                                Env("VNX_PRODUCT_BUILD") + "  -  " + Env("VNX_BUILD_DATE") +
+                                ")\n\nCopyright (C) 2014-2026 Varnok Software Ltd. All rights reserved.");
+        EXPECT_EQ(box.icon, gui::BoxIcon::Information) << gui::IconName(box.icon);
+        EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+        EXPECT_EQ(box.owner, nullptr);
+        EXPECT_EQ(exitCode, 1);
+    }
+    EXPECT_FALSE(Exists(DefaultLog())) << "the version box is shown before any log exists";
+}
+
+TEST_F(StartupTest, AnyOtherOptionIsRefused) {
+    for (const char *argument : {"-x", "-v ", "/v", "-t", "hello world"}) {
+        int exitCode = 0;
+        const gui::MessageBoxInfo box = RunToMessageBox(argument, &exitCode);
+        EXPECT_EQ(box.caption, kCaption) << argument;
+        EXPECT_EQ(box.text, "Invalid command line option!") << argument;
+        EXPECT_EQ(box.icon, gui::BoxIcon::Error) << gui::IconName(box.icon);
+        EXPECT_EQ(exitCode, 1) << argument;
+    }
+    EXPECT_FALSE(Exists(DefaultLog()));
+}
+
+TEST_F(StartupTest, PlainStartShowsTheCentredMainWindowAndLogsTheRun) {
+    gui::Process setup;
+    ASSERT_TRUE(setup.Start(SetupExe(), ""));
+    HWND window = gui::WaitForWindow(kMainClass, kCaption, setup.Id());
+    ASSERT_NE(window, nullptr);
+    RECT frame = {};
+    GetWindowRect(window, &frame);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    EXPECT_EQ(frame.left, GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2);
+    EXPECT_EQ(frame.top, GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2 - 15);
+    EXPECT_GE(width, 110);
+    EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & (WS_CAPTION | WS_POPUP), WS_POPUP);
+    EXPECT_EQ(setup.WaitForExit(), 0);
+
+    const std::string log = gui::ReadFileText(DefaultLog());
+    const size_t header = log.find("Installing Addin version " + Env("VNX_PRODUCT_BUILD") + "\r\n\r\n");
+    const size_t kobal = log.find("Kobal Installer 1.7\r\nNo previous install info found.\r\n");
+    const size_t exit = log.find("* Exit Install\r\n");
+    ASSERT_NE(header, std::string::npos) << log;
+    ASSERT_NE(kobal, std::string::npos) << log;
+    ASSERT_NE(exit, std::string::npos) << log;
+    EXPECT_LT(header, kobal);
+    EXPECT_LT(kobal, exit);
+    EXPECT_EQ(log.size(), exit + std::string("* Exit Install\r\n").size());
+}
+
+TEST_F(StartupTest, PreviousInstallationIsLoggedAndItsFolderHoldsTheLog) {
+    const std::string previousFolder = "C:\\Tools\\Varnex Old";
+    MakeFolder(previousFolder);
+    installinfo_tag info = {};
+    lstrcpynA(info.installDir, previousFolder.c_str(), sizeof(info.installDir));
+    lstrcpynA(info.version, "2.3", sizeof(info.version));
+    lstrcpynA(info.build, "2.3.0.101", sizeof(info.build));
+    char key[] = "SpreadsheetAddin";
+    ASSERT_EQ(RegAddin_SetInstallInfo(key, &info), 1);
+
+    gui::Process setup;
+    ASSERT_TRUE(setup.Start(SetupExe(), ""));
+    EXPECT_EQ(setup.WaitForExit(), 0);
+    const std::string log = gui::ReadFileText(previousFolder + "\\install.log");
+    EXPECT_NE(log.find("Kobal Installer 1.7\r\nPrevious build 2.3.0.101 (ver 2.3) found at "
+                       "C:\\Tools\\Varnex Old\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("* Exit Install\r\n"), std::string::npos);
+    EXPECT_FALSE(Exists(DefaultLog())) << "the log follows the previous installation's folder";
+    ASSERT_EQ(RegAddin_RemoveInstallInfo(key), 1);
+}
+
+TEST_F(StartupTest, RecordWithAnEmptyFolderCountsAsNoPreviousInstallation) {
+    installinfo_tag info = {};
+    lstrcpynA(info.version, "2.3", sizeof(info.version));
+    char key[] = "SpreadsheetAddin";
+    ASSERT_EQ(RegAddin_SetInstallInfo(key, &info), 1);
+    gui::Process setup;
+    ASSERT_TRUE(setup.Start(SetupExe(), ""));
+    EXPECT_EQ(setup.WaitForExit(), 0);
+    EXPECT_NE(gui::ReadFileText(DefaultLog()).find("No previous install info found."),
+              std::string::npos);
+    ASSERT_EQ(RegAddin_RemoveInstallInfo(key), 1);
+}
+
+} // namespace
