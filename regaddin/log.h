@@ -9,3 +9,11 @@ void LogMessage(const char *format, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+// Start of a framed entry point: stores `callback` (a null one included, which silences the log)
+// and delivers the banner if one is stored and the banner is still pending.
+void BeginLoggedCall(RegAddinLogCallback callback);
+
+// End of a framed entry point: delivers "--- RegAddin.lib returned %d ---" if a callback is
+// stored, and returns `result` for the caller to pass on.
+int EndLoggedCall(int result);

@@ -1,0 +1,33 @@
+// Text rules of the registration library that need no Windows API: case-insensitive search,
+// prefix test, the system PATH entry match and the composition of a new PATH value.
+#pragma once
+#include <cstddef>
+
+// Zero-based byte offset of the first occurrence of `pattern` in `text`, ignoring letter case,
+// or -1. Either string null or empty, or `text` shorter than `pattern`, gives -1. Letter case
+// follows the ANSI code page 1252 (what CharUpperA does on the installer's target systems):
+// a-z, the accented letters 0xE0-0xFE (but 0xF7), and the pairs 0x9A/0x8A, 0x9C/0x8C, 0x9E/0x8E,
+// 0xFF/0x9F.
+int FindNoCase(const char *text, const char *pattern);
+
+// 1 if `text` begins with `prefix` (case-sensitive, byte by byte), else 0. A null prefix gives 1;
+// a prefix longer than the text, or a null text with a non-null prefix, gives 0.
+int StartsWith(const char *text, const char *prefix);
+
+// The upper-case form of one byte under code page 1252 (see FindNoCase).
+unsigned char UpperCp1252(unsigned char c);
+
+// 1 if the PATH value `pathValue` lists `folder` as one of its ";"-separated entries, letter case
+// ignored, else 0. An entry may be enclosed in double quotes and may end in one backslash or "/"
+// after the folder text. The folder text is searched unchanged (a trailing backslash in `folder`
+// is part of what is looked for). Null or empty arguments give 0.
+int PathListContains(const char *pathValue, const char *folder);
+
+// Largest system PATH value the library reads or writes, its terminating NUL included.
+constexpr std::size_t kSystemPathCapacity = 10000;
+
+// Composes the PATH value that lists `folder` after the entries of `oldValue`: a ";" is added
+// unless the old value is empty or already ends in one, then the folder (in double quotes if it
+// holds a blank) and a closing ";". Returns 1 and fills `out` when the result, with its NUL, fits
+// in `capacity` bytes; else returns 0 and leaves `out` empty (when capacity allows).
+int ComposePathWithDir(const char *oldValue, const char *folder, char *out, std::size_t capacity);
