@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
 
 namespace gui {
@@ -76,28 +77,8 @@ std::vector<DWORD> RenderIcon(HICON icon, int size, COLORREF background) {
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
-// Reads what the screen shows of a window's client area (top-left size x size).
-std::vector<DWORD> CaptureWindow(HWND window, int size) {
-    std::vector<DWORD> pixels(size * size);
-    HDC source = GetDC(window);
-    HDC memory = CreateCompatibleDC(source);
-    HBITMAP bitmap = CreateCompatibleBitmap(source, size, size);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, size, size, source, 0, 0, SRCCOPY);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    SelectObject(memory, old);
-    GetDIBits(memory, bitmap, 0, size, pixels.data(), &info, DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, source);
+    for (DWORD &pixel : pixels)
+        pixel &= 0x00FFFFFF;
     return pixels;
 }
 
@@ -112,7 +93,7 @@ long long Difference(const std::vector<DWORD> &a, const std::vector<DWORD> &b) {
 }
 
 // Icon handles belong to the process that loaded them, so the box's icon is identified by what
-// it shows: the capture is compared with our own drawing of each standard icon.
+// the screen shows: the icon area is compared with our own drawing of each standard icon.
 BoxIcon IdentifyIcon(HWND box) {
     HWND iconControl = nullptr;
     for (int id : kBoxIconIds) {
@@ -123,9 +104,20 @@ BoxIcon IdentifyIcon(HWND box) {
     }
     if (!iconControl)
         return BoxIcon::None;
+    Screenshot shot;
+    RECT area = {};
+    GetWindowRect(iconControl, &area);
     const int size = GetSystemMetrics(SM_CXICON);
-    const std::vector<DWORD> shown = CaptureWindow(iconControl, size);
-    const COLORREF background = RGB((shown[0] >> 16) & 0xFF, (shown[0] >> 8) & 0xFF, shown[0] & 0xFF);
+    if (!TakeScreenshot(&shot) || area.left < 0 || area.top < 0 ||
+        area.left + size > shot.width || area.top + size > shot.height)
+        return BoxIcon::Unknown;
+    std::vector<DWORD> shown;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x)
+            shown.push_back(shot.At(area.left + x, area.top + y));
+    }
+    const DWORD corner = shown[0];
+    const COLORREF background = RGB((corner >> 16) & 0xFF, (corner >> 8) & 0xFF, corner & 0xFF);
     struct Candidate {
         BoxIcon icon;
         LPCSTR id;
@@ -136,15 +128,15 @@ BoxIcon IdentifyIcon(HWND box) {
     BoxIcon best = BoxIcon::Unknown;
     long long bestDifference = -1;
     for (const Candidate &candidate : candidates) {
-        const long long d = Difference(
-            shown, RenderIcon(LoadIconA(nullptr, candidate.id), size, background));
+        const long long d =
+            Difference(shown, RenderIcon(LoadIconA(nullptr, candidate.id), size, background));
         if (bestDifference < 0 || d < bestDifference) {
             bestDifference = d;
             best = candidate.icon;
         }
     }
-    // Nearly a blank area: nothing recognisable was drawn.
-    const long long blank = Difference(shown, std::vector<DWORD>(shown.size(), shown[0]));
+    // A blank area, or nothing close to any standard icon.
+    const long long blank = Difference(shown, std::vector<DWORD>(shown.size(), corner));
     if (blank == 0 || bestDifference * 4 > blank)
         return BoxIcon::Unknown;
     return best;
@@ -280,6 +272,71 @@ void PressEscape(HWND dialog) {
     PostMessageA(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
 }
 
+namespace {
+
+// The window the creation hook is waiting for, and what it caught.
+struct CatchRequest {
+    std::string className;
+    HWND window = nullptr;
+    HANDLE thread = nullptr;
+} g_catch;
+
+void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD threadId,
+                            DWORD) {
+    if (object != OBJID_WINDOW || g_catch.window || GetParent(window) != nullptr)
+        return;
+    if (ClassName(window) != g_catch.className)
+        return;
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
+    if (!thread)
+        return;
+    SuspendThread(thread);
+    g_catch.window = window;
+    g_catch.thread = thread;
+}
+
+} // namespace
+
+bool StartAndCatchWindow(Process &process, const std::string &exePath, const std::string &arguments,
+                         const char *className, WindowSnapshot *snapshot, DWORD timeoutMs) {
+    g_catch = CatchRequest{className, nullptr, nullptr};
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr,
+                                         OnWindowEvent, 0, 0, WINEVENT_OUTOFCONTEXT);
+    bool caught = false;
+    if (hook && process.Start(exePath, arguments)) {
+        const DWORD start = GetTickCount();
+        while (!g_catch.window && GetTickCount() - start < timeoutMs) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&message);
+        }
+        // Let the held thread run in small steps until its window is shown.
+        while (g_catch.window && IsWindow(g_catch.window) && GetTickCount() - start < timeoutMs) {
+            if (IsWindowVisible(g_catch.window)) {
+                snapshot->window = g_catch.window;
+                GetWindowRect(g_catch.window, &snapshot->rect);
+                snapshot->caption = GetText(g_catch.window);
+                snapshot->style = GetWindowLongA(g_catch.window, GWL_STYLE);
+                snapshot->exStyle = GetWindowLongA(g_catch.window, GWL_EXSTYLE);
+                caught = true;
+                break;
+            }
+            ResumeThread(g_catch.thread);
+            Sleep(1);
+            SuspendThread(g_catch.thread);
+        }
+    }
+    if (g_catch.thread) {
+        ResumeThread(g_catch.thread);
+        CloseHandle(g_catch.thread);
+    }
+    if (hook)
+        UnhookWinEvent(hook);
+    g_catch = CatchRequest{};
+    return caught;
+}
+
 bool ReadMessageBox(HWND window, MessageBoxInfo *box) {
     if (!window || !IsMessageBox(window))
         return false;
@@ -339,6 +396,94 @@ const char *IconName(BoxIcon icon) {
         break;
     }
     return "unknown";
+}
+
+namespace {
+
+std::string LinuxScratchPath(const char *name) {
+    const char *work = std::getenv("VNX_TEST_WORKDIR");
+    static int counter = 0;
+    return std::string(work ? work : "/tmp") + "/" + name + std::to_string(++counter) + "-" +
+           std::to_string(GetCurrentProcessId());
+}
+
+// Reads a binary PPM (P6, maxval 255) file.
+bool ReadPpm(const std::string &path, Screenshot *shot) {
+    const std::string data = ReadFileText(path);
+    size_t at = 0;
+    auto token = [&]() {
+        while (at < data.size() && (isspace(static_cast<unsigned char>(data[at])) || data[at] == '#')) {
+            if (data[at] == '#') {
+                while (at < data.size() && data[at] != '\n')
+                    ++at;
+            } else {
+                ++at;
+            }
+        }
+        const size_t start = at;
+        while (at < data.size() && !isspace(static_cast<unsigned char>(data[at])))
+            ++at;
+        return data.substr(start, at - start);
+    };
+    if (token() != "P6")
+        return false;
+    const int width = std::atoi(token().c_str());
+    const int height = std::atoi(token().c_str());
+    const int maxValue = std::atoi(token().c_str());
+    ++at; // the single blank after the header
+    if (width <= 0 || height <= 0 || maxValue != 255 ||
+        data.size() < at + static_cast<size_t>(width) * height * 3)
+        return false;
+    shot->width = width;
+    shot->height = height;
+    shot->pixels.resize(static_cast<size_t>(width) * height);
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(data.data()) + at;
+    for (DWORD &pixel : shot->pixels) {
+        pixel = (DWORD(p[0]) << 16) | (DWORD(p[1]) << 8) | p[2];
+        p += 3;
+    }
+    return true;
+}
+
+} // namespace
+
+int RunLinuxCommand(const std::string &commandLine, DWORD timeoutMs) {
+    // Wine starts ELF programs, but its handle of such a process cannot be waited for: the shell
+    // reports the exit code through a file that appears when the command has ended.
+    const std::string done = LinuxScratchPath("done");
+    std::string line = "/bin/sh -c \"(" + commandLine + "); echo $? > " + done + ".tmp && mv " +
+                       done + ".tmp " + done + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
+        return -1;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    const std::string doneFile = WindowsPath(done);
+    const DWORD start = GetTickCount();
+    while (GetFileAttributesA(doneFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - start >= timeoutMs)
+            return -1;
+        Sleep(kPollMs);
+    }
+    const int code = std::atoi(ReadFileText(doneFile).c_str());
+    DeleteFileA(doneFile.c_str());
+    return code;
+}
+
+bool TakeScreenshot(Screenshot *shot) {
+    const std::string path = LinuxScratchPath("screen") + ".ppm";
+    if (RunLinuxCommand("/usr/bin/import -window root -depth 8 ppm:" + path) != 0)
+        return false;
+    const bool ok = ReadPpm(WindowsPath(path), shot);
+    DeleteFileA(WindowsPath(path).c_str());
+    return ok;
+}
+
+bool SaveScreenshot(const std::string &linuxPngPath) {
+    return RunLinuxCommand("/usr/bin/import -window root png:" + linuxPngPath) == 0;
 }
 
 std::string WindowsPath(const std::string &linuxPath) {

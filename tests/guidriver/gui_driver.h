@@ -37,6 +37,21 @@ private:
 // `caption` (null: any), owned by process `pid` (0: any). Null when none appeared in time.
 HWND WaitForWindow(const char *className, const char *caption, DWORD pid = 0,
                    DWORD timeoutMs = kDefaultTimeoutMs);
+// What a window looked like when it was caught.
+struct WindowSnapshot {
+    HWND window = nullptr;
+    RECT rect = {};
+    std::string caption;
+    LONG style = 0;
+    LONG exStyle = 0;
+};
+
+// Starts the program and catches its first top-level window of `className` as soon as it is
+// visible, however briefly it lives: the window's thread is held while the window is read.
+bool StartAndCatchWindow(Process &process, const std::string &exePath, const std::string &arguments,
+                         const char *className, WindowSnapshot *snapshot,
+                         DWORD timeoutMs = kDefaultTimeoutMs);
+
 // Waits until `window` is no longer a window (or no longer visible). True if it went in time.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs = kDefaultTimeoutMs);
 // All visible top-level windows of a process, of `className` when given.
@@ -77,6 +92,20 @@ bool ReadMessageBox(HWND window, MessageBoxInfo *box);
 bool AnswerMessageBox(HWND window, int id);
 
 const char *IconName(BoxIcon icon);
+
+// The whole screen as the X server shows it (taken with ImageMagick's `import` on the Linux side,
+// which Wine starts like any program). Pixels are 0x00RRGGBB, rows top to bottom.
+struct Screenshot {
+    int width = 0;
+    int height = 0;
+    std::vector<DWORD> pixels;
+    DWORD At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+bool TakeScreenshot(Screenshot *shot);
+// Saves the screen as a PNG file at a Linux path.
+bool SaveScreenshot(const std::string &linuxPngPath);
+// Runs a Linux program to its end (Wine starts ELF programs too); its exit code, -1 on failure.
+int RunLinuxCommand(const std::string &commandLine, DWORD timeoutMs = kDefaultTimeoutMs);
 
 // Wine's view of a Linux path (Z:\...), and back.
 std::string WindowsPath(const std::string &linuxPath);

@@ -48,14 +48,16 @@ TEST(StartupWithoutFolder, MissingLogFolderLeavesNoLogAndTheRunIsUnaffected) {
     ASSERT_FALSE(Exists(kDefaultFolder)) << "this case needs a prefix without the default folder";
     gui::Process setup;
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
-    EXPECT_NE(gui::WaitForWindow(kMainClass, kCaption, setup.Id()), nullptr);
     EXPECT_EQ(setup.WaitForExit(), 0);
     EXPECT_FALSE(Exists(kDefaultFolder));
 }
 
 class StartupTest : public ::testing::Test {
 protected:
-    void SetUp() override { MakeFolder(kDefaultFolder); }
+    void SetUp() override {
+        MakeFolder(kDefaultFolder);
+        DeleteFileA(DefaultLog().c_str());
+    }
     std::string DefaultLog() const { return std::string(kDefaultFolder) + "\\install.log"; }
 };
 
@@ -89,17 +91,17 @@ TEST_F(StartupTest, AnyOtherOptionIsRefused) {
 
 TEST_F(StartupTest, PlainStartShowsTheCentredMainWindowAndLogsTheRun) {
     gui::Process setup;
-    ASSERT_TRUE(setup.Start(SetupExe(), ""));
-    HWND window = gui::WaitForWindow(kMainClass, kCaption, setup.Id());
-    ASSERT_NE(window, nullptr);
-    RECT frame = {};
-    GetWindowRect(window, &frame);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    EXPECT_EQ(frame.left, GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2);
-    EXPECT_EQ(frame.top, GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2 - 15);
+    gui::WindowSnapshot window;
+    ASSERT_TRUE(gui::StartAndCatchWindow(setup, SetupExe(), "", kMainClass, &window));
+    const int width = window.rect.right - window.rect.left;
+    const int height = window.rect.bottom - window.rect.top;
+    EXPECT_EQ(window.caption, kCaption);
+    EXPECT_EQ(window.rect.left, GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2);
+    EXPECT_EQ(window.rect.top, GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2 - 15);
     EXPECT_GE(width, 110);
-    EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & (WS_CAPTION | WS_POPUP), WS_POPUP);
+    EXPECT_EQ(window.style & (WS_CAPTION | WS_POPUP), WS_POPUP);
+    EXPECT_EQ(window.exStyle & (WS_EX_DLGMODALFRAME | WS_EX_STATICEDGE | WS_EX_APPWINDOW),
+              WS_EX_DLGMODALFRAME | WS_EX_STATICEDGE | WS_EX_APPWINDOW);
     EXPECT_EQ(setup.WaitForExit(), 0);
 
     const std::string log = gui::ReadFileText(DefaultLog());
