@@ -75,8 +75,12 @@ TEST_F(FolderChecks, MissingFolderGives9BeforeAnythingElse) {
     ASSERT_TRUE(WriteFileText(file, "x"));
     EXPECT_EQ(RegAddin_Install(0, &file[0], nullptr, nullptr), 9);
     EXPECT_EQ(RegAddin_Install(0, nullptr, nullptr, nullptr), 9);
-    std::string tooLong = "C:\\" + std::string(400, 'x');
-    EXPECT_EQ(RegAddin_Install(0, &tooLong[0], nullptr, nullptr), 9);
+    std::string tooLong = "C:\\" + std::string(1000, 'x');
+    ClearCaptured();
+    EXPECT_EQ(RegAddin_Install(0, &tooLong[0], nullptr, CaptureLine), 9);
+    // A log line holds at most 699 characters.
+    ASSERT_EQ(CapturedLines().size(), 2u);
+    EXPECT_EQ(CapturedLines()[0], ("Directory \"" + tooLong).substr(0, 699));
 }
 
 TEST_F(FolderChecks, FolderWithoutTheAddinGives11WithoutALine) {

@@ -105,6 +105,22 @@ TEST_F(SystemPathTest, RefusesAValueThatWouldNotFit) {
     EXPECT_THAT(CapturedLines(), ElementsAre("The new PATH value would not fit in 10000 bytes."));
 }
 
+TEST_F(SystemPathTest, InstallStopsWith6WhenThePathCannotBeUpdated) {
+    std::string folder = UniqueFolder("C:\\pathstep");
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileText(folder + "\\QUBRIX.xla", "add-in"));
+    const std::string nearlyFull(kSystemPathCapacity - 5, 'p');
+    SetPath(nearlyFull);
+    EXPECT_EQ(RegAddin_Install(kRegAddinAddToPath, &folder[0], nullptr, CaptureLine), 6);
+    EXPECT_THAT(LinesWithoutBanner(),
+                ElementsAre("PATH needs updating",
+                            "The new PATH value would not fit in 10000 bytes.",
+                            "PATH could not be updated - registration of Varnok Spreadsheet "
+                            "Add-In cannot continue!",
+                            "RegAddin returned 6", "--- RegAddin.lib returned 6 ---"));
+    EXPECT_EQ(StoredPath(), nearlyFull);
+}
+
 TEST_F(SystemPathTest, BroadcastDoesNotHangOnAWindowThatStoppedAnswering) {
     // A top-level window whose thread no longer pumps messages: a broadcast without a bound
     // would wait for it forever and the test runner would kill this program.

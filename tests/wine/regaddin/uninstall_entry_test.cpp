@@ -116,6 +116,17 @@ TEST_F(UninstallEntryTest, RemovingAnEntryWithoutDisplayIconStillDeletesTheKey) 
                                                   "--- RegAddin.lib returned 10 ---"));
 }
 
+TEST_F(UninstallEntryTest, KeyThatCannotBeCreatedIsLogged) {
+    // A key name longer than the registry allows for one key.
+    std::string longKey(300, 'k');
+    char folder[] = "C:\\Tools";
+    EXPECT_EQ(RegAddin_RegisterUninstall(kDisplayName, &longKey[0], folder, CaptureLine), 10);
+    EXPECT_THAT(LinesWithoutBanner(),
+                ElementsAre("Adding Control Panel uninstall entries",
+                            "Failed to create key \"" + kUninstallRoot + "\\" + longKey + "\"",
+                            "--- RegAddin.lib returned 10 ---"));
+}
+
 TEST_F(UninstallEntryTest, EmptyKeyNameNeverTouchesTheUninstallList) {
     ASSERT_TRUE(WriteValue(HKEY_LOCAL_MACHINE, kUninstallRoot, "DisplayName", "kept"));
     char empty[] = "";
