@@ -3,6 +3,7 @@
 # name points at the function the .def maps it to.
 #
 #   cmake -DEXE=file.exe -DDEF=exports.def -DOBJDUMP=objdump -DNM=nm -P check_exports.cmake
+cmake_minimum_required(VERSION 3.21)
 foreach(v EXE DEF OBJDUMP NM)
     if(NOT DEFINED ${v})
         message(FATAL_ERROR "check_exports: ${v} not given")

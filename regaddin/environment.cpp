@@ -96,9 +96,8 @@ bool AddDirToPath(const char *folder) {
 
 bool WriteSystemPath(const char *value) {
     RegKey key;
-    if (value == nullptr ||
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEnvironmentKey, 0, KEY_SET_VALUE, key.Receive()) !=
-            ERROR_SUCCESS)
+    if (value == nullptr || RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEnvironmentKey, 0, KEY_SET_VALUE,
+                                          key.Receive()) != ERROR_SUCCESS)
         return false;
     const bool stored = SetRegistryText(key.Get(), "Path", value, REG_EXPAND_SZ) == ERROR_SUCCESS;
     if (!stored)
@@ -163,7 +162,9 @@ int RegAddin_MakeDir(char *folder) {
     return 1;
 }
 
-int RegAddin_Detect() { return FindWindowA("XLMain", nullptr) != nullptr ? 1 : 0; }
+int RegAddin_Detect() {
+    return FindWindowA("XLMain", nullptr) != nullptr ? 1 : 0;
+}
 
 int RegAddin_CloseTarveloProc() {
     std::vector<HWND> handled;

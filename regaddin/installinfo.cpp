@@ -51,7 +51,8 @@ int RegAddin_SetInstallInfo(char *productKey, installinfo_tag *info) {
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
         return 0;
-    SetRegistryText(key.Get(), "Install", FieldText<sizeof info->installDir>(info->installDir).text);
+    SetRegistryText(key.Get(), "Install",
+                    FieldText<sizeof info->installDir>(info->installDir).text);
     SetRegistryText(key.Get(), "Version", FieldText<sizeof info->version>(info->version).text);
     SetRegistryText(key.Get(), "Build", FieldText<sizeof info->build>(info->build).text);
     return 1;

@@ -85,7 +85,8 @@ int RunRegistration(RegistrationDirection direction, int flags, const char *fold
 
 int RegAddin_Install(int flags, char *folder, char *addinFile, RegAddinLogCallback log) {
     BeginLoggedCall(log);
-    return EndLoggedCall(RunRegistration(RegistrationDirection::kInstall, flags, folder, addinFile));
+    return EndLoggedCall(
+        RunRegistration(RegistrationDirection::kInstall, flags, folder, addinFile));
 }
 
 int RegAddin_Uninstall(int flags, char *folder, char *addinFile, RegAddinLogCallback log) {

@@ -3,8 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-LONG QueryRegistryText(HKEY key, const char *name, char *buffer, DWORD capacity,
-                       DWORD *bytesRead) {
+LONG QueryRegistryText(HKEY key, const char *name, char *buffer, DWORD capacity, DWORD *bytesRead) {
     if (bytesRead != nullptr)
         *bytesRead = 0;
     if (buffer == nullptr || capacity == 0)

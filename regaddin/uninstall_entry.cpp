@@ -43,13 +43,14 @@ bool WriteEntry(const char *keyPath, const char *displayName, const char *folder
 bool RemoveEntry(const char *keyPath, const char *keyName) {
     LogMessage("Removing Control Panel uninstall entries");
     RegKey key;
-    if (keyPath[0] == '\0' ||
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_SET_VALUE, key.Receive()) !=
-            ERROR_SUCCESS) {
+    if (keyPath[0] == '\0' || RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_SET_VALUE,
+                                            key.Receive()) != ERROR_SUCCESS) {
         // An empty key name must not be taken for the whole Uninstall key.
         char fullPath[600];
         std::snprintf(fullPath, sizeof fullPath, "HKEY_LOCAL_MACHINE\\%s",
-                      keyPath[0] != '\0' ? keyPath : keyName != nullptr ? keyName : "");
+                      keyPath[0] != '\0'   ? keyPath
+                      : keyName != nullptr ? keyName
+                                           : "");
         LogMessage("Could not open registry key (for remove) - \"%s\"", fullPath);
         return false;
     }

@@ -25,12 +25,12 @@ TEST(FindNoCase, NotFoundEmptyNullAndTooShort) {
 }
 
 TEST(FindNoCase, FoldsCodePage1252Letters) {
-    EXPECT_EQ(FindNoCase("x\xE9t\xE9", "\xC9T\xC9"), 1);   // e acute
-    EXPECT_EQ(FindNoCase("\xFF", "\x9F"), 0);              // y diaeresis
+    EXPECT_EQ(FindNoCase("x\xE9t\xE9", "\xC9T\xC9"), 1);       // e acute
+    EXPECT_EQ(FindNoCase("\xFF", "\x9F"), 0);                  // y diaeresis
     EXPECT_EQ(FindNoCase("a\x9A\x9C\x9E", "\x8A\x8C\x8E"), 1); // s caron, oe, z caron
-    EXPECT_EQ(FindNoCase("\xF7", "\xD7"), -1);             // division and multiplication signs
-    EXPECT_EQ(FindNoCase("\xDF", "SS"), -1);               // sharp s has no one-byte upper case
-    EXPECT_EQ(FindNoCase("[", "{"), -1);                   // only letters fold
+    EXPECT_EQ(FindNoCase("\xF7", "\xD7"), -1);                 // division and multiplication signs
+    EXPECT_EQ(FindNoCase("\xDF", "SS"), -1);                   // sharp s has no one-byte upper case
+    EXPECT_EQ(FindNoCase("[", "{"), -1);                       // only letters fold
 }
 
 TEST(StartsWith, PrefixRules) {
@@ -77,30 +77,28 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     TrailingSeparatorAndLastQuoted, PathListContainsTest,
-    ::testing::Values(PathCase{"A;C:\\Dir\\;B", "C:\\Dir", 1},
-                      PathCase{"A;C:\\Dir/;B", "C:\\Dir", 1}, PathCase{"A;C:\\Dir\\", "C:\\Dir", 1},
-                      PathCase{"A;\"C:\\Dir\\\";B", "C:\\Dir", 1},
-                      PathCase{"A;\"C:\\Dir\"", "C:\\Dir", 1},
-                      PathCase{"A;\"C:\\Program Files\\Tool\"", "C:\\Program Files\\Tool", 1},
-                      PathCase{"\"C:\\Dir\"", "C:\\Dir", 1},
-                      // only one separator is skipped
-                      PathCase{"A;C:\\Dir\\\\;B", "C:\\Dir", 0},
-                      PathCase{"A;C:\\Dir\\Sub;B", "C:\\Dir", 0},
-                      // the folder text is searched unchanged: its own trailing backslash counts
-                      PathCase{"A;C:\\Dir;B", "C:\\Dir\\", 0},
-                      PathCase{"A;C:\\Dir\\;B", "C:\\Dir\\", 1}));
+    ::testing::Values(
+        PathCase{"A;C:\\Dir\\;B", "C:\\Dir", 1}, PathCase{"A;C:\\Dir/;B", "C:\\Dir", 1},
+        PathCase{"A;C:\\Dir\\", "C:\\Dir", 1}, PathCase{"A;\"C:\\Dir\\\";B", "C:\\Dir", 1},
+        PathCase{"A;\"C:\\Dir\"", "C:\\Dir", 1},
+        PathCase{"A;\"C:\\Program Files\\Tool\"", "C:\\Program Files\\Tool", 1},
+        PathCase{"\"C:\\Dir\"", "C:\\Dir", 1},
+        // only one separator is skipped
+        PathCase{"A;C:\\Dir\\\\;B", "C:\\Dir", 0}, PathCase{"A;C:\\Dir\\Sub;B", "C:\\Dir", 0},
+        // the folder text is searched unchanged: its own trailing backslash counts
+        PathCase{"A;C:\\Dir;B", "C:\\Dir\\", 0}, PathCase{"A;C:\\Dir\\;B", "C:\\Dir\\", 1}));
 
-INSTANTIATE_TEST_SUITE_P(
-    NotListed, PathListContainsTest,
-    ::testing::Values(PathCase{"C:\\Dir2", "C:\\Dir", 0},
-                      PathCase{"C:\\Other\\C:\\Dir", "C:\\Dir", 0},
-                      PathCase{"C:\\Dirs;C:\\Dir2", "C:\\Dir", 0},
-                      PathCase{"XC:\\Dir;B", "C:\\Dir", 0},
-                      PathCase{"A;x\"C:\\Dir\";B", "C:\\Dir", 0},
-                      PathCase{"A;\"C:\\Dir\"x;B", "C:\\Dir", 0},
-                      PathCase{"A;C:\\Dir B;C", "C:\\Dir", 0}, PathCase{"", "C:\\Dir", 0},
-                      PathCase{"C:\\Dir", "", 0}, PathCase{nullptr, "C:\\Dir", 0},
-                      PathCase{"C:\\Dir", nullptr, 0}));
+INSTANTIATE_TEST_SUITE_P(NotListed, PathListContainsTest,
+                         ::testing::Values(PathCase{"C:\\Dir2", "C:\\Dir", 0},
+                                           PathCase{"C:\\Other\\C:\\Dir", "C:\\Dir", 0},
+                                           PathCase{"C:\\Dirs;C:\\Dir2", "C:\\Dir", 0},
+                                           PathCase{"XC:\\Dir;B", "C:\\Dir", 0},
+                                           PathCase{"A;x\"C:\\Dir\";B", "C:\\Dir", 0},
+                                           PathCase{"A;\"C:\\Dir\"x;B", "C:\\Dir", 0},
+                                           PathCase{"A;C:\\Dir B;C", "C:\\Dir", 0},
+                                           PathCase{"", "C:\\Dir", 0}, PathCase{"C:\\Dir", "", 0},
+                                           PathCase{nullptr, "C:\\Dir", 0},
+                                           PathCase{"C:\\Dir", nullptr, 0}));
 
 std::string Compose(const char *oldValue, const char *folder, std::size_t capacity = 10000) {
     std::string out(capacity, 'x');
