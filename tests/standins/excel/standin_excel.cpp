@@ -39,6 +39,7 @@ Settings g_settings;
 HWND g_window = nullptr;
 LONG g_liveObjects = 0;
 bool g_quitting = false;
+DWORD g_activeCookie = 0;
 std::wstring g_pendingMarker;
 
 // ---- settings and journal -------------------------------------------------------------------
@@ -192,8 +193,12 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_TIMER:
         KillTimer(hwnd, wParam);
-        if (wParam == kQuitTimer)
+        if (wParam == kQuitTimer) {
+            if (g_activeCookie)
+                RevokeActiveObject(g_activeCookie, nullptr);
+            g_activeCookie = 0;
             DestroyWindow(hwnd);
+        }
         else if (wParam == kMarkerTimer)
             DeletePendingMarker();
         return 0;
@@ -311,6 +316,7 @@ public:
     ULONG STDMETHODCALLTYPE Release() override {
         ULONG n = InterlockedDecrement(&refs_);
         if (n == 0) {
+            Journal("EVENT\tfreed\t%s", kind_);
             delete this;
             if (InterlockedDecrement(&g_liveObjects) == 0)
                 BeginQuit("last-release");
@@ -594,6 +600,9 @@ public:
         if (outer)
             return CLASS_E_NOAGGREGATION;
         Application *app = new Application();
+        // Like the real program, the running instance can be found through GetActiveObject.
+        if (!g_activeCookie)
+            RegisterActiveObject(app, standin::kStandinClsid, ACTIVEOBJECT_WEAK, &g_activeCookie);
         HRESULT hr = app->QueryInterface(riid, out);
         app->Release();
         Journal("EVENT\tcreate\tpid=%lu hr=0x%08lX", GetCurrentProcessId(),
