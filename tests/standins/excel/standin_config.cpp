@@ -217,4 +217,20 @@ bool WaitForExcelWindowGone(DWORD timeoutMs) {
     return true;
 }
 
+int EndAllInstances() {
+    for (int round = 0; round < 20 && ExcelWindowExists(); ++round) {
+        HWND window = FindWindowA("XLMain", nullptr);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        HANDLE process = pid ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid) : nullptr;
+        if (process) {
+            TerminateProcess(process, 9);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+        WaitForExcelWindowGone(500);
+    }
+    return ExcelWindowExists() ? 0 : 1;
+}
+
 } // namespace standin

@@ -86,5 +86,8 @@ int CountEvents(const std::vector<JournalEntry> &journal, const std::string &wha
 bool ExcelWindowExists();
 // Waits up to timeoutMs for every "XLMain" window to go; true if none is left.
 bool WaitForExcelWindowGone(DWORD timeoutMs);
+// Ends every process that owns an "XLMain" window (a stand-in told never to quit). Returns 1
+// when no such window is left.
+int EndAllInstances();
 
 } // namespace standin
