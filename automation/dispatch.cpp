@@ -11,7 +11,9 @@ namespace {
 
 int g_failAllocation = 0;
 
-void *AllocateArguments(size_t bytes) { return g_failAllocation ? nullptr : std::malloc(bytes); }
+void *AllocateArguments(size_t bytes) {
+    return g_failAllocation ? nullptr : std::malloc(bytes);
+}
 
 void LogInvokeFailure(const char *name, DISPID id, HRESULT hr) {
     unsigned long code = static_cast<unsigned long>(hr);
@@ -23,15 +25,17 @@ void LogInvokeFailure(const char *name, DISPID id, HRESULT hr) {
 
 } // namespace
 
-void SetAutoWrapAllocationFailureForTesting(int fail) { g_failAllocation = fail; }
+void SetAutoWrapAllocationFailureForTesting(int fail) {
+    g_failAllocation = fail;
+}
 
 HRESULT AutoWrap(int kind, VARIANT *result, IDispatch *object, const wchar_t *name, int count,
                  ...) {
     // The ANSI name is only for the log lines. A name too long for the buffer is cut, not left
     // unterminated.
     char ansiName[256] = "";
-    if (name && !WideCharToMultiByte(CP_ACP, 0, name, -1, ansiName, sizeof ansiName, nullptr,
-                                     nullptr))
+    if (name &&
+        !WideCharToMultiByte(CP_ACP, 0, name, -1, ansiName, sizeof ansiName, nullptr, nullptr))
         ansiName[sizeof ansiName - 1] = '\0';
 
     // Without an object or a name there is nothing to look up: report it as a failed lookup
@@ -51,8 +55,8 @@ HRESULT AutoWrap(int kind, VARIANT *result, IDispatch *object, const wchar_t *na
     // count + 1 elements, so that a call without arguments still has an array.
     VARIANT *args = nullptr;
     if (count >= 0 && static_cast<uint64_t>(count) + 1 <= SIZE_MAX / sizeof(VARIANT))
-        args = static_cast<VARIANT *>(AllocateArguments((static_cast<size_t>(count) + 1) *
-                                                        sizeof(VARIANT)));
+        args = static_cast<VARIANT *>(
+            AllocateArguments((static_cast<size_t>(count) + 1) * sizeof(VARIANT)));
     if (!args) {
         hr = count < 0 ? E_INVALIDARG : E_OUTOFMEMORY;
         LogInvokeFailure(ansiName, id, hr);
@@ -135,8 +139,8 @@ BSTR ToBstr(const char *text) {
 int BstrToAnsi(BSTR source, char *buffer, int size) {
     if (!buffer || size <= 0)
         return 0;
-    int written = WideCharToMultiByte(CP_ACP, 0, source ? source : L"", -1, buffer, size, nullptr,
-                                      nullptr);
+    int written =
+        WideCharToMultiByte(CP_ACP, 0, source ? source : L"", -1, buffer, size, nullptr, nullptr);
     if (written == 0)
         buffer[0] = '\0';
     return written;

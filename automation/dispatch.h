@@ -8,9 +8,9 @@
 
 // Invocation kinds, the IDispatch flags.
 enum AutoWrapKind {
-    kAutoMethod = DISPATCH_METHOD,     // 1
-    kAutoGet = DISPATCH_PROPERTYGET,   // 2
-    kAutoPut = DISPATCH_PROPERTYPUT,   // 4
+    kAutoMethod = DISPATCH_METHOD,   // 1
+    kAutoGet = DISPATCH_PROPERTYGET, // 2
+    kAutoPut = DISPATCH_PROPERTYPUT, // 4
 };
 
 // Calls member `name` of `object`. `count` VARIANTs follow by value, the member's last parameter

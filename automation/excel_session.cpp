@@ -3,14 +3,16 @@
 #include "automation/dispatch.h"
 
 ExcelSession::ExcelSession(int launchMode, int visible, int keepCom)
-    : status_(kExcelConnecting), launchMode_(launchMode), keepCom_(keepCom),
-      application_(nullptr), comInitialised_(false) {
+    : status_(kExcelConnecting), launchMode_(launchMode), keepCom_(keepCom), application_(nullptr),
+      comInitialised_(false) {
     status_ = Connect(launchMode == kExcelLaunchNew);
     if (status_ == kExcelConnected)
         SetVisible(visible);
 }
 
-ExcelSession::~ExcelSession() { Close(); }
+ExcelSession::~ExcelSession() {
+    Close();
+}
 
 // COM is undone only for an initialisation this session made: a failed CoInitializeEx (another
 // apartment model already chosen on this thread) leaves nothing to undo, and closing twice, or
@@ -72,7 +74,9 @@ void ExcelSession::GetVersion(char *buffer, int size) {
     VariantClear(&version);
 }
 
-IDispatch *ExcelSession::GetWorkbooks() { return GetObjectProperty(application_, L"Workbooks"); }
+IDispatch *ExcelSession::GetWorkbooks() {
+    return GetObjectProperty(application_, L"Workbooks");
+}
 
 IDispatch *ExcelSession::AddWorkbook(IDispatch *workbooks, const char *title) {
     // A property read of "Add" is what makes Excel create the workbook.
@@ -88,7 +92,9 @@ IDispatch *ExcelSession::AddWorkbook(IDispatch *workbooks, const char *title) {
     return workbook;
 }
 
-IDispatch *ExcelSession::GetAddins() { return GetObjectProperty(application_, L"Addins"); }
+IDispatch *ExcelSession::GetAddins() {
+    return GetObjectProperty(application_, L"Addins");
+}
 
 IDispatch *ExcelSession::AddAddin(const char *path, int installFlag) {
     IDispatch *addins = GetAddins();

@@ -12,7 +12,9 @@ WaitTimer::WaitTimer() : status_(0), timer_(nullptr), dueTime_(kOneSecondRelativ
         Fail("CreateWaitableTimer failed (%d)\n");
 }
 
-WaitTimer::~WaitTimer() { Close(); }
+WaitTimer::~WaitTimer() {
+    Close();
+}
 
 void WaitTimer::Fail(const char *format) {
     status_ = 1;

@@ -18,8 +18,8 @@ const char kProgId[] = "Excel.Application";
 
 bool SetKeyText(HKEY root, const std::string &path, const char *name, const std::string &text) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
         return false;
     LONG rc = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text.c_str()),
                              static_cast<DWORD>(text.size() + 1));
@@ -205,7 +205,31 @@ int CountEvents(const std::vector<JournalEntry> &journal, const std::string &wha
     return n;
 }
 
-bool ExcelWindowExists() { return FindWindowA("XLMain", nullptr) != nullptr; }
+std::string OptionsKeyPath(const std::string &version) {
+    return "Software\\Microsoft\\Office\\" + version + "\\Excel\\Options";
+}
+
+std::string ReadOptionsValue(const std::string &version, const char *name) {
+    char data[1024] = "";
+    DWORD size = sizeof data - 1;
+    if (RegGetValueA(HKEY_CURRENT_USER, OptionsKeyPath(version).c_str(), name, RRF_RT_REG_SZ,
+                     nullptr, data, &size) != ERROR_SUCCESS)
+        return std::string();
+    return data;
+}
+
+int WriteOptionsValue(const std::string &version, const char *name, const std::string &text) {
+    return SetKeyText(HKEY_CURRENT_USER, OptionsKeyPath(version), name, text) ? 1 : 0;
+}
+
+int ClearOptions(const std::string &version) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, OptionsKeyPath(version).c_str());
+    return KeyExists(HKEY_CURRENT_USER, OptionsKeyPath(version)) ? 0 : 1;
+}
+
+bool ExcelWindowExists() {
+    return FindWindowA("XLMain", nullptr) != nullptr;
+}
 
 bool WaitForExcelWindowGone(DWORD timeoutMs) {
     DWORD start = GetTickCount();

@@ -6,15 +6,25 @@
 //
 // Journal: one line per event, fields separated by tabs, appended and flushed at once.
 //   NAMES   <object> <name>   lcid=0x0400 hr=0x00000000
-//   INVOKE  <object> <member> flags=<n> lcid=0x0800 named=<dispid,...> hr=0x... [arg0=<VT>:<value>]...
-//   EVENT   <what>   <detail>
+//   INVOKE  <object> <member> flags=<n> lcid=0x0800 named=<dispid,...> hr=0x...
+//   [arg0=<VT>:<value>]... EVENT   <what>   <detail>
 // INVOKE arguments are listed in the order Invoke received them (rgvarg[0] first, that is the
 // member's last parameter first). A value is the decimal number for VT_I2/VT_I4/VT_BOOL, the ANSI
 // text for VT_BSTR, and empty for other types. <member> is "#<dispid>" for an unknown DISPID.
 // Objects: Application, Workbooks, Workbook, AddIns, AddIn.
-// Events: start (pid=<n>), start-failed, quit (Quit called), last-release (the last reference
-// went), window-gone, exit, addin-installed (<value name>=<text>), marker-deleted (<path>),
-// marker-kept (<path>).
+// Events (detail in brackets): start (pid=<n>), start-failed (pid=<n>), create (pid=<n> hr=..., an
+// Application handed to a client), quit (Quit called), last-release (the last reference went),
+// freed (<object> released for good), window-gone, exit, addin-installed (<value name>=<text>),
+// marker-deleted (<path> ok=<0|1>), marker-kept (<path>).
+//
+// Behaviour: every creation starts an instance of its own (REGCLS_SINGLEUSE) that shows a hidden
+// top-level "XLMain" window and registers its Application in the running object table. "Quit",
+// or the release of its last object, ends it after QuitDelayMs (never with QuitNever). Writing
+// AddIn "Installed" true records the add-in as the next free "OPEN"/"OPEN%d" value, text
+// /R "<path>", under HKCU "Software\Microsoft\Office\<version>\Excel\Options", and deletes
+// "install.sem" beside the add-in after MarkerDelayMs (never with MarkerNever). AddIns "Add"
+// fails (0x800A03EC) for a path that names no file. A property write must carry exactly one
+// argument and the one named argument DISPID_PROPERTYPUT; reads and calls must carry none.
 #pragma once
 #include <windows.h>
 
@@ -81,6 +91,15 @@ bool ParseJournalLine(const std::string &line, JournalEntry *entry);
 std::vector<JournalEntry> FindInvokes(const std::vector<JournalEntry> &journal,
                                       const std::string &object, const std::string &member);
 int CountEvents(const std::vector<JournalEntry> &journal, const std::string &what);
+
+// Excel's add-in list: HKCU "Software\Microsoft\Office\<version>\Excel\Options".
+std::string OptionsKeyPath(const std::string &version);
+// The text of one value of that key, or empty when it is missing.
+std::string ReadOptionsValue(const std::string &version, const char *name);
+// Sets one text value of that key (creating the key). Returns 1 on success.
+int WriteOptionsValue(const std::string &version, const char *name, const std::string &text);
+// Removes the whole key. Returns 1 when it is gone.
+int ClearOptions(const std::string &version);
 
 // True while a top-level window of class "XLMain" exists.
 bool ExcelWindowExists();

@@ -133,18 +133,30 @@ void Journal(const char *format, ...) {
 
 const char *VarTypeName(VARTYPE vt) {
     switch (vt) {
-    case VT_EMPTY: return "VT_EMPTY";
-    case VT_NULL: return "VT_NULL";
-    case VT_I2: return "VT_I2";
-    case VT_I4: return "VT_I4";
-    case VT_R8: return "VT_R8";
-    case VT_BSTR: return "VT_BSTR";
-    case VT_DISPATCH: return "VT_DISPATCH";
-    case VT_ERROR: return "VT_ERROR";
-    case VT_BOOL: return "VT_BOOL";
-    case VT_VARIANT: return "VT_VARIANT";
-    case VT_UNKNOWN: return "VT_UNKNOWN";
-    default: return nullptr;
+    case VT_EMPTY:
+        return "VT_EMPTY";
+    case VT_NULL:
+        return "VT_NULL";
+    case VT_I2:
+        return "VT_I2";
+    case VT_I4:
+        return "VT_I4";
+    case VT_R8:
+        return "VT_R8";
+    case VT_BSTR:
+        return "VT_BSTR";
+    case VT_DISPATCH:
+        return "VT_DISPATCH";
+    case VT_ERROR:
+        return "VT_ERROR";
+    case VT_BOOL:
+        return "VT_BOOL";
+    case VT_VARIANT:
+        return "VT_VARIANT";
+    case VT_UNKNOWN:
+        return "VT_UNKNOWN";
+    default:
+        return nullptr;
     }
 }
 
@@ -160,11 +172,20 @@ std::string DescribeArg(const VARIANT &v) {
     }
     out += ':';
     switch (V_VT(&v)) {
-    case VT_I2: out += std::to_string(V_I2(&v)); break;
-    case VT_I4: out += std::to_string(V_I4(&v)); break;
-    case VT_BOOL: out += std::to_string(V_BOOL(&v)); break;
-    case VT_BSTR: out += Narrow(V_BSTR(&v)); break;
-    default: break;
+    case VT_I2:
+        out += std::to_string(V_I2(&v));
+        break;
+    case VT_I4:
+        out += std::to_string(V_I4(&v));
+        break;
+    case VT_BOOL:
+        out += std::to_string(V_BOOL(&v));
+        break;
+    case VT_BSTR:
+        out += Narrow(V_BSTR(&v));
+        break;
+    default:
+        break;
     }
     return out;
 }
@@ -198,8 +219,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 RevokeActiveObject(g_activeCookie, nullptr);
             g_activeCookie = 0;
             DestroyWindow(hwnd);
-        }
-        else if (wParam == kMarkerTimer)
+        } else if (wParam == kMarkerTimer)
             DeletePendingMarker();
         return 0;
     case WM_DESTROY:
@@ -234,7 +254,8 @@ std::wstring FolderOf(const std::wstring &path) {
 // Records the add-in as Excel does when it is installed: the next free "OPEN"/"OPEN%d" value of
 // the per-user options key of this version.
 void RecordInstalledAddin(const std::wstring &path) {
-    std::wstring keyPath = L"Software\\Microsoft\\Office\\" + g_settings.version + L"\\Excel\\Options";
+    std::wstring keyPath =
+        L"Software\\Microsoft\\Office\\" + g_settings.version + L"\\Excel\\Options";
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0,
                         KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
@@ -250,7 +271,8 @@ void RecordInstalledAddin(const std::wstring &path) {
         std::wstring text = L"/R \"" + path + L"\"";
         RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text.c_str()),
                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-        Journal("EVENT\taddin-installed\t%s=%s", Narrow(name).c_str(), Narrow(text.c_str()).c_str());
+        Journal("EVENT\taddin-installed\t%s=%s", Narrow(name).c_str(),
+                Narrow(text.c_str()).c_str());
         break;
     }
     RegCloseKey(key);
@@ -527,11 +549,13 @@ public:
 protected:
     enum { kVersion = 1, kVisible, kDisplayAlerts, kWorkbooks, kAddins, kQuit };
     const Member *Members() const override {
-        static const Member members[] = {
-            {L"Version", kVersion, kGet},     {L"Visible", kVisible, kPut},
-            {L"DisplayAlerts", kDisplayAlerts, kPut}, {L"Workbooks", kWorkbooks, kGet},
-            {L"Addins", kAddins, kGet},       {L"Quit", kQuit, kCall},
-            {nullptr, 0, 0}};
+        static const Member members[] = {{L"Version", kVersion, kGet},
+                                         {L"Visible", kVisible, kPut},
+                                         {L"DisplayAlerts", kDisplayAlerts, kPut},
+                                         {L"Workbooks", kWorkbooks, kGet},
+                                         {L"Addins", kAddins, kGet},
+                                         {L"Quit", kQuit, kCall},
+                                         {nullptr, 0, 0}};
         return members;
     }
     HRESULT Call(DISPID id, WORD, const DISPPARAMS &p, VARIANT *result) override {

@@ -13,7 +13,7 @@ namespace {
 
 using standin::JournalEntry;
 
-const long kUnknownName = static_cast<long>(0x80020006L);   // DISP_E_UNKNOWNNAME
+const long kUnknownName = static_cast<long>(0x80020006L);    // DISP_E_UNKNOWNNAME
 const long kMemberNotFound = static_cast<long>(0x80020003L); // DISP_E_MEMBERNOTFOUND
 
 class DispatchTest : public ::testing::Test {
@@ -108,7 +108,8 @@ TEST_F(DispatchTest, PropertyWritesCarryExactlyTheNamedArgumentPropertyPut) {
     Start();
     EXPECT_EQ(S_OK, SetBoolProperty(app_, L"DisplayAlerts", 7));
     EXPECT_EQ(S_OK, SetBoolProperty(app_, L"DisplayAlerts", 0));
-    std::vector<JournalEntry> writes = standin::FindInvokes(Journal(), "Application", "DisplayAlerts");
+    std::vector<JournalEntry> writes =
+        standin::FindInvokes(Journal(), "Application", "DisplayAlerts");
     ASSERT_EQ(2u, writes.size());
     EXPECT_EQ(std::vector<std::string>{"VT_I4:1"}, writes[0].args);
     EXPECT_EQ(std::vector<std::string>{"VT_I4:0"}, writes[1].args);

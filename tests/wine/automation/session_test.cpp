@@ -1,83 +1,7 @@
-// ExcelSession against the stand-in Excel: the calls it makes, what it does with COM, and the
-// instance it starts and ends.
-#include "automation/excel_session.h"
-#include "automation/dispatch.h"
-#include "tests/wine/automation/test_support.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
+// ExcelSession against the stand-in Excel: the calls it makes and what it makes of the answers.
+#include "tests/wine/automation/session_fixture.h"
 
 namespace {
-
-using standin::JournalEntry;
-
-// True while COM is initialised on this thread in the multithreaded apartment; leaves the count
-// as it found it.
-bool ComInitialisedMta() {
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    if (SUCCEEDED(hr))
-        CoUninitialize();
-    return hr == S_FALSE;
-}
-
-class SessionTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        TakeLogLines();
-        ASSERT_FALSE(ComInitialisedMta());
-    }
-    void TearDown() override {
-        if (!standin::WaitForExcelWindowGone(5000))
-            standin::EndAllInstances();
-    }
-    void Configure() { ASSERT_TRUE(SetUpStandin(&options_, "session-journal.txt")); }
-    std::vector<JournalEntry> Journal() const { return standin::ReadJournal(options_.journal); }
-    std::string MakeAddinFile(const std::string &folder, const std::string &name) {
-        std::string dir = ScratchPath(folder);
-        CreateDirectoryA(dir.c_str(), nullptr);
-        std::string path = dir + "\\" + name;
-        HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        EXPECT_NE(INVALID_HANDLE_VALUE, f);
-        CloseHandle(f);
-        return path;
-    }
-
-    standin::Options options_;
-};
-
-std::string OptionsValue(const std::string &version, const char *name) {
-    std::string key = "Software\\Microsoft\\Office\\" + version + "\\Excel\\Options";
-    char data[600] = "";
-    DWORD size = sizeof data - 1;
-    if (RegGetValueA(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) !=
-        ERROR_SUCCESS)
-        return std::string();
-    return data;
-}
-
-int CountFreed(const std::vector<JournalEntry> &journal, const std::string &kind) {
-    int n = 0;
-    for (const JournalEntry &e : journal)
-        n += e.type == "EVENT" && e.object == "freed" && e.member == kind;
-    return n;
-}
-
-bool FileExists(const std::string &path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool WaitForFileGone(const std::string &path, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (FileExists(path)) {
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        Sleep(50);
-    }
-    return true;
-}
 
 TEST_F(SessionTest, InstallsAnAddinWithTheCallsExcelExpects) {
     options_.markerDelayMs = 300;
@@ -152,81 +76,6 @@ TEST_F(SessionTest, InstallsAnAddinWithTheCallsExcelExpects) {
     EXPECT_EQ(1, standin::CountEvents(journal, "window-gone"));
 }
 
-TEST_F(SessionTest, ProgIdNotRegisteredMeansStatus3AndNoExcel) {
-    Configure();
-    ASSERT_EQ(1, standin::Unregister(false));
-    ExcelSession session(kExcelLaunchNew, 0, 0);
-    EXPECT_EQ(kExcelNotRegistered, session.GetStatus());
-    EXPECT_FALSE(ComInitialisedMta()) << "COM is left again at once";
-    EXPECT_TRUE(Journal().empty()) << "no Excel was started";
-    EXPECT_FALSE(standin::ExcelWindowExists());
-}
-
-TEST_F(SessionTest, ServerFailingToStartIsStatus2AndComIsLeftAgain) {
-    options_.failStart = true;
-    Configure();
-    ExcelSession session(kExcelLaunchNew, 0, 0);
-    EXPECT_EQ(kExcelNotAvailable, session.GetStatus());
-    EXPECT_FALSE(ComInitialisedMta());
-    std::vector<JournalEntry> journal = Journal();
-    EXPECT_EQ(1, standin::CountEvents(journal, "start-failed"));
-    EXPECT_EQ(0, standin::CountEvents(journal, "create"));
-    EXPECT_FALSE(standin::ExcelWindowExists());
-    EXPECT_TRUE(TakeLogLines().empty()) << "the session itself logs nothing";
-}
-
-TEST_F(SessionTest, FailedConnectionDoesNotEndTheCallersComUse) {
-    Configure();
-    ASSERT_EQ(1, standin::Unregister(false));
-    ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-    {
-        ExcelSession session(kExcelLaunchNew, 0, 0);
-        EXPECT_EQ(kExcelNotRegistered, session.GetStatus());
-        session.Close();
-    } // destroying closes once more
-    EXPECT_TRUE(ComInitialisedMta()) << "the caller's own initialisation survives";
-    CoUninitialize();
-}
-
-TEST_F(SessionTest, SessionInAnotherApartmentLeavesTheCallersApartment) {
-    Configure();
-    ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    {
-        ExcelSession session(kExcelLaunchNew, 0, 0);
-        EXPECT_EQ(kExcelConnected, session.GetStatus());
-        char version[200];
-        session.GetVersion(version, sizeof version);
-        EXPECT_STREQ("12.0", version);
-    }
-    EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))
-        << "the caller's single-threaded apartment is still there";
-    CoUninitialize();
-    CoUninitialize();
-}
-
-TEST_F(SessionTest, KeepComNeverInitialisesCom) {
-    Configure();
-    // Nobody initialised COM: the session must not do it either, so it cannot reach Excel.
-    ExcelSession session(kExcelLaunchNew, 0, 1);
-    EXPECT_EQ(kExcelNotAvailable, session.GetStatus());
-    EXPECT_FALSE(ComInitialisedMta());
-    session.Close();
-    EXPECT_FALSE(ComInitialisedMta());
-}
-
-TEST_F(SessionTest, KeepComNeverUninitialisesCom) {
-    Configure();
-    ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-    {
-        ExcelSession session(kExcelLaunchNew, 0, 1);
-        ASSERT_EQ(kExcelConnected, session.GetStatus());
-    }
-    ASSERT_TRUE(ComInitialisedMta());
-    CoUninitialize();
-    EXPECT_FALSE(ComInitialisedMta()) << "the count is exactly the caller's one";
-    EXPECT_EQ(1u, standin::FindInvokes(Journal(), "Application", "Quit").size());
-}
-
 TEST_F(SessionTest, VersionThatIsNotAStringLeavesTheBufferEmpty) {
     options_.versionKind = standin::kVersionNumber;
     Configure();
@@ -295,73 +144,13 @@ TEST_F(SessionTest, WorkbookThatCannotBeAddedIsNullAndGetsNoTitle) {
     EXPECT_EQ(0, CountInvokes(Journal(), "Workbook", "Title"));
 }
 
-TEST_F(SessionTest, AttachedSessionNeverSendsQuit) {
-    Configure();
-    auto owner = std::make_unique<ExcelSession>(kExcelLaunchNew, 0, 0);
-    ASSERT_EQ(kExcelConnected, owner->GetStatus());
-    {
-        ExcelSession attached(1, 0, 0);
-        ASSERT_EQ(kExcelConnected, attached.GetStatus()) << "the running instance is found";
-        char version[200];
-        attached.GetVersion(version, sizeof version);
-        EXPECT_STREQ("12.0", version);
-    }
-    EXPECT_EQ(0, CountInvokes(Journal(), "Application", "Quit"));
-    EXPECT_EQ(1, standin::CountEvents(Journal(), "start")) << "no second instance";
-    EXPECT_TRUE(standin::ExcelWindowExists());
-    owner.reset();
-    EXPECT_EQ(1, CountInvokes(Journal(), "Application", "Quit"));
-    EXPECT_TRUE(standin::WaitForExcelWindowGone(5000));
-}
-
-TEST_F(SessionTest, AttachingWithoutARunningExcelIsStatus2) {
-    Configure();
-    ExcelSession session(0, 0, 0);
-    EXPECT_EQ(kExcelNotAvailable, session.GetStatus());
-    EXPECT_FALSE(ComInitialisedMta());
-    EXPECT_EQ(0, standin::CountEvents(Journal(), "start"));
-}
-
-TEST_F(SessionTest, EachNewSessionStartsItsOwnInstance) {
-    options_.quitDelayMs = 1500;
-    Configure();
-    auto first = std::make_unique<ExcelSession>(kExcelLaunchNew, 1, 0);
-    auto second = std::make_unique<ExcelSession>(kExcelLaunchNew, 0, 0);
-    ASSERT_EQ(kExcelConnected, first->GetStatus());
-    ASSERT_EQ(kExcelConnected, second->GetStatus());
-    EXPECT_EQ(2, standin::CountEvents(Journal(), "start"));
-    std::vector<JournalEntry> visible = standin::FindInvokes(Journal(), "Application", "Visible");
-    ASSERT_EQ(2u, visible.size());
-    EXPECT_EQ(std::vector<std::string>{"VT_I4:1"}, visible[0].args);
-    EXPECT_EQ(std::vector<std::string>{"VT_I4:0"}, visible[1].args);
-    first.reset();
-    second.reset();
-    // A slow quit: the windows are still there for a while after Quit, then go.
-    EXPECT_TRUE(standin::ExcelWindowExists());
-    EXPECT_TRUE(standin::WaitForExcelWindowGone(8000));
-}
-
-TEST_F(SessionTest, ExcelThatNeverQuitsKeepsItsWindow) {
-    options_.quitNever = true;
-    Configure();
-    {
-        ExcelSession session(kExcelLaunchNew, 0, 0);
-        ASSERT_EQ(kExcelConnected, session.GetStatus());
-    }
-    EXPECT_EQ(1, CountInvokes(Journal(), "Application", "Quit"));
-    EXPECT_FALSE(standin::WaitForExcelWindowGone(1500));
-    EXPECT_EQ(1, standin::EndAllInstances());
-    EXPECT_FALSE(standin::ExcelWindowExists());
-}
-
 TEST_F(SessionTest, MarkerIsKeptWhenTheAddinNeverOpens) {
     options_.markerNever = true;
     Configure();
     std::string addin = MakeAddinFile("Kept", "qubrix.xla");
-    // An add-in already listed: the stand-in takes the next free value.
-    std::string key = "Software\\Microsoft\\Office\\12.0\\Excel\\Options";
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "OPEN", REG_SZ,
-                                             "other.xla", 10));
+    // Add-ins already listed: the stand-in takes the first free value.
+    ASSERT_EQ(1, standin::WriteOptionsValue("12.0", "OPEN", "other.xla"));
+    ASSERT_EQ(1, standin::WriteOptionsValue("12.0", "OPEN2", "third.xla"));
     std::string marker = ScratchPath("Kept\\install.sem");
     HANDLE f = CreateFileA(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     CloseHandle(f);
@@ -375,6 +164,7 @@ TEST_F(SessionTest, MarkerIsKeptWhenTheAddinNeverOpens) {
     }
     EXPECT_TRUE(FileExists(marker));
     EXPECT_EQ("other.xla", OptionsValue("12.0", "OPEN"));
+    EXPECT_EQ("third.xla", OptionsValue("12.0", "OPEN2"));
     EXPECT_EQ("/R \"" + addin + "\"", OptionsValue("12.0", "OPEN1"));
     EXPECT_EQ(1, standin::CountEvents(Journal(), "marker-kept"));
 }
