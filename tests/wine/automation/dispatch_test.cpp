@@ -194,6 +194,16 @@ TEST_F(DispatchTest, MissingObjectOrNameIsAFailedLookupNotACrash) {
     EXPECT_EQ(0, GetStringProperty(nullptr, &text, L"Version"));
     EXPECT_EQ(VT_EMPTY, V_VT(&text));
     EXPECT_EQ(E_POINTER, SetBoolProperty(nullptr, L"Visible", 1));
+    TakeLogLines();
+
+    // A name longer than the log's 255 characters is cut, never left unterminated.
+    std::wstring longName(300, L'N');
+    EXPECT_EQ(E_POINTER, AutoWrap(kAutoGet, &result, nullptr, longName.c_str(), 0));
+    log = TakeLogLines();
+    ASSERT_EQ(1u, log.size());
+    EXPECT_EQ("AutoWrap - IDispatch::GetIDsOfNames(\"" + std::string(255, 'N') +
+                  "\") failed w/err 0x80004003",
+              log[0]);
 }
 
 TEST_F(DispatchTest, TypedHelpersTurnFailuresIntoTheirResults) {
