@@ -1,0 +1,260 @@
+#include "tests/standins/excel/standin_config.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace standin {
+
+// {6F1C3A52-8E0B-4D7A-9C21-5B4E7D0A9F13}
+const CLSID kStandinClsid = {
+    0x6f1c3a52, 0x8e0b, 0x4d7a, {0x9c, 0x21, 0x5b, 0x4e, 0x7d, 0x0a, 0x9f, 0x13}};
+const char kStandinClsidText[] = "{6F1C3A52-8E0B-4D7A-9C21-5B4E7D0A9F13}";
+const char kConfigKey[] = "Software\\VarnexTests\\StandinExcel";
+
+namespace {
+
+const char kProgId[] = "Excel.Application";
+
+bool SetKeyText(HKEY root, const std::string &path, const char *name, const std::string &text) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    LONG rc = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text.c_str()),
+                             static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+bool SetDword(HKEY key, const char *name, DWORD value) {
+    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value),
+                          sizeof value) == ERROR_SUCCESS;
+}
+
+bool KeyExists(HKEY root, const std::string &path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::string Field(const std::string &line, size_t *pos) {
+    size_t end = line.find('\t', *pos);
+    if (end == std::string::npos)
+        end = line.size();
+    std::string field = line.substr(*pos, end - *pos);
+    *pos = end < line.size() ? end + 1 : end;
+    return field;
+}
+
+bool TakePrefixed(const std::string &field, const char *prefix, std::string *rest) {
+    size_t n = std::strlen(prefix);
+    if (field.compare(0, n, prefix) != 0)
+        return false;
+    *rest = field.substr(n);
+    return true;
+}
+
+} // namespace
+
+int Register(const char *exePath, bool perUser) {
+    HKEY root = perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    const std::string classes = "Software\\Classes\\";
+    const std::string clsidKey = classes + "CLSID\\" + kStandinClsidText;
+    std::string server = std::string("\"") + exePath + "\"";
+    bool ok = SetKeyText(root, classes + kProgId, nullptr, "Stand-in Excel Application") &&
+              SetKeyText(root, classes + kProgId + "\\CLSID", nullptr, kStandinClsidText) &&
+              SetKeyText(root, clsidKey, nullptr, "Stand-in Excel Application") &&
+              SetKeyText(root, clsidKey + "\\ProgID", nullptr, kProgId) &&
+              SetKeyText(root, clsidKey + "\\LocalServer32", nullptr, server);
+    return ok ? 1 : 0;
+}
+
+int Unregister(bool perUser) {
+    HKEY root = perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    const std::string classes = "Software\\Classes\\";
+    const std::string clsidKey = classes + "CLSID\\" + kStandinClsidText;
+    RegDeleteTreeA(root, (classes + kProgId).c_str());
+    RegDeleteTreeA(root, clsidKey.c_str());
+    return !KeyExists(root, classes + kProgId) && !KeyExists(root, clsidKey) ? 1 : 0;
+}
+
+int Configure(const Options &o) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kConfigKey);
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kConfigKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return 0;
+    bool ok =
+        RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE *>(o.version.c_str()),
+                       static_cast<DWORD>(o.version.size() + 1)) == ERROR_SUCCESS &&
+        RegSetValueExA(key, "Journal", 0, REG_SZ, reinterpret_cast<const BYTE *>(o.journal.c_str()),
+                       static_cast<DWORD>(o.journal.size() + 1)) == ERROR_SUCCESS &&
+        SetDword(key, "VersionKind", static_cast<DWORD>(o.versionKind)) &&
+        SetDword(key, "FailStart", o.failStart) && SetDword(key, "NoWorkbooks", o.noWorkbooks) &&
+        SetDword(key, "FailWorkbookAdd", o.failWorkbookAdd) &&
+        SetDword(key, "FailAddinAdd", o.failAddinAdd) &&
+        SetDword(key, "MarkerDelayMs", o.markerDelayMs) &&
+        SetDword(key, "MarkerNever", o.markerNever) &&
+        SetDword(key, "QuitDelayMs", o.quitDelayMs) && SetDword(key, "QuitNever", o.quitNever);
+    RegCloseKey(key);
+    return ok ? 1 : 0;
+}
+
+std::string ExePathFromEnvironment() {
+    const char *path = std::getenv("VNX_STANDIN_EXCEL");
+    return path ? path : "";
+}
+
+int Install(const Options &options) {
+    std::string exe = ExePathFromEnvironment();
+    if (exe.empty())
+        return 0;
+    return Register(exe.c_str(), false) && Configure(options) ? 1 : 0;
+}
+
+std::vector<std::string> ReadJournalLines(const std::string &path) {
+    std::vector<std::string> lines;
+    FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return lines;
+    std::string line;
+    int c;
+    while ((c = std::fgetc(f)) != EOF) {
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line.push_back(static_cast<char>(c));
+        }
+    }
+    if (!line.empty())
+        lines.push_back(line);
+    std::fclose(f);
+    return lines;
+}
+
+bool ParseJournalLine(const std::string &line, JournalEntry *e) {
+    *e = JournalEntry();
+    e->line = line;
+    size_t pos = 0;
+    e->type = Field(line, &pos);
+    e->object = Field(line, &pos);
+    e->member = Field(line, &pos);
+    if (e->type == "EVENT")
+        return true;
+    if (e->type != "NAMES" && e->type != "INVOKE")
+        return false;
+    while (pos < line.size()) {
+        std::string field = Field(line, &pos), rest;
+        if (TakePrefixed(field, "flags=", &rest)) {
+            e->flags = std::atoi(rest.c_str());
+        } else if (TakePrefixed(field, "lcid=", &rest)) {
+            e->lcid = static_cast<unsigned>(std::strtoul(rest.c_str(), nullptr, 16));
+        } else if (TakePrefixed(field, "hr=", &rest)) {
+            e->hr = static_cast<long>(std::strtoul(rest.c_str(), nullptr, 16));
+        } else if (TakePrefixed(field, "named=", &rest)) {
+            const char *p = rest.c_str();
+            while (*p) {
+                char *end = nullptr;
+                e->named.push_back(std::strtol(p, &end, 10));
+                if (end == p)
+                    return false;
+                p = *end == ',' ? end + 1 : end;
+            }
+        } else if (field.compare(0, 3, "arg") == 0) {
+            size_t eq = field.find('=');
+            if (eq == std::string::npos)
+                return false;
+            e->args.push_back(field.substr(eq + 1));
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<JournalEntry> ReadJournal(const std::string &path) {
+    std::vector<JournalEntry> entries;
+    for (const std::string &line : ReadJournalLines(path)) {
+        JournalEntry e;
+        if (ParseJournalLine(line, &e))
+            entries.push_back(e);
+    }
+    return entries;
+}
+
+std::vector<JournalEntry> FindInvokes(const std::vector<JournalEntry> &journal,
+                                      const std::string &object, const std::string &member) {
+    std::vector<JournalEntry> found;
+    for (const JournalEntry &e : journal)
+        if (e.type == "INVOKE" && e.object == object && e.member == member)
+            found.push_back(e);
+    return found;
+}
+
+int CountEvents(const std::vector<JournalEntry> &journal, const std::string &what) {
+    int n = 0;
+    for (const JournalEntry &e : journal)
+        if (e.type == "EVENT" && e.object == what)
+            ++n;
+    return n;
+}
+
+std::string OptionsKeyPath(const std::string &version) {
+    return "Software\\Microsoft\\Office\\" + version + "\\Excel\\Options";
+}
+
+std::string ReadOptionsValue(const std::string &version, const char *name) {
+    char data[1024] = "";
+    DWORD size = sizeof data - 1;
+    if (RegGetValueA(HKEY_CURRENT_USER, OptionsKeyPath(version).c_str(), name, RRF_RT_REG_SZ,
+                     nullptr, data, &size) != ERROR_SUCCESS)
+        return std::string();
+    return data;
+}
+
+int WriteOptionsValue(const std::string &version, const char *name, const std::string &text) {
+    return SetKeyText(HKEY_CURRENT_USER, OptionsKeyPath(version), name, text) ? 1 : 0;
+}
+
+int ClearOptions(const std::string &version) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, OptionsKeyPath(version).c_str());
+    return KeyExists(HKEY_CURRENT_USER, OptionsKeyPath(version)) ? 0 : 1;
+}
+
+bool ExcelWindowExists() {
+    return FindWindowA("XLMain", nullptr) != nullptr;
+}
+
+bool WaitForExcelWindowGone(DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (ExcelWindowExists()) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+int EndAllInstances() {
+    for (int round = 0; round < 20 && ExcelWindowExists(); ++round) {
+        HWND window = FindWindowA("XLMain", nullptr);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        HANDLE process = pid ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid) : nullptr;
+        if (process) {
+            TerminateProcess(process, 9);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+        WaitForExcelWindowGone(500);
+    }
+    return ExcelWindowExists() ? 0 : 1;
+}
+
+} // namespace standin
