@@ -216,30 +216,35 @@ int main(int argc, char **argv) {
         }
         if (!quiet)
             std::printf("\n");
-        // Decoding speed, only over the files that would be stored compressed by both.
+        // Decoding speed, only over the files that both store compressed; the fastest of the
+        // repeats counts for each decoder, which keeps other load on the machine out of it.
         if (decodeStream.size() < size && zsize < size) {
+            decoded.reserve(size);
+            inflated.resize(size);
+            double bestOurs = 1e30, bestZlib = 1e30;
             for (int r = 0; r < repeat; ++r) {
                 double start = Now();
-                if (vkp::DecodeToBuffer(decodeStream.data(), decodeStream.size(), &decoded) !=
-                        kDecompressOk ||
-                    decoded != item.data) {
+                const int result =
+                    vkp::DecodeToBuffer(decodeStream.data(), decodeStream.size(), &decoded);
+                bestOurs = std::min(bestOurs, Now() - start);
+                if (result != kDecompressOk || decoded != item.data) {
                     std::fprintf(stderr, "vkpbench: \"%s\" does not decode back\n",
                                  item.name.c_str());
                     return 1;
                 }
-                totals.decodeSeconds += Now() - start;
-                totals.decodedBytes += size;
-                inflated.resize(size);
                 uLongf length = size;
                 start = Now();
-                if (uncompress(inflated.data(), &length, zipped.data(), zipped.size()) != Z_OK ||
-                    length != size) {
+                const int zresult = uncompress(inflated.data(), &length, zipped.data(), zipped.size());
+                bestZlib = std::min(bestZlib, Now() - start);
+                if (zresult != Z_OK || length != size) {
                     std::fprintf(stderr, "vkpbench: zlib cannot inflate \"%s\"\n", item.name.c_str());
                     return 1;
                 }
-                totals.inflateSeconds += Now() - start;
-                totals.inflatedBytes += size;
             }
+            totals.decodeSeconds += bestOurs;
+            totals.inflateSeconds += bestZlib;
+            totals.decodedBytes += size;
+            totals.inflatedBytes += size;
         }
     }
     const double mb = 1e6;
