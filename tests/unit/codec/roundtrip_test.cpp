@@ -26,8 +26,7 @@ void ExpectRoundTrip(const std::vector<uint8_t> &data, int level, const char *wh
     // The last word holds the last bit: one word less must run out.
     if (stream.size() > 8) {
         out.clear();
-        EXPECT_EQ(vkp::DecodeToBuffer(stream.data(), stream.size() - 2, &out),
-                  kDecompressBadStream)
+        EXPECT_EQ(vkp::DecodeToBuffer(stream.data(), stream.size() - 2, &out), kDecompressBadStream)
             << what << " level " << level;
     }
 }
