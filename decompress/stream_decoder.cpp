@@ -147,9 +147,9 @@ private:
         if (count_ > 48)
             return;
         if (end_ - pos_ >= 8) {
-            uint64_t next = 0;
-            for (int i = 0; i < 8; ++i)
-                next = (next << 8) | pos_[i];
+            uint64_t next;
+            std::memcpy(&next, pos_, 8);
+            next = __builtin_bswap64(next); // big-endian words; x86 and x86-64 are little-endian
             const int words = (64 - count_) >> 4; // 1..4 whole words fit
             const int bits = words * 16;
             buffer_ |= (bits == 64 ? next : next >> (64 - bits)) << (64 - bits - count_);
