@@ -23,9 +23,13 @@ int Ask(HWND owner, const char *text, UINT buttonsAndIcon, UINT extraFlags) {
     return MessageBoxA(owner, text, ProductString(IDS_CAPTION), buttonsAndIcon | extraFlags);
 }
 
-void ShowWarning(HWND owner, const char *text) { Ask(owner, text, MB_OK | MB_ICONWARNING, 0); }
+void ShowWarning(HWND owner, const char *text) {
+    Ask(owner, text, MB_OK | MB_ICONWARNING, 0);
+}
 
-void Warn(const char *text) { ShowWarning(g_state.mainWindow, text); }
+void Warn(const char *text) {
+    ShowWarning(g_state.mainWindow, text);
+}
 
 int AskYesNo(HWND owner, const char *text, UINT extraFlags) {
     return Ask(owner, text, MB_YESNO | MB_ICONQUESTION, extraFlags);
@@ -35,4 +39,6 @@ int AskOkCancel(HWND owner, const char *text, UINT extraFlags) {
     return Ask(owner, text, MB_OKCANCEL | MB_ICONQUESTION, extraFlags);
 }
 
-int AskYesNoMain(const char *text) { return AskYesNo(g_state.mainWindow, text, 0); }
+int AskYesNoMain(const char *text) {
+    return AskYesNo(g_state.mainWindow, text, 0);
+}

@@ -48,7 +48,9 @@ InstallLog::InstallLog(const char *folder, const char *fileName, const char *tit
     Open();
 }
 
-InstallLog::~InstallLog() { Close(); }
+InstallLog::~InstallLog() {
+    Close();
+}
 
 int InstallLog::Open() {
     Close();

@@ -55,7 +55,7 @@ function(vnx_add_wine_test)
     math(EXPR ctest_timeout "${A_TIMEOUT} + 60")
     set_tests_properties(${A_NAME} PROPERTIES
         LABELS "wine;${A_LABELS}" TIMEOUT ${ctest_timeout}
-        ENVIRONMENT "VNX_WINE_TEMPLATE=${VNX_WINE_TEMPLATE}")
+        ENVIRONMENT "VNX_WINE_TEMPLATE=${VNX_WINE_TEMPLATE};$<$<TARGET_EXISTS:vnx_guihold>:VNX_GUIHOLD_DLL=$<TARGET_FILE:vnx_guihold>>")
 endfunction()
 
 # A GoogleTest program for Windows, run under Wine as one ctest entry.

@@ -1,5 +1,7 @@
 #include "tests/guidriver/gui_driver.h"
 
+#include "tests/guidriver/paint_hold_protocol.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cctype>
@@ -13,8 +15,8 @@ constexpr DWORD kPollMs = 20;
 // Ids of a message box's controls: the text, and the icon (Windows 20, Wine stc1).
 constexpr int kBoxTextId = 0xFFFF;
 constexpr int kBoxIconIds[] = {0x0440, 20};
-constexpr int kBoxButtonIds[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO,
-                                 IDTRYAGAIN, IDCONTINUE};
+constexpr int kBoxButtonIds[] = {IDOK,  IDCANCEL, IDABORT,    IDRETRY,   IDIGNORE,
+                                 IDYES, IDNO,     IDTRYAGAIN, IDCONTINUE};
 
 struct FindRequest {
     const char *className;
@@ -108,8 +110,8 @@ BoxIcon IdentifyIcon(HWND box) {
     RECT area = {};
     GetWindowRect(iconControl, &area);
     const int size = GetSystemMetrics(SM_CXICON);
-    if (!TakeScreenshot(&shot) || area.left < 0 || area.top < 0 ||
-        area.left + size > shot.width || area.top + size > shot.height)
+    if (!TakeScreenshot(&shot) || area.left < 0 || area.top < 0 || area.left + size > shot.width ||
+        area.top + size > shot.height)
         return BoxIcon::Unknown;
     std::vector<DWORD> shown;
     for (int y = 0; y < size; ++y) {
@@ -223,7 +225,9 @@ std::vector<HWND> TopLevelWindows(DWORD pid, const char *className) {
     return FindWindows(className, nullptr, pid);
 }
 
-std::string WindowText(HWND window) { return GetText(window); }
+std::string WindowText(HWND window) {
+    return GetText(window);
+}
 
 std::string ClassName(HWND window) {
     char name[256] = {};
@@ -231,7 +235,9 @@ std::string ClassName(HWND window) {
     return name;
 }
 
-std::string ControlText(HWND dialog, int id) { return GetText(GetDlgItem(dialog, id)); }
+std::string ControlText(HWND dialog, int id) {
+    return GetText(GetDlgItem(dialog, id));
+}
 
 bool ControlEnabled(HWND dialog, int id) {
     HWND control = GetDlgItem(dialog, id);
@@ -251,7 +257,9 @@ bool ControlChecked(HWND dialog, int id) {
            state == BST_CHECKED;
 }
 
-bool ControlExists(HWND dialog, int id) { return GetDlgItem(dialog, id) != nullptr; }
+bool ControlExists(HWND dialog, int id) {
+    return GetDlgItem(dialog, id) != nullptr;
+}
 
 void SetControlText(HWND dialog, int id, const std::string &text) {
     DWORD_PTR ignored = 0;
@@ -272,69 +280,75 @@ void PressEscape(HWND dialog) {
     PostMessageA(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
 }
 
-namespace {
-
-// The window the creation hook is waiting for, and what it caught.
-struct CatchRequest {
-    std::string className;
-    HWND window = nullptr;
-    HANDLE thread = nullptr;
-} g_catch;
-
-void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD threadId,
-                            DWORD) {
-    if (object != OBJID_WINDOW || g_catch.window || GetParent(window) != nullptr)
-        return;
-    if (ClassName(window) != g_catch.className)
-        return;
-    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
-    if (!thread)
-        return;
-    SuspendThread(thread);
-    g_catch.window = window;
-    g_catch.thread = thread;
+WindowSnapshot Snapshot(HWND window) {
+    WindowSnapshot snapshot;
+    snapshot.window = window;
+    GetWindowRect(window, &snapshot.rect);
+    // Read without sending a message: the window's thread may be held.
+    wchar_t caption[512] = {};
+    InternalGetWindowText(window, caption, 512);
+    char ansi[1024] = {};
+    WideCharToMultiByte(CP_ACP, 0, caption, -1, ansi, sizeof(ansi), nullptr, nullptr);
+    snapshot.caption = ansi;
+    snapshot.style = GetWindowLongA(window, GWL_STYLE);
+    snapshot.exStyle = GetWindowLongA(window, GWL_EXSTYLE);
+    return snapshot;
 }
 
-} // namespace
+PaintHold::~PaintHold() {
+    Release();
+    if (hook_)
+        UnhookWindowsHookEx(hook_);
+    if (library_)
+        FreeLibrary(library_);
+    for (HANDLE handle : {mapping_, painted_, release_}) {
+        if (handle)
+            CloseHandle(handle);
+    }
+}
 
-bool StartAndCatchWindow(Process &process, const std::string &exePath, const std::string &arguments,
-                         const char *className, WindowSnapshot *snapshot, DWORD timeoutMs) {
-    g_catch = CatchRequest{className, nullptr, nullptr};
-    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr,
-                                         OnWindowEvent, 0, 0, WINEVENT_OUTOFCONTEXT);
-    bool caught = false;
-    if (hook && process.Start(exePath, arguments)) {
-        const DWORD start = GetTickCount();
-        while (!g_catch.window && GetTickCount() - start < timeoutMs) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-            MSG message;
-            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageA(&message);
+bool PaintHold::Arm(const char *className) {
+    const char *dll = std::getenv("VNX_GUIHOLD_DLL");
+    if (!dll || !className)
+        return false;
+    mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                  sizeof(PaintHoldConfig), kPaintHoldConfig);
+    painted_ = CreateEventA(nullptr, TRUE, FALSE, kPaintHoldPainted);
+    release_ = CreateEventA(nullptr, TRUE, FALSE, kPaintHoldRelease);
+    if (!mapping_ || !painted_ || !release_)
+        return false;
+    auto *config = static_cast<PaintHoldConfig *>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0));
+    if (!config)
+        return false;
+    lstrcpynA(config->className, className, sizeof(config->className));
+    UnmapViewOfFile(config);
+    library_ = LoadLibraryA(WindowsPath(dll).c_str());
+    auto proc = library_ ? reinterpret_cast<HOOKPROC>(
+                               reinterpret_cast<void *>(GetProcAddress(library_, "PaintHoldProc")))
+                         : nullptr;
+    hook_ = proc ? SetWindowsHookExA(WH_GETMESSAGE, proc, library_, 0) : nullptr;
+    return hook_ != nullptr;
+}
+
+HWND PaintHold::WaitPainted(DWORD timeoutMs) {
+    if (!painted_ || WaitForSingleObject(painted_, timeoutMs) != WAIT_OBJECT_0)
+        return nullptr;
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, kPaintHoldConfig);
+    HWND window = nullptr;
+    if (mapping) {
+        if (auto *config = static_cast<const PaintHoldConfig *>(
+                MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0))) {
+            window = FindWindowA(config->className, nullptr);
+            UnmapViewOfFile(config);
         }
-        // Let the held thread run in small steps until its window is shown.
-        while (g_catch.window && IsWindow(g_catch.window) && GetTickCount() - start < timeoutMs) {
-            if (IsWindowVisible(g_catch.window)) {
-                snapshot->window = g_catch.window;
-                GetWindowRect(g_catch.window, &snapshot->rect);
-                snapshot->caption = GetText(g_catch.window);
-                snapshot->style = GetWindowLongA(g_catch.window, GWL_STYLE);
-                snapshot->exStyle = GetWindowLongA(g_catch.window, GWL_EXSTYLE);
-                caught = true;
-                break;
-            }
-            ResumeThread(g_catch.thread);
-            Sleep(1);
-            SuspendThread(g_catch.thread);
-        }
+        CloseHandle(mapping);
     }
-    if (g_catch.thread) {
-        ResumeThread(g_catch.thread);
-        CloseHandle(g_catch.thread);
-    }
-    if (hook)
-        UnhookWinEvent(hook);
-    g_catch = CatchRequest{};
-    return caught;
+    return window;
+}
+
+void PaintHold::Release() {
+    if (release_)
+        SetEvent(release_);
 }
 
 bool ReadMessageBox(HWND window, MessageBoxInfo *box) {
@@ -412,7 +426,8 @@ bool ReadPpm(const std::string &path, Screenshot *shot) {
     const std::string data = ReadFileText(path);
     size_t at = 0;
     auto token = [&]() {
-        while (at < data.size() && (isspace(static_cast<unsigned char>(data[at])) || data[at] == '#')) {
+        while (at < data.size() &&
+               (isspace(static_cast<unsigned char>(data[at])) || data[at] == '#')) {
             if (data[at] == '#') {
                 while (at < data.size() && data[at] != '\n')
                     ++at;

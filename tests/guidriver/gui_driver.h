@@ -46,11 +46,33 @@ struct WindowSnapshot {
     LONG exStyle = 0;
 };
 
-// Starts the program and catches its first top-level window of `className` as soon as it is
-// visible, however briefly it lives: the window's thread is held while the window is read.
-bool StartAndCatchWindow(Process &process, const std::string &exePath, const std::string &arguments,
-                         const char *className, WindowSnapshot *snapshot,
-                         DWORD timeoutMs = kDefaultTimeoutMs);
+// Reads a window's place, caption and styles without sending it a message.
+WindowSnapshot Snapshot(HWND window);
+
+// Holds a program right after the first WM_PAINT of its top-level window of a class, until
+// Release (or 30 s): a window that paints and goes at once can be read and photographed. Uses a
+// global hook library (VNX_GUIHOLD_DLL names it) that the system loads into the program.
+class PaintHold {
+public:
+    PaintHold() = default;
+    ~PaintHold();
+    PaintHold(const PaintHold &) = delete;
+    PaintHold &operator=(const PaintHold &) = delete;
+
+    // Arms the hold for windows of `className`; call before starting the program.
+    bool Arm(const char *className);
+    // Waits until such a window has been painted and is held; its handle, or null.
+    HWND WaitPainted(DWORD timeoutMs = kDefaultTimeoutMs);
+    // Lets the held program go on.
+    void Release();
+
+private:
+    HANDLE mapping_ = nullptr;
+    HANDLE painted_ = nullptr;
+    HANDLE release_ = nullptr;
+    HMODULE library_ = nullptr;
+    HHOOK hook_ = nullptr;
+};
 
 // Waits until `window` is no longer a window (or no longer visible). True if it went in time.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs = kDefaultTimeoutMs);
@@ -81,8 +103,8 @@ struct MessageBoxInfo {
     std::string caption;
     std::string text;
     BoxIcon icon = BoxIcon::None;
-    std::vector<int> buttons;  // ids of the buttons present (IDOK, IDYES, ...)
-    int defaultButton = 0;     // id of the default button
+    std::vector<int> buttons; // ids of the buttons present (IDOK, IDYES, ...)
+    int defaultButton = 0;    // id of the default button
 };
 
 // Waits for a message box of process `pid` and reads it.

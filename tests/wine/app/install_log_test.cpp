@@ -43,7 +43,8 @@ std::vector<std::string> SplitCrLf(const std::string &text) {
 class InstallLogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = "C:\\logtest_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ = "C:\\logtest_" +
+                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
         CreateDirectoryA(folder_.c_str(), nullptr);
         path_ = folder_ + "\\install.log";
         DeleteFileA(path_.c_str());
@@ -188,9 +189,7 @@ TEST_F(InstallLogTest, OverlongFolderLeavesTheRunWithoutALog) {
 
 TEST_F(InstallLogTest, OverlongVersionIsCut) {
     const std::string version(80, '9');
-    {
-        InstallLog log(folder_.c_str(), "install.log", "Installation Started", version.c_str());
-    }
+    { InstallLog log(folder_.c_str(), "install.log", "Installation Started", version.c_str()); }
     const std::vector<std::string> lines = SplitCrLf(ReadAll(path_));
     ExpectHeader(lines, 0, std::string(51, '9').c_str());
 }

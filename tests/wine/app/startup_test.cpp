@@ -20,7 +20,9 @@ std::string Env(const char *name) {
     return value ? value : "";
 }
 
-std::string SetupExe() { return gui::WindowsPath(Env("VNX_SETUP_EXE")); }
+std::string SetupExe() {
+    return gui::WindowsPath(Env("VNX_SETUP_EXE"));
+}
 
 void MakeFolder(const std::string &folder) {
     char buffer[MAX_PATH];
@@ -28,14 +30,17 @@ void MakeFolder(const std::string &folder) {
     ASSERT_EQ(RegAddin_MakeDir(buffer), 1) << folder;
 }
 
-bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string &path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Runs the installer with `arguments`, expects one message box and answers it with OK.
 gui::MessageBoxInfo RunToMessageBox(const std::string &arguments, int *exitCode) {
     gui::Process setup;
     EXPECT_TRUE(setup.Start(SetupExe(), arguments));
     gui::MessageBoxInfo box;
-    EXPECT_TRUE(gui::WaitForMessageBox(setup.Id(), &box)) << "no message box for '" << arguments << "'";
+    EXPECT_TRUE(gui::WaitForMessageBox(setup.Id(), &box))
+        << "no message box for '" << arguments << "'";
     EXPECT_TRUE(gui::TopLevelWindows(setup.Id(), kMainClass).empty())
         << "no main window before the command line is accepted";
     gui::AnswerMessageBox(box.window, IDOK);
@@ -66,9 +71,10 @@ TEST_F(StartupTest, VersionSwitchShowsTheVersionBox) {
         int exitCode = 0;
         const gui::MessageBoxInfo box = RunToMessageBox(argument, &exitCode);
         EXPECT_EQ(box.caption, std::string(kCaption) + "  (v1.7)");
-        EXPECT_EQ(box.text, "Version " + Env("VNX_PRODUCT_VERSION") + "  (build " +
-                                Env("VNX_PRODUCT_BUILD") + "  -  " + Env("VNX_BUILD_DATE") +
-                                ")\n\nCopyright (C) 2014-2026 Varnok Software Ltd. All rights reserved.");
+        EXPECT_EQ(box.text,
+                  "Version " + Env("VNX_PRODUCT_VERSION") + "  (build " + Env("VNX_PRODUCT_BUILD") +
+                      "  -  " + Env("VNX_BUILD_DATE") +
+                      ")\n\nCopyright (C) 2014-2026 Varnok Software Ltd. All rights reserved.");
         EXPECT_EQ(box.icon, gui::BoxIcon::Information) << gui::IconName(box.icon);
         EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
         EXPECT_EQ(box.owner, nullptr);
@@ -90,9 +96,14 @@ TEST_F(StartupTest, AnyOtherOptionIsRefused) {
 }
 
 TEST_F(StartupTest, PlainStartShowsTheCentredMainWindowAndLogsTheRun) {
+    gui::PaintHold hold;
+    ASSERT_TRUE(hold.Arm(kMainClass));
     gui::Process setup;
-    gui::WindowSnapshot window;
-    ASSERT_TRUE(gui::StartAndCatchWindow(setup, SetupExe(), "", kMainClass, &window));
+    ASSERT_TRUE(setup.Start(SetupExe(), ""));
+    HWND held = hold.WaitPainted();
+    ASSERT_NE(held, nullptr);
+    const gui::WindowSnapshot window = gui::Snapshot(held);
+    hold.Release();
     const int width = window.rect.right - window.rect.left;
     const int height = window.rect.bottom - window.rect.top;
     EXPECT_EQ(window.caption, kCaption);
@@ -105,7 +116,8 @@ TEST_F(StartupTest, PlainStartShowsTheCentredMainWindowAndLogsTheRun) {
     EXPECT_EQ(setup.WaitForExit(), 0);
 
     const std::string log = gui::ReadFileText(DefaultLog());
-    const size_t header = log.find("Installing Addin version " + Env("VNX_PRODUCT_BUILD") + "\r\n\r\n");
+    const size_t header =
+        log.find("Installing Addin version " + Env("VNX_PRODUCT_BUILD") + "\r\n\r\n");
     const size_t kobal = log.find("Kobal Installer 1.7\r\nNo previous install info found.\r\n");
     const size_t exit = log.find("* Exit Install\r\n");
     ASSERT_NE(header, std::string::npos) << log;
