@@ -1,0 +1,355 @@
+#include "compress/compress.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "compress/match_finder.h"
+#include "compress/symbol_writer.h"
+#include "decompress/stream_format.h"
+
+namespace vkp {
+namespace {
+
+enum class ParseMode { kGreedy, kLazy, kOptimal };
+
+struct LevelConfig {
+    ParseMode mode;
+    int depth;     // hash-chain links followed per search
+    uint32_t nice; // a match this long is taken without looking further
+};
+
+const LevelConfig &ConfigFor(int level) {
+    static const LevelConfig kLevels[kMaxLevel + 1] = {
+        {ParseMode::kGreedy, 0, 0},      // unused
+        {ParseMode::kGreedy, 4, 32},     // 1
+        {ParseMode::kGreedy, 8, 64},     // 2
+        {ParseMode::kLazy, 8, 64},       // 3
+        {ParseMode::kLazy, 24, 128},     // 4
+        {ParseMode::kLazy, 64, 258},     // 5
+        {ParseMode::kOptimal, 16, 64},   // 6
+        {ParseMode::kOptimal, 48, 128},  // 7
+        {ParseMode::kOptimal, 128, 258}, // 8
+        {ParseMode::kOptimal, 512, 514}, // 9
+    };
+    return kLevels[level];
+}
+
+// Bytes the optimal parse plans at once with one snapshot of the code lengths.
+constexpr uint32_t kSegment = 4096;
+constexpr uint32_t kLookahead = kSegment + kMaxMatch + 8;
+constexpr size_t kOutputFlush = 1u << 16;
+
+class FileSource : public InputSource {
+public:
+    explicit FileSource(std::FILE *file) : file_(file) {}
+    bool Read(uint8_t *data, size_t size) override {
+        return std::fread(data, 1, size, file_) == size;
+    }
+
+private:
+    std::FILE *file_;
+};
+
+class MemorySource : public InputSource {
+public:
+    MemorySource(const uint8_t *data, size_t size) : data_(data), left_(size) {}
+    bool Read(uint8_t *data, size_t size) override {
+        if (size > left_)
+            return false;
+        if (size > 0)
+            std::memcpy(data, data_, size);
+        data_ += size;
+        left_ -= size;
+        return true;
+    }
+
+private:
+    const uint8_t *data_;
+    size_t left_;
+};
+
+class Encoder {
+public:
+    Encoder(InputSource *source, uint64_t size, const LevelConfig &config, std::vector<uint8_t> *out,
+            std::FILE *file)
+        : finder_(source, size), config_(config), out_(out), file_(file), writer_(out) {}
+
+    // Returns false with *error set on failure.
+    bool Run(std::string *error);
+
+private:
+    bool PrepareAt(uint64_t pos, std::string *error);
+    bool FlushOutput(bool final, std::string *error);
+    bool Worthwhile(uint64_t pos, uint32_t length, uint32_t distance) const;
+    void EmitMatch(uint64_t pos, uint32_t length, uint32_t distance);
+    bool RunGreedy(std::string *error);
+    bool RunLazy(std::string *error);
+    bool RunOptimal(std::string *error);
+    uint64_t OptimalSegment(uint64_t pos);
+
+    MatchFinder finder_;
+    LevelConfig config_;
+    std::vector<uint8_t> *out_;
+    std::FILE *file_; // null: the stream stays in *out_
+    SymbolWriter writer_;
+};
+
+bool Encoder::PrepareAt(uint64_t pos, std::string *error) {
+    if (finder_.Prepare(pos, kLookahead))
+        return true;
+    if (error)
+        *error = "read error";
+    return false;
+}
+
+bool Encoder::FlushOutput(bool final, std::string *error) {
+    if (file_ == nullptr || (!final && out_->size() < kOutputFlush))
+        return true;
+    if (!out_->empty() && std::fwrite(out_->data(), 1, out_->size(), file_) != out_->size()) {
+        if (error)
+            *error = "write error";
+        return false;
+    }
+    out_->clear();
+    return true;
+}
+
+// A short match far away can cost more than its bytes as literals.
+bool Encoder::Worthwhile(uint64_t pos, uint32_t length, uint32_t distance) const {
+    if (length < kMinMatch)
+        return false;
+    if (length > 6)
+        return true;
+    const uint8_t *p = finder_.At(pos);
+    uint32_t literals = 0;
+    for (uint32_t i = 0; i < length; ++i)
+        literals += writer_.LiteralPrice(p[i]);
+    return writer_.LengthPrice(length) + writer_.DistancePrice(distance) < literals;
+}
+
+void Encoder::EmitMatch(uint64_t pos, uint32_t length, uint32_t distance) {
+    writer_.Match(length, distance);
+    for (uint32_t i = 1; i < length; ++i)
+        finder_.Insert(pos + i);
+}
+
+bool Encoder::RunGreedy(std::string *error) {
+    uint64_t pos = 0;
+    const uint64_t total = finder_.Total();
+    while (pos < total) {
+        if (!PrepareAt(pos, error))
+            return false;
+        uint32_t distance = 0;
+        const uint32_t length = finder_.FindLongest(pos, config_.depth, config_.nice, &distance);
+        if (Worthwhile(pos, length, distance)) {
+            EmitMatch(pos, length, distance);
+            pos += length;
+        } else {
+            writer_.Literal(*finder_.At(pos));
+            ++pos;
+        }
+        if (!FlushOutput(false, error))
+            return false;
+    }
+    return true;
+}
+
+// Deflate-style lazy evaluation: a match is held back one byte in case the next one is longer.
+bool Encoder::RunLazy(std::string *error) {
+    uint64_t pos = 0;
+    const uint64_t total = finder_.Total();
+    uint32_t heldLength = 0, heldDistance = 0;
+    while (pos < total) {
+        if (!PrepareAt(pos, error))
+            return false;
+        uint32_t distance = 0;
+        uint32_t length = finder_.FindLongest(pos, config_.depth, config_.nice, &distance);
+        if (!Worthwhile(pos, length, distance))
+            length = 0;
+        if (heldLength > 0) {
+            if (heldLength >= length) {
+                // pos itself is already inserted by the search above.
+                writer_.Match(heldLength, heldDistance);
+                for (uint32_t i = 2; i < heldLength; ++i)
+                    finder_.Insert(pos - 1 + i);
+                pos += heldLength - 1;
+                heldLength = 0;
+                if (!FlushOutput(false, error))
+                    return false;
+                continue;
+            }
+            writer_.Literal(*finder_.At(pos - 1));
+        }
+        if (length >= config_.nice) {
+            EmitMatch(pos, length, distance);
+            pos += length;
+            heldLength = 0;
+        } else if (length > 0) {
+            heldLength = length;
+            heldDistance = distance;
+            ++pos;
+        } else {
+            writer_.Literal(*finder_.At(pos));
+            heldLength = 0;
+            ++pos;
+        }
+        if (!FlushOutput(false, error))
+            return false;
+    }
+    // A held match always ends inside the input, so the loop never stops with one pending.
+    return true;
+}
+
+// Plans the cheapest way to code up to kSegment bytes from pos with the code lengths now in force
+// (a shortest path over positions), emits it and returns the position reached.
+uint64_t Encoder::OptimalSegment(uint64_t pos) {
+    const uint64_t total = finder_.Total();
+    const uint32_t span = static_cast<uint32_t>(std::min<uint64_t>(kSegment, total - pos));
+    constexpr uint32_t kInfinite = UINT32_MAX;
+
+    uint32_t lengthPrice[kMaxMatch + 1];
+    for (uint32_t l = kMinMatch; l <= kMaxMatch; ++l)
+        lengthPrice[l] = writer_.LengthPrice(l);
+    uint32_t literalPrice[256];
+    for (int b = 0; b < 256; ++b)
+        literalPrice[b] = writer_.LiteralPrice(static_cast<uint8_t>(b));
+
+    static thread_local std::vector<uint32_t> price, stepLength, stepDistance;
+    price.assign(span + 1, kInfinite);
+    stepLength.assign(span + 1, 0);
+    stepDistance.assign(span + 1, 0);
+    price[0] = 0;
+
+    MatchCandidate found[kMaxMatch];
+    const uint8_t *data = finder_.At(pos);
+    uint32_t end = span;
+    uint32_t forcedLength = 0, forcedDistance = 0;
+    for (uint32_t i = 0; i < span; ++i) {
+        const int count = finder_.FindAll(pos + i, config_.depth, config_.nice, found);
+        if (count > 0 && found[count - 1].length >= config_.nice) {
+            // A long match: take it as it is and end the plan here.
+            end = i;
+            forcedLength = found[count - 1].length;
+            forcedDistance = found[count - 1].distance;
+            break;
+        }
+        const uint32_t here = price[i];
+        const uint32_t viaLiteral = here + literalPrice[data[i]];
+        if (viaLiteral < price[i + 1]) {
+            price[i + 1] = viaLiteral;
+            stepLength[i + 1] = 1;
+        }
+        uint32_t length = kMinMatch;
+        for (int k = 0; k < count; ++k) {
+            const uint32_t distancePrice = writer_.DistancePrice(found[k].distance);
+            const uint32_t longest = std::min(found[k].length, span - i);
+            for (; length <= longest; ++length) {
+                const uint32_t cost = here + lengthPrice[length] + distancePrice;
+                if (cost < price[i + length]) {
+                    price[i + length] = cost;
+                    stepLength[i + length] = length;
+                    stepDistance[i + length] = found[k].distance;
+                }
+            }
+        }
+    }
+
+    // Walk back from the end, reversing the steps in place, then emit them forwards.
+    std::vector<uint32_t> &order = stepDistance; // reuse: entries below `end` are no longer needed
+    static thread_local std::vector<uint32_t> path;
+    path.clear();
+    for (uint32_t at = end; at > 0; at -= stepLength[at])
+        path.push_back(at);
+    uint32_t from = 0;
+    for (size_t k = path.size(); k-- > 0;) {
+        const uint32_t to = path[k];
+        const uint32_t length = to - from;
+        if (length == 1)
+            writer_.Literal(data[from]);
+        else
+            writer_.Match(length, order[to]); // positions inside were inserted by the searches
+        from = to;
+    }
+    if (forcedLength > 0) {
+        EmitMatch(pos + end, forcedLength, forcedDistance);
+        return pos + end + forcedLength;
+    }
+    return pos + end;
+}
+
+bool Encoder::RunOptimal(std::string *error) {
+    uint64_t pos = 0;
+    while (pos < finder_.Total()) {
+        if (!PrepareAt(pos, error))
+            return false;
+        pos = OptimalSegment(pos);
+        if (!FlushOutput(false, error))
+            return false;
+    }
+    return true;
+}
+
+bool Encoder::Run(std::string *error) {
+    bool ok;
+    switch (config_.mode) {
+    case ParseMode::kGreedy:
+        ok = RunGreedy(error);
+        break;
+    case ParseMode::kLazy:
+        ok = RunLazy(error);
+        break;
+    default:
+        ok = RunOptimal(error);
+        break;
+    }
+    if (!ok)
+        return false;
+    writer_.Finish();
+    return FlushOutput(true, error);
+}
+
+void AppendHeader(uint64_t size, std::vector<uint8_t> *out) {
+    out->insert(out->end(), kStreamMagic, kStreamMagic + 4);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out->push_back(static_cast<uint8_t>(size >> shift));
+}
+
+bool CheckArguments(uint64_t size, int level, std::string *error) {
+    if (level < kMinLevel || level > kMaxLevel) {
+        if (error)
+            *error = "level must be 1 to 9";
+        return false;
+    }
+    if (size > UINT32_MAX) {
+        if (error)
+            *error = "input larger than 4 GiB - 1 bytes";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool CompressFile(std::FILE *in, uint64_t size, std::FILE *out, int level, std::string *error) {
+    if (!CheckArguments(size, level, error))
+        return false;
+    std::vector<uint8_t> pending;
+    pending.reserve(kOutputFlush + 4096);
+    AppendHeader(size, &pending);
+    FileSource source(in);
+    auto encoder = std::make_unique<Encoder>(&source, size, ConfigFor(level), &pending, out);
+    return encoder->Run(error);
+}
+
+bool CompressBuffer(const uint8_t *data, size_t size, std::vector<uint8_t> *out, int level,
+                    std::string *error) {
+    if (!CheckArguments(size, level, error))
+        return false;
+    AppendHeader(size, out);
+    MemorySource source(data, size);
+    auto encoder = std::make_unique<Encoder>(&source, size, ConfigFor(level), out, nullptr);
+    return encoder->Run(error);
+}
+
+} // namespace vkp

@@ -1,0 +1,46 @@
+// vnxpack: builds and inspects the installer's payload. Dispatches the first argument to a verb.
+#include <cstdio>
+#include <cstring>
+
+#include "tools/commands.h"
+
+namespace {
+
+struct Verb {
+    const char *name;
+    const char *usage;
+    int (*run)(int argc, char **argv);
+};
+
+const Verb kVerbs[] = {
+    {"compress", "compress IN OUT [--level N]   code one file as a VKP1 stream (N 1..9, default 6)",
+     vnxpack::RunCompress},
+    {"decompress", "decompress IN OUT             decode one VKP1 stream into a file",
+     vnxpack::RunDecompress},
+};
+
+void PrintUsage(std::FILE *to) {
+    std::fprintf(to, "usage: vnxpack VERB ARGS...\n       vnxpack --help\nverbs:\n");
+    for (const Verb &verb : kVerbs)
+        std::fprintf(to, "  %s\n", verb.usage);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return vnxpack::kExitUsage;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        PrintUsage(stdout);
+        return vnxpack::kExitOk;
+    }
+    for (const Verb &verb : kVerbs) {
+        if (std::strcmp(argv[1], verb.name) == 0)
+            return verb.run(argc - 2, argv + 2);
+    }
+    std::fprintf(stderr, "vnxpack: unknown verb \"%s\"\n", argv[1]);
+    PrintUsage(stderr);
+    return vnxpack::kExitUsage;
+}
