@@ -57,7 +57,9 @@ struct PlannedRecord {
     size_t fileIndex;
 };
 
-std::string Display(const fs::path &p) { return p.u8string(); }
+std::string Display(const fs::path &p) {
+    return p.u8string();
+}
 
 bool IsReservedDeviceName(const std::string &ansi) {
     std::string base = ansi.substr(0, ansi.find('.'));
@@ -235,8 +237,7 @@ struct Encoded {
 class EncoderPool {
 public:
     EncoderPool(const std::vector<const FileEntry *> &files, int level, int jobs)
-        : files_(files), level_(level), results_(files.size()),
-          window_(size_t(jobs) * 2 + 2) {
+        : files_(files), level_(level), results_(files.size()), window_(size_t(jobs) * 2 + 2) {
         for (int i = 0; i < jobs; ++i)
             threads_.emplace_back([this] { Work(); });
     }
@@ -267,8 +268,9 @@ private:
             size_t index;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                wake_.wait(lock, [&] { return stop_ || (next_ < files_.size() &&
-                                                        next_ < taken_ + window_); });
+                wake_.wait(lock, [&] {
+                    return stop_ || (next_ < files_.size() && next_ < taken_ + window_);
+                });
                 if (stop_)
                     return;
                 index = next_++;
@@ -335,8 +337,7 @@ bool StderrIsTerminal() {
 void ShowProgress(size_t done, size_t total) {
     const int width = 40;
     const size_t filled = total == 0 ? width : done * width / total;
-    std::fprintf(stderr, "\r[%-*s] %3d%% %zu/%zu files",
-                 width, std::string(filled, '#').c_str(),
+    std::fprintf(stderr, "\r[%-*s] %3d%% %zu/%zu files", width, std::string(filled, '#').c_str(),
                  total == 0 ? 100 : int(done * 100 / total), done, total);
     if (done == total)
         std::fputc('\n', stderr);
@@ -350,8 +351,8 @@ bool WriteRecord(std::ofstream &out, char rectype, const std::string *name, cons
     // Every position and length of the archive is a signed 32-bit field.
     if (*written + disp > uint64_t(INT32_MAX))
         return false;
-    RecordHeader h{int32_t(disp), int32_t(datalen), int32_t(uncompressed), int32_t(nameArea),
-                   rectype, time};
+    RecordHeader h{int32_t(disp),     int32_t(datalen), int32_t(uncompressed),
+                   int32_t(nameArea), rectype,          time};
     uint8_t header[kRecordHeaderSize];
     EncodeRecordHeader(h, header);
     out.write(reinterpret_cast<const char *>(header), sizeof header);
@@ -391,8 +392,8 @@ int WriteArchive(const FolderEntry &root, const Scanner &scan, const fs::path &t
     const std::string tooBig = "the archive would pass 2 GiB, more than its 32-bit positions hold";
     for (const PlannedRecord &r : records) {
         if (!r.isFile) {
-            if (!WriteRecord(out, kFolderRecord, &r.folder->relative, nullptr, 0, 0,
-                             FileTime{0, 0}, &written)) {
+            if (!WriteRecord(out, kFolderRecord, &r.folder->relative, nullptr, 0, 0, FileTime{0, 0},
+                             &written)) {
                 *error = "refused: " + Display(r.folder->source) + ": " + tooBig;
                 return 1;
             }

@@ -6,10 +6,10 @@
 namespace payload {
 
 struct PackOptions {
-    std::string productVersion;  // preamble text: ASCII, at most 29 characters
-    int level = 6;               // compression level 1..9
-    int jobs = 0;                // compressing threads; 0: one per core
-    bool showProgress = false;   // a progress bar on stderr
+    std::string productVersion; // preamble text: ASCII, at most 29 characters
+    int level = 6;              // compression level 1..9
+    int jobs = 0;               // compressing threads; 0: one per core
+    bool showProgress = false;  // a progress bar on stderr
     // Length of the installation folder assumed when checking that every full target path fits
     // the installer's 511-character path buffer (the wizard's folder field holds 259).
     uint32_t installFolderAllowance = 259;

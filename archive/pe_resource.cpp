@@ -25,7 +25,7 @@ struct Section {
 };
 
 struct Image {
-    Reader r;
+    Reader r{nullptr, 0};
     size_t sectionTable = 0;
     uint16_t sectionCount = 0;
     size_t resourceBase = 0; // file offset of the resource directory
@@ -145,7 +145,8 @@ bool LooksLikeExecutable(const uint8_t *data, size_t size) {
 
 bool FindPeResource(const uint8_t *data, size_t size, const char *typeName, uint16_t id,
                     size_t *offset, uint32_t *length, std::string *error) {
-    Image image{Reader{data, size}};
+    Image image;
+    image.r = Reader{data, size};
     uint32_t typeDir, idDir, language;
     if (!image.Open()) {
         *error = image.error;

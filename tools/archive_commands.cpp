@@ -140,7 +140,9 @@ std::string TimeText(payload::FileTime t) {
     return text;
 }
 
-bool IsCompressed(const RESITEM *item) { return item->size > item->datalen; }
+bool IsCompressed(const RESITEM *item) {
+    return item->size > item->datalen;
+}
 
 // Decodes or copies one member's contents into `out` (a file that is replaced).
 bool WriteMember(const Payload &p, const RESITEM *item, const fs::path &out, std::string *error) {
@@ -272,9 +274,9 @@ int RunVerify(int argc, char **argv) {
         std::fprintf(stderr, "vnxpack verify: not a folder: %s\n", argv[1]);
         return kExitFailure;
     }
-    fs::path scratch = fs::temp_directory_path(ec) / ("vnxpack-verify-" + std::to_string(
-                                                          std::hash<std::thread::id>()(
-                                                              std::this_thread::get_id())));
+    fs::path scratch = fs::temp_directory_path(ec) /
+                       ("vnxpack-verify-" +
+                        std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id())));
     fs::create_directories(scratch, ec);
     const fs::path decoded = scratch / "member";
 
@@ -311,8 +313,7 @@ int RunVerify(int argc, char **argv) {
         if (IsCompressed(m.item)) {
             if (!WriteMember(p, m.item, decoded, &error) ||
                 !ReadWholeFile(decoded, &wanted, &error)) {
-                std::fprintf(stderr, "vnxpack verify: %s: %s\n", m.relative.c_str(),
-                             error.c_str());
+                std::fprintf(stderr, "vnxpack verify: %s: %s\n", m.relative.c_str(), error.c_str());
                 fs::remove_all(scratch, ec);
                 return kExitFailure;
             }
