@@ -148,8 +148,10 @@ bool FindPeResource(const uint8_t *data, size_t size, const char *typeName, uint
     Image image;
     image.r = Reader{data, size};
     uint32_t typeDir, idDir, language;
+    const std::string wanted =
+        std::string("no resource of type \"") + typeName + "\" with id " + std::to_string(id);
     if (!image.Open()) {
-        *error = image.error;
+        *error = wanted + ": " + image.error;
         return false;
     }
     if (!image.FindEntry(0, typeName, -1, &typeDir) || !(typeDir & kHighBit) ||
@@ -157,8 +159,7 @@ bool FindPeResource(const uint8_t *data, size_t size, const char *typeName, uint
         !image.FindEntry(idDir & ~kHighBit, nullptr, -1, &language) || (language & kHighBit)) {
         if (image.error.empty())
             image.error = "resource directory is malformed";
-        *error = std::string("no resource of type \"") + typeName + "\" with id " +
-                 std::to_string(id) + " (" + image.error + ")";
+        *error = wanted + ": " + image.error;
         return false;
     }
     const uint64_t entry = uint64_t(image.resourceBase) + language;

@@ -291,7 +291,7 @@ int RunVerify(int argc, char **argv) {
             continue;
         expected.insert(m.relative);
         const fs::path local = root / fs::u8path(m.relative);
-        const fs::file_status st = fs::symlink_status(local, ec);
+        const fs::file_status st = fs::status(local, ec);
         if (m.item->rectype == payload::kFolderRecord) {
             if (!fs::is_directory(st))
                 report("missing", m.relative + "/", "");
