@@ -38,7 +38,7 @@ inline void WriteSampleFile(const std::filesystem::path &path, int kind, size_t 
 }
 
 // 46 folders (the root and 45 below it, up to three levels deep) holding `fileCount` files of
-// mixed kinds; sizes are scaled by `scale` (1: a few MB in all). Times are distinct, with
+// mixed kinds; sizes are scaled by `scale` (1: about 2.5 MB in all). Times are distinct, with
 // sub-second parts.
 inline ProductTree MakeProductTree(const std::filesystem::path &root, uint32_t fileCount,
                                    uint32_t seed, int scale = 1) {
