@@ -9,32 +9,73 @@ namespace {
 // the lowest index, then the next. Leaves sorted by (weight, index) form one queue; internal nodes
 // are created with non-decreasing weights, so in creation (= index) order they form a second
 // sorted queue. Every leaf index is below every internal one, so a tie goes to the leaf.
-void MergeAll(CodeTreeNode *nodes, int n) {
-    uint16_t order[AdaptiveCodeTree::kMaxLeaves];
-    for (int i = 0; i < n; ++i)
+// Leaf indexes ordered by (weight, index): a stable LSD radix sort over the weight bytes that
+// are in use, starting from index order. Weights are mostly small, so one or two passes.
+void SortLeaves(const CodeTreeNode *nodes, int n, uint16_t *order) {
+    uint16_t other[AdaptiveCodeTree::kMaxLeaves];
+    uint32_t maxWeight = 0;
+    for (int i = 0; i < n; ++i) {
         order[i] = static_cast<uint16_t>(i);
-    std::sort(order, order + n, [nodes](uint16_t a, uint16_t b) {
-        return nodes[a].weight != nodes[b].weight ? nodes[a].weight < nodes[b].weight : a < b;
-    });
+        maxWeight = std::max(maxWeight, nodes[i].weight);
+    }
+    uint16_t *from = order;
+    uint16_t *to = other;
+    for (int shift = 0; shift < 32 && (shift == 0 || (maxWeight >> shift) != 0); shift += 8) {
+        uint32_t start[257] = {};
+        for (int i = 0; i < n; ++i)
+            ++start[((nodes[from[i]].weight >> shift) & 0xFF) + 1];
+        for (int b = 0; b < 256; ++b)
+            start[b + 1] += start[b];
+        for (int i = 0; i < n; ++i)
+            to[start[(nodes[from[i]].weight >> shift) & 0xFF]++] = from[i];
+        std::swap(from, to);
+    }
+    if (from != order)
+        std::copy(from, from + n, order);
+}
+
+void MergeAll(CodeTreeNode *nodes, int n) {
+    uint16_t order[AdaptiveCodeTree::kMaxLeaves + 1];
+    SortLeaves(nodes, n, order);
+    order[n] = 0; // read, never used, when the leaves are exhausted
+    // 64-bit copies with an out-of-range sentinel after the last entry keep the two-way choice
+    // free of bounds tests, so the compiler can make it branchless.
+    constexpr uint64_t kNoNode = UINT64_MAX;
+    uint64_t leafWeight[AdaptiveCodeTree::kMaxLeaves + 1];
+    uint64_t internalWeight[AdaptiveCodeTree::kMaxLeaves];
+    for (int i = 0; i < n; ++i)
+        leafWeight[i] = nodes[order[i]].weight;
+    leafWeight[n] = kNoNode;
     int nextLeaf = 0;
-    int nextInternal = n;
+    int nextInternal = 0; // index into internalWeight; node n + nextInternal
     for (int k = n; k <= 2 * n - 2; ++k) {
-        uint16_t picked[2];
-        for (uint16_t &p : picked) {
-            if (nextLeaf < n &&
-                (nextInternal >= k || nodes[order[nextLeaf]].weight <= nodes[nextInternal].weight))
-                p = order[nextLeaf++];
-            else
-                p = static_cast<uint16_t>(nextInternal++);
-        }
+        internalWeight[k - n] = kNoNode;
+        // First pick; a tie goes to the leaf, whose index is lower.
+        uint64_t leaf = leafWeight[nextLeaf];
+        uint64_t internal = internalWeight[nextInternal];
+        bool takeLeaf = leaf <= internal;
+        const int first = takeLeaf ? order[nextLeaf] : n + nextInternal;
+        const uint64_t firstWeight = takeLeaf ? leaf : internal;
+        nextLeaf += takeLeaf;
+        nextInternal += !takeLeaf;
+        // Second pick.
+        leaf = leafWeight[nextLeaf];
+        internal = internalWeight[nextInternal];
+        takeLeaf = leaf <= internal;
+        const int second = takeLeaf ? order[nextLeaf] : n + nextInternal;
+        const uint64_t sum = firstWeight + (takeLeaf ? leaf : internal);
+        nextLeaf += takeLeaf;
+        nextInternal += !takeLeaf;
+
+        internalWeight[k - n] = sum;
         CodeTreeNode &node = nodes[k];
-        node.weight = nodes[picked[0]].weight + nodes[picked[1]].weight;
-        node.child0 = picked[0];
-        node.child1 = picked[1];
-        nodes[picked[0]].parent = static_cast<uint16_t>(k);
-        nodes[picked[0]].side = 0;
-        nodes[picked[1]].parent = static_cast<uint16_t>(k);
-        nodes[picked[1]].side = 1;
+        node.weight = static_cast<uint32_t>(sum);
+        node.child0 = static_cast<uint16_t>(first);
+        node.child1 = static_cast<uint16_t>(second);
+        nodes[first].parent = static_cast<uint16_t>(k);
+        nodes[first].side = 0;
+        nodes[second].parent = static_cast<uint16_t>(k);
+        nodes[second].side = 1;
     }
     nodes[2 * n - 2].parent = 0; // the root has no parent
 }

@@ -28,12 +28,15 @@ struct DecoderState {
 
 bool IsLeaf(const CodeTreeNode &node, int index) { return node.child0 == index; }
 
+// Every table index is either covered by a code of at most tableBits bits or is the prefix of
+// longer codes (the code is complete), so no clearing pass is needed.
 void FillTable(const AdaptiveCodeTree &tree, uint32_t *table, int tableBits) {
-    std::memset(table, 0, sizeof(uint32_t) << tableBits);
     for (int s = 0; s < tree.LeafCount(); ++s) {
         const int length = tree.Length(s);
-        if (length > tableBits)
+        if (length > tableBits) {
+            table[tree.Code(s) >> (length - tableBits)] = 0;
             continue;
+        }
         const uint32_t first = static_cast<uint32_t>(tree.Code(s)) << (tableBits - length);
         const uint32_t count = 1u << (tableBits - length);
         const uint32_t entry = static_cast<uint32_t>(s) | (static_cast<uint32_t>(length) << 16);
@@ -108,10 +111,18 @@ public:
     }
 
     int Decode(AdaptiveCodeTree &tree) {
-        const bool lit = &tree == &state_->litTree;
+        if (&tree == &state_->litTree)
+            return DecodeWith<kLitTableBits>(tree, state_->litTable);
+        return DecodeWith<kDistTableBits>(tree, state_->distTable);
+    }
+
+    bool Failed() const { return failed_; }
+
+private:
+    template <int kTableBits>
+    int DecodeWith(AdaptiveCodeTree &tree, uint32_t *table) {
         Refill();
-        const int tableBits = lit ? kLitTableBits : kDistTableBits;
-        const uint32_t entry = (lit ? state_->litTable : state_->distTable)[buffer_ >> (64 - tableBits)];
+        const uint32_t entry = table[buffer_ >> (64 - kTableBits)];
         int symbol = static_cast<int>(entry & 0xFFFF);
         int length = static_cast<int>(entry >> 16);
         if (length == 0) { // longer than the table: walk the remaining bits
@@ -125,14 +136,25 @@ public:
         }
         Consume(length);
         if (tree.Count(symbol))
-            FillTable(tree, lit ? state_->litTable : state_->distTable, tableBits);
+            FillTable(tree, table, kTableBits);
         return symbol;
     }
 
-    bool Failed() const { return failed_; }
-
-private:
+    // Tops the buffer up to at least 49 bits while whole words remain.
     void Refill() {
+        if (count_ > 48)
+            return;
+        if (end_ - pos_ >= 8) {
+            uint64_t next = 0;
+            for (int i = 0; i < 8; ++i)
+                next = (next << 8) | pos_[i];
+            const int words = (64 - count_) >> 4; // 1..4 whole words fit
+            const int bits = words * 16;
+            buffer_ |= (bits == 64 ? next : next >> (64 - bits)) << (64 - bits - count_);
+            pos_ += 2 * words;
+            count_ += bits;
+            return;
+        }
         while (count_ <= 48 && end_ - pos_ >= 2) {
             buffer_ |= static_cast<uint64_t>((pos_[0] << 8) | pos_[1]) << (48 - count_);
             pos_ += 2;
