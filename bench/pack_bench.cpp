@@ -52,8 +52,7 @@ int main(int argc, char **argv) {
                     made.bytes / 1e6 / best);
     }
     std::printf("payload: %llu bytes (%u of %u files compressed)\n",
-                static_cast<unsigned long long>(stats.archiveBytes), stats.compressed,
-                stats.files);
+                static_cast<unsigned long long>(stats.archiveBytes), stats.compressed, stats.files);
 
     // Per-file zlib -9, each file kept as it is when zlib does not make it smaller, plus the
     // same record headers and names as the payload.

@@ -14,7 +14,9 @@ void IgnoreLine(void *, const char *line) {
     (void)n;
 }
 
-uint32_t SmallCluster(void *, const char *) { return 512; }
+uint32_t SmallCluster(void *, const char *) {
+    return 512;
+}
 
 } // namespace
 
@@ -31,8 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             IgnoreLine(nullptr, path);
         archive.IsCompressed();
         const RESITEM *item = archive.current;
-        if (item->rectype == 'F' &&
-            (item->offset < 0 || item->datalen < 0 || uint64_t(item->offset) + item->datalen > size))
+        if (item->rectype == 'F' && (item->offset < 0 || item->datalen < 0 ||
+                                     uint64_t(item->offset) + item->datalen > size))
             __builtin_trap();
         archive.Next();
     }
