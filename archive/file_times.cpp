@@ -5,7 +5,7 @@
 #include <sys/types.h>
 
 #ifdef _WIN32
-#include <sys/utime.h>
+#include <windows.h>
 #else
 #include <sys/time.h>
 #endif
@@ -14,22 +14,25 @@ namespace payload {
 
 #ifdef _WIN32
 
+// Through the file system's own FILETIME values, to keep their full 100 ns precision.
 bool GetModificationTime(const std::filesystem::path &path, FileTime *time) {
-    struct _stat64 st;
-    if (_wstat64(path.c_str(), &st) != 0)
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
         return false;
-    *time = UnixToFileTime(st.st_mtime, 0);
+    *time = FileTime{data.ftLastWriteTime.dwLowDateTime, data.ftLastWriteTime.dwHighDateTime};
     return true;
 }
 
 bool SetModificationTime(const std::filesystem::path &path, FileTime time) {
-    int64_t seconds;
-    uint32_t nanoseconds;
-    FileTimeToUnix(time, &seconds, &nanoseconds);
-    struct __utimbuf64 times;
-    times.actime = seconds;
-    times.modtime = seconds;
-    return _wutime64(path.c_str(), &times) == 0;
+    HANDLE file = CreateFileW(
+        path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    FILETIME t{time.dwLowDateTime, time.dwHighDateTime};
+    const BOOL ok = SetFileTime(file, nullptr, &t, &t);
+    CloseHandle(file);
+    return ok != 0;
 }
 
 #else

@@ -6,7 +6,7 @@
 
 namespace payload {
 
-// The file's last modification time, truncated to 100 ns (to whole seconds on Windows).
+// The file's last modification time, truncated to 100 ns.
 bool GetModificationTime(const std::filesystem::path &path, FileTime *time);
 
 // Sets the file's access and modification times; does not follow a final symbolic link.

@@ -140,6 +140,14 @@ std::string TimeText(payload::FileTime t) {
     return text;
 }
 
+// With the 100 ns ticks, for differences below a second.
+std::string PreciseTimeText(payload::FileTime t) {
+    char ticks[16];
+    std::snprintf(ticks, sizeof ticks, ".%07u",
+                  unsigned(payload::FileTimeToU64(t) % payload::kFileTimeTicksPerSecond));
+    return TimeText(t) + ticks;
+}
+
 bool IsCompressed(const RESITEM *item) {
     return item->size > item->datalen;
 }
@@ -330,8 +338,8 @@ int RunVerify(int argc, char **argv) {
         if (!payload::GetModificationTime(local, &t) ||
             payload::FileTimeToU64(t) != payload::FileTimeToU64(m.item->fileTime))
             report("changed", m.relative,
-                   " (time: " + TimeText(t) + " UTC, archive " + TimeText(m.item->fileTime) +
-                       " UTC)");
+                   " (time: " + PreciseTimeText(t) + " UTC, archive " +
+                       PreciseTimeText(m.item->fileTime) + " UTC)");
     }
     fs::remove_all(scratch, ec);
 
