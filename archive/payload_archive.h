@@ -61,8 +61,15 @@ public:
     int IsCompressed() const;
     // Frees pathBuffer and forgets resourceData; the records stay until the object is deleted.
     void Release();
-    // Writes the current record to disk; provided by the installer's extraction code.
+    // Writes the current record to disk; defined by the installer as ExtractRecord (see
+    // archive/extract_record.h) with its Win32 platform.
     int ExtractCurrent();
+
+    // Writes one line through the log hook (nothing without one).
+    void WriteLine(const char *line) {
+        if (hooks_.writeLine != nullptr)
+            hooks_.writeLine(hooks_.context, line);
+    }
 
     // 1 when the archive may be installed: records were walked and nothing was damaged.
     int IsUsable() const { return entryCount > 0 && !damaged; }
