@@ -71,8 +71,8 @@ private:
 
 class Encoder {
 public:
-    Encoder(InputSource *source, uint64_t size, const LevelConfig &config, std::vector<uint8_t> *out,
-            std::FILE *file)
+    Encoder(InputSource *source, uint64_t size, const LevelConfig &config,
+            std::vector<uint8_t> *out, std::FILE *file)
         : finder_(source, size), config_(config), out_(out), file_(file), writer_(out) {}
 
     // Returns false with *error set on failure.
@@ -211,14 +211,17 @@ uint64_t Encoder::OptimalSegment(uint64_t pos) {
     uint32_t lengthPrice[kMaxMatch + 1];
     for (uint32_t l = kMinMatch; l <= kMaxMatch; ++l)
         lengthPrice[l] = writer_.LengthPrice(l);
+    uint32_t distanceCodePrice[kDistSymbols];
+    for (int d = 0; d < kDistSymbols; ++d)
+        distanceCodePrice[d] = writer_.DistanceCodePrice(d) + DistanceExtraBits(d);
     uint32_t literalPrice[256];
     for (int b = 0; b < 256; ++b)
         literalPrice[b] = writer_.LiteralPrice(static_cast<uint8_t>(b));
 
     static thread_local std::vector<uint32_t> price, stepLength, stepDistance;
     price.assign(span + 1, kInfinite);
-    stepLength.assign(span + 1, 0);
-    stepDistance.assign(span + 1, 0);
+    stepLength.resize(span + 1); // written before read: every reached position gets a step
+    stepDistance.resize(span + 1);
     price[0] = 0;
 
     MatchCandidate found[kMaxMatch];
@@ -242,7 +245,7 @@ uint64_t Encoder::OptimalSegment(uint64_t pos) {
         }
         uint32_t length = kMinMatch;
         for (int k = 0; k < count; ++k) {
-            const uint32_t distancePrice = writer_.DistancePrice(found[k].distance);
+            const uint32_t distancePrice = distanceCodePrice[DistanceCode(found[k].distance)];
             const uint32_t longest = std::min(found[k].length, span - i);
             for (; length <= longest; ++length) {
                 const uint32_t cost = here + lengthPrice[length] + distancePrice;

@@ -21,15 +21,14 @@ const LengthCodeTable &LengthCodes() {
 }
 
 int HighestBit(uint32_t v) {
-    int bit = 0;
-    while (v >>= 1)
-        ++bit;
-    return bit;
-}
+    return 31 - __builtin_clz(v);
+} // v > 0
 
 } // namespace
 
-int LengthCode(uint32_t length) { return LengthCodes().code[length]; }
+int LengthCode(uint32_t length) {
+    return LengthCodes().code[length];
+}
 
 int DistanceCode(uint32_t distance) {
     if (distance < 4)

@@ -1,5 +1,6 @@
 #include "decompress/stream_decoder.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -26,7 +27,9 @@ struct DecoderState {
     uint32_t distTable[1u << kDistTableBits];
 };
 
-bool IsLeaf(const CodeTreeNode &node, int index) { return node.child0 == index; }
+bool IsLeaf(const CodeTreeNode &node, int index) {
+    return node.child0 == index;
+}
 
 // Every table index is either covered by a code of at most tableBits bits or is the prefix of
 // longer codes (the code is complete), so no clearing pass is needed.
@@ -119,8 +122,7 @@ public:
     bool Failed() const { return failed_; }
 
 private:
-    template <int kTableBits>
-    int DecodeWith(AdaptiveCodeTree &tree, uint32_t *table) {
+    template <int kTableBits> int DecodeWith(AdaptiveCodeTree &tree, uint32_t *table) {
         Refill();
         const uint32_t entry = table[buffer_ >> (64 - kTableBits)];
         int symbol = static_cast<int>(entry & 0xFFFF);
@@ -145,9 +147,9 @@ private:
         if (count_ > 48)
             return;
         if (end_ - pos_ >= 8) {
-            uint64_t next = 0;
-            for (int i = 0; i < 8; ++i)
-                next = (next << 8) | pos_[i];
+            uint64_t next;
+            std::memcpy(&next, pos_, 8);
+            next = __builtin_bswap64(next); // big-endian words; x86 and x86-64 are little-endian
             const int words = (64 - count_) >> 4; // 1..4 whole words fit
             const int bits = words * 16;
             buffer_ |= (bits == 64 ? next : next >> (64 - bits)) << (64 - bits - count_);
@@ -275,11 +277,12 @@ int DecodeStream(const uint8_t *stream, uint64_t streamLength, ByteSink *sink,
     const uint32_t size = (static_cast<uint32_t>(stream[4]) << 24) |
                           (static_cast<uint32_t>(stream[5]) << 16) |
                           (static_cast<uint32_t>(stream[6]) << 8) | stream[7];
-    DecoderState *state = new (std::nothrow) DecoderState;
-    if (state == nullptr)
-        return kDecompressBadStream;
     // A zero-filled window makes corrupt streams that reach before the start deterministic.
-    std::memset(state->window, 0, sizeof state->window);
+    // calloc gives it zeroed without a clearing pass over pages a small file never touches.
+    void *memory = std::calloc(1, sizeof(DecoderState));
+    if (memory == nullptr)
+        return kDecompressBadStream;
+    DecoderState *state = new (memory) DecoderState; // default-initialised: the zeros stay
     state->litTree.Init(kLitLenSymbols, kLitLenStep, kLitLenLimit);
     state->distTree.Init(kDistSymbols, kDistStep, kDistLimit);
 
@@ -293,7 +296,8 @@ int DecodeStream(const uint8_t *stream, uint64_t streamLength, ByteSink *sink,
         WalkReader reader(data, bounded ? stream + streamLength : nullptr);
         result = DecodeLoop(reader, state, size, sink);
     }
-    delete state;
+    state->~DecoderState();
+    std::free(memory);
     return result;
 }
 

@@ -24,8 +24,7 @@ enum class DecodeMethod {
 // Decodes one stream. streamLength bounds every read (kUnboundedStream: trust the stream, which
 // forces kTreeWalk since the table decoder looks ahead). Returns a DecompressResult:
 // kDecompressOk, kDecompressBadStream (magic, ran out, no memory) or kDecompressWriteError.
-int DecodeStream(const uint8_t *stream, uint64_t streamLength, ByteSink *sink,
-                 DecodeMethod method);
+int DecodeStream(const uint8_t *stream, uint64_t streamLength, ByteSink *sink, DecodeMethod method);
 
 // Decodes a bounded stream into memory (replacing *out).
 int DecodeToBuffer(const uint8_t *stream, uint64_t streamLength, std::vector<uint8_t> *out,

@@ -15,7 +15,9 @@ constexpr int kLengthCodes = 32; // literal/length symbols 256..287
 constexpr int kFirstLengthSymbol = 256;
 
 // Extra bits and smallest length of length code i (symbol 256 + i).
-constexpr int LengthExtraBits(int i) { return i < 8 ? 0 : ((i - 8) >> 2) + 1; }
+constexpr int LengthExtraBits(int i) {
+    return i < 8 ? 0 : ((i - 8) >> 2) + 1;
+}
 constexpr uint32_t LengthBase(int i) {
     return i < 8 ? 3u + static_cast<uint32_t>(i)
                  : 3u + (1u << (LengthExtraBits(i) + 2)) +
@@ -23,7 +25,9 @@ constexpr uint32_t LengthBase(int i) {
 }
 
 // Extra bits and smallest distance of distance code i.
-constexpr int DistanceExtraBits(int i) { return i < 4 ? 0 : ((i - 4) >> 1) + 1; }
+constexpr int DistanceExtraBits(int i) {
+    return i < 4 ? 0 : ((i - 4) >> 1) + 1;
+}
 constexpr uint32_t DistanceBase(int i) {
     return i < 4 ? static_cast<uint32_t>(i)
                  : (1u << (DistanceExtraBits(i) + 1)) +

@@ -9,11 +9,11 @@
 
 namespace {
 
-using vkp::AdaptiveCodeTree;
-using vkp::CodeTreeNode;
 using codectest::ModelBuild;
 using codectest::ModelNode;
 using codectest::ModelTree;
+using vkp::AdaptiveCodeTree;
+using vkp::CodeTreeNode;
 
 // Builds both from the same weights and compares every node.
 void ExpectSameTree(const std::vector<uint32_t> &weights, bool halve) {
@@ -55,11 +55,14 @@ TEST(CodeTreeBuild, MatchesQuadraticSelection) {
     std::mt19937 rng(12345);
     for (int n : {2, 3, 32, 288}) {
         SCOPED_TRACE(n);
-        ExpectSameTree(std::vector<uint32_t>(n, 1), false);       // all equal
-        ExpectSameTree(std::vector<uint32_t>(n, 7777777), true);  // all equal and large
+        ExpectSameTree(std::vector<uint32_t>(n, 1), false);      // all equal
+        ExpectSameTree(std::vector<uint32_t>(n, 7777777), true); // all equal and large
         for (int round = 0; round < 200; ++round) {
             std::vector<uint32_t> w(n);
-            const uint32_t range = round % 4 == 0 ? 3 : round % 4 == 1 ? 100 : round % 4 == 2 ? 5000 : (1u << 23);
+            const uint32_t range = round % 4 == 0   ? 3
+                                   : round % 4 == 1 ? 100
+                                   : round % 4 == 2 ? 5000
+                                                    : (1u << 23);
             for (uint32_t &x : w)
                 x = std::uniform_int_distribution<uint32_t>(0, range)(rng);
             ExpectSameTree(w, round % 2 == 1);
@@ -163,7 +166,8 @@ TEST(AdaptiveCodeTree, FollowsTheModelSymbolForSymbol) {
             model.Count(symbol);
             if (i % 37 == 0 || i > 11000) {
                 for (int s = 0; s < n; ++s)
-                    ASSERT_EQ(CodeString(tree, s), model.CodeOf(s)) << "symbol " << s << " at " << i;
+                    ASSERT_EQ(CodeString(tree, s), model.CodeOf(s))
+                        << "symbol " << s << " at " << i;
             }
         }
     }

@@ -16,7 +16,9 @@ using codectest::MakeStream;
 using codectest::ModelStreamWriter;
 using vkp::DecodeMethod;
 
-std::vector<uint8_t> Bytes(const std::string &s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> Bytes(const std::string &s) {
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
 
 // Decodes with both methods (bounded) and checks they agree; returns the table result.
 int DecodeBoth(const std::vector<uint8_t> &stream, std::vector<uint8_t> *out) {
@@ -249,7 +251,8 @@ TEST(DecoderBounded, CorruptStreamsAgreeAndStayInBounds) {
     }
     // Pure noise after a valid header, including distance 0 and distances before the start.
     for (uint32_t seed = 0; seed < 40; ++seed) {
-        std::vector<uint8_t> noise = MakeStream(5000, codectest::RandomBytes(2 + 2 * (seed * 97 % 3000), seed));
+        std::vector<uint8_t> noise =
+            MakeStream(5000, codectest::RandomBytes(2 + 2 * (seed * 97 % 3000), seed));
         const int result = DecodeBoth(noise, &out);
         EXPECT_TRUE(result == kDecompressOk || result == kDecompressBadStream);
     }

@@ -102,7 +102,8 @@ void ModelStreamWriter::Match(uint32_t length, uint32_t distance) {
     // Table search written independently of the coder: code i covers [base, base + 2^extra).
     for (int i = 0; i < 32; ++i) {
         const int extra = i < 8 ? 0 : ((i - 8) >> 2) + 1;
-        const uint32_t base = i < 8 ? 3 + i : 3 + (1u << (extra + 2)) + ((uint32_t(i - 8) & 3) << extra);
+        const uint32_t base =
+            i < 8 ? 3 + i : 3 + (1u << (extra + 2)) + ((uint32_t(i - 8) & 3) << extra);
         if (length >= base && length < base + (1u << extra)) {
             bits_ += lit_.CodeOf(256 + i);
             lit_.Count(256 + i);

@@ -42,7 +42,8 @@ TEST(CodecOnWindows, RoundTripThroughFiles) {
     uint32_t x = 1;
     for (int i = 0; i < 400000; ++i) {
         x = x * 1103515245u + 12345u;
-        data.push_back(i % 5 == 0 ? static_cast<uint8_t>("\r\n\x1a"[i % 3]) : static_cast<uint8_t>((x >> 16) % 40));
+        data.push_back(i % 5 == 0 ? static_cast<uint8_t>("\r\n\x1a"[i % 3])
+                                  : static_cast<uint8_t>((x >> 16) % 40));
     }
     const std::string original = WorkPath("original.bin");
     std::FILE *file = std::fopen(original.c_str(), "wb");
@@ -63,8 +64,9 @@ TEST(CodecOnWindows, RoundTripThroughFiles) {
     ASSERT_GT(stream.size(), 8u);
     EXPECT_LT(stream.size(), data.size());
     const std::string decoded = WorkPath("decoded.bin");
-    ASSERT_EQ(DecompressBounded(stream.data(), static_cast<uint32_t>(stream.size()), decoded.c_str()),
-              kDecompressOk);
+    ASSERT_EQ(
+        DecompressBounded(stream.data(), static_cast<uint32_t>(stream.size()), decoded.c_str()),
+        kDecompressOk);
     EXPECT_TRUE(ReadAll(decoded) == data);
 }
 
