@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/archive_commands.h"
 #include "tools/commands.h"
 
 namespace {
@@ -17,6 +18,16 @@ const Verb kVerbs[] = {
      vnxpack::RunCompress},
     {"decompress", "decompress IN OUT             decode one VKP1 stream into a file",
      vnxpack::RunDecompress},
+    {"pack",
+     "pack DIR -o FILE [--product-version TEXT] [--level N] [--jobs N]\n"
+     "                                build a payload archive from a product folder",
+     vnxpack::RunPack},
+    {"list", "list FILE                     records of a payload, or of an installer .exe",
+     vnxpack::RunList},
+    {"verify",
+     "verify FILE DIR               compare every member with a folder (exit 1 on any difference)",
+     vnxpack::RunVerify},
+    {"unpack", "unpack FILE DIR               extract a payload into a folder", vnxpack::RunUnpack},
 };
 
 void PrintUsage(std::FILE *to) {

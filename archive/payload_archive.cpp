@@ -1,0 +1,342 @@
+#include "archive/payload_archive.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+using payload::kRecordHeaderSize;
+
+namespace {
+
+// Log lines hold a name of at most 80 characters; a damaged archive may carry longer ones, so
+// the buffer is roomier and longer lines are cut rather than overrun.
+constexpr size_t kLogLineSize = 640;
+
+bool IsDotsAndBlanks(const char *begin, const char *end) {
+    int dots = 0;
+    for (const char *p = begin; p < end; ++p) {
+        if (*p == '.')
+            ++dots;
+        else if (*p != ' ')
+            return false;
+    }
+    // Windows drops trailing dots and blanks, so ".. " or "..." would act as "..".
+    return dots >= 2;
+}
+
+} // namespace
+
+const char *UnsafeNameReason(const char *name) {
+    if (name[0] == '\\' || name[0] == '/')
+        return "name starts with a backslash or slash";
+    if (std::strchr(name, ':') != nullptr)
+        return "name holds a drive or colon";
+    const char *start = name;
+    for (const char *p = name;; ++p) {
+        if (*p == '\\' || *p == '/' || *p == '\0') {
+            if (IsDotsAndBlanks(start, p))
+                return "name holds a \"..\" component";
+            if (*p == '\0')
+                break;
+            start = p + 1;
+        }
+    }
+    return nullptr;
+}
+
+PayloadArchive::PayloadArchive(const uint8_t *data, uint32_t length, const char *folder,
+                               const PayloadHooks *hooks)
+    : currentIndex(0), entryCount(0), totalSize(0), diskSpaceRequired(0), resourceData(data),
+      head(nullptr), current(nullptr), subFolder(""), pathBuffer(nullptr), targetFolder(folder),
+      resourceLength(length), clusterSize(payload::kDefaultClusterSize), damaged(0),
+      damageOffset(0), hooks_() {
+    if (hooks != nullptr)
+        hooks_ = *hooks;
+    pathBuffer = new (std::nothrow) char[payload::kPathBufferSize];
+    if (pathBuffer != nullptr)
+        pathBuffer[0] = '\0';
+    Parse(data, length);
+}
+
+PayloadArchive::~PayloadArchive() {
+    FreeItems();
+    delete[] pathBuffer;
+}
+
+void PayloadArchive::FreeItems() {
+    while (head != nullptr) {
+        RESITEM *next = head->next;
+        delete head;
+        head = next;
+    }
+    current = nullptr;
+}
+
+void PayloadArchive::Log(const char *format, ...) {
+    if (hooks_.writeLine == nullptr)
+        return;
+    char line[kLogLineSize];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    hooks_.writeLine(hooks_.context, line);
+}
+
+void PayloadArchive::MarkDamaged(uint32_t offset, const char *reason) {
+    damaged = 1;
+    damageOffset = offset;
+    Log("Damaged archive at offset %lu: %s - abort.", static_cast<unsigned long>(offset), reason);
+}
+
+void PayloadArchive::StopIncomplete(uint32_t offset) {
+    // A list missing records must not be installed as if it were the whole product.
+    damaged = 1;
+    damageOffset = offset;
+}
+
+void PayloadArchive::ReportProgress(uint32_t progressSum, int32_t entryTotal) {
+    if (hooks_.setProgress == nullptr)
+        return;
+    // A summary with no entries (or nonsense counts) must not divide by zero or pass 100.
+    unsigned percent = 100;
+    if (entryTotal != 0)
+        percent = progressSum / static_cast<uint32_t>(entryTotal);
+    if (percent > 100)
+        percent = 100;
+    hooks_.setProgress(hooks_.context, percent);
+}
+
+void PayloadArchive::FormatLocalTime(payload::FileTime utc, char *out, size_t outSize) {
+    payload::CalendarTime t{};
+    bool ok = hooks_.toLocalTime != nullptr && hooks_.toLocalTime(hooks_.context, utc, &t) != 0;
+    if (!ok && !payload::FileTimeToCalendar(utc, &t))
+        t = payload::CalendarTime{};
+    std::snprintf(out, outSize, "%02d/%02d/%d - %02d:%02d:%02d", t.month, t.day, t.year, t.hour,
+                  t.minute, t.second);
+}
+
+RESITEM *PayloadArchive::Append(RESITEM **last, char rectype, const char *name) {
+    RESITEM *item = new (std::nothrow) RESITEM();
+    if (item == nullptr)
+        return nullptr;
+    item->rectype = rectype;
+    item->name = name;
+    if (*last != nullptr)
+        (*last)->next = item;
+    *last = item;
+    return item;
+}
+
+void PayloadArchive::Parse(const uint8_t *data, uint32_t length) {
+    FreeItems();
+    currentIndex = 0;
+    entryCount = 0;
+    totalSize = 0;
+    diskSpaceRequired = 0;
+    damaged = 0;
+    damageOffset = 0;
+    subFolder = "";
+
+    Log("Parsing start");
+    uint32_t cluster = 0;
+    if (hooks_.clusterSize != nullptr)
+        cluster = hooks_.clusterSize(hooks_.context, targetFolder);
+    clusterSize = cluster > 0 ? cluster : payload::kDefaultClusterSize;
+    if (hooks_.setProgress != nullptr)
+        hooks_.setProgress(hooks_.context, 0);
+
+    const uint64_t slack = uint64_t(clusterSize) + payload::kSlackBytes;
+    uint64_t total = 0;
+    uint64_t disk = 0;
+    int32_t walked = 0;
+    RESITEM *summary = nullptr;
+    RESITEM *last = nullptr;
+    int32_t summaryFiles = 0, summaryDirs = 0, filesSeen = 0, foldersSeen = 0;
+
+    if (data != nullptr && length > payload::kPreambleSize) {
+        int32_t entryTotal = 0;
+        uint32_t progressSum = 0;
+        uint64_t pos = payload::kPreambleSize;
+        for (;;) {
+            const uint32_t at = static_cast<uint32_t>(pos);
+            if (pos + kRecordHeaderSize > length) {
+                MarkDamaged(at, "record header does not fit");
+                break;
+            }
+            const payload::RecordHeader h = payload::DecodeRecordHeader(data + pos);
+            if (h.disp2next < int32_t(kRecordHeaderSize)) {
+                MarkDamaged(at, "disp2next below 28");
+                break;
+            }
+            const uint64_t recordEnd = pos + uint32_t(h.disp2next);
+            if (recordEnd > length) {
+                MarkDamaged(at, "record runs past the end of the archive");
+                break;
+            }
+            const uint64_t nameStart = pos + kRecordHeaderSize;
+            // Without a summary first, nothing after it would be recorded or counted for progress.
+            if (walked == 0 && h.rectype != payload::kSummaryRecord) {
+                MarkDamaged(at, "first record is not a summary");
+                break;
+            }
+
+            const char *name = nullptr;
+            if (h.rectype == payload::kFolderRecord || h.rectype == payload::kFileRecord) {
+                const void *nul =
+                    std::memchr(data + nameStart, 0, static_cast<size_t>(recordEnd - nameStart));
+                if (nul == nullptr) {
+                    MarkDamaged(at, "name without its NUL inside the record");
+                    break;
+                }
+                name = reinterpret_cast<const char *>(data + nameStart);
+                if (const char *reason = UnsafeNameReason(name)) {
+                    MarkDamaged(at, reason);
+                    break;
+                }
+            }
+
+            if (h.rectype == payload::kSummaryRecord) {
+                if (summary != nullptr) {
+                    MarkDamaged(at, "second summary record");
+                    break;
+                }
+                if (h.datalen < int32_t(payload::kSummaryDataSize) ||
+                    nameStart + payload::kSummaryDataSize > recordEnd) {
+                    MarkDamaged(at, "summary record without its counts");
+                    break;
+                }
+                const int32_t cFiles = payload::ReadLe32Signed(data + nameStart);
+                const int32_t cDirs = payload::ReadLe32Signed(data + nameStart + 4);
+                entryTotal = static_cast<int32_t>(uint32_t(cFiles) + uint32_t(cDirs));
+                summaryFiles = cFiles;
+                summaryDirs = cDirs;
+                Log("Summary=cFiles=%d\t cDirs=%d", cFiles, cDirs);
+                summary = Append(&last, payload::kSummaryRecord, nullptr);
+                if (summary == nullptr) {
+                    Log("Error allocating Summary RESITEM memory - abort.");
+                    StopIncomplete(at);
+                    break;
+                }
+            } else if (h.rectype == payload::kFolderRecord) {
+                Log("  Folder='%s'", name);
+                ++foldersSeen;
+                if (Append(&last, payload::kFolderRecord, name) == nullptr) {
+                    Log("Error allocating Directory RESITEM memory for %s - abort.", name);
+                    StopIncomplete(at);
+                    break;
+                }
+            } else if (h.rectype == payload::kFileRecord) {
+                const size_t nameLength = std::strlen(name);
+                const uint64_t dataStart = nameStart + nameLength + 1;
+                if (nameLength == 0) {
+                    MarkDamaged(at, "file record without a name");
+                    break;
+                }
+                if (h.datalen < 0 || dataStart + uint32_t(h.datalen) > recordEnd) {
+                    MarkDamaged(at, "data area runs past the end of the record");
+                    break;
+                }
+                const int32_t size = h.uncompressed > 0 ? h.uncompressed : h.datalen;
+                const uint64_t clusters = (uint64_t(size) + clusterSize - 1) / clusterSize;
+                total += uint32_t(size);
+                disk += clusters * clusterSize;
+                if (disk + slack > UINT32_MAX) {
+                    MarkDamaged(at, "file sizes add up past 4 GiB");
+                    break;
+                }
+                char when[64];
+                FormatLocalTime(h.fileTime, when, sizeof when);
+                Log("    File='%s' (%d)  %s", name, size, when);
+                RESITEM *item = Append(&last, payload::kFileRecord, name);
+                if (item == nullptr) {
+                    Log("Error allocating File RESITEM memory for %s - abort.", name);
+                    StopIncomplete(at);
+                    break;
+                }
+                ++filesSeen;
+                item->offset = static_cast<int32_t>(dataStart);
+                item->datalen = h.datalen;
+                item->size = size;
+                item->fileTime = h.fileTime;
+            }
+            // Any other kind is stepped over; it is still counted as walked.
+
+            pos = recordEnd;
+            ++walked;
+            progressSum += 100;
+            ReportProgress(progressSum, entryTotal);
+            if (pos >= length)
+                break;
+        }
+    }
+
+    // A cut archive can end exactly between two records; only the summary's counts tell.
+    if (!damaged && summary != nullptr &&
+        (filesSeen != summaryFiles || foldersSeen != summaryDirs)) {
+        char reason[128];
+        std::snprintf(reason, sizeof reason,
+                      "records do not match the summary (files %d of %d, folders %d of %d)",
+                      filesSeen, summaryFiles, foldersSeen, summaryDirs);
+        MarkDamaged(length, reason);
+    }
+
+    head = summary;
+    current = summary;
+    entryCount = damaged ? 0 : walked - 1;
+    currentIndex = 0;
+    totalSize = static_cast<uint32_t>(total + slack);
+    diskSpaceRequired = static_cast<uint32_t>(disk + slack);
+    Log("Parsing end");
+}
+
+int PayloadArchive::Next() {
+    if (head == nullptr || current == nullptr)
+        return currentIndex;
+    current = current->next;
+    if (current == nullptr)
+        return currentIndex;
+    ++currentIndex;
+    if (current->rectype == payload::kFolderRecord)
+        subFolder = current->name[0] == '\0' ? "." : current->name;
+    return currentIndex;
+}
+
+char *PayloadArchive::BuildPath() {
+    if (current == nullptr || pathBuffer == nullptr || targetFolder == nullptr)
+        return nullptr;
+    const char *name = current->name != nullptr ? current->name : "";
+    const bool isFile = current->rectype == payload::kFileRecord;
+    size_t needed = std::strlen(targetFolder) + 1 + std::strlen(name);
+    if (isFile)
+        needed += std::strlen(subFolder) + 1;
+    if (needed > payload::kPathBufferSize - 1) {
+        if (isFile)
+            Log("Path of more than %u characters refused: %s\\%s\\%s",
+                unsigned(payload::kPathBufferSize - 1), targetFolder, subFolder, name);
+        else
+            Log("Path of more than %u characters refused: %s\\%s",
+                unsigned(payload::kPathBufferSize - 1), targetFolder, name);
+        return nullptr;
+    }
+    if (isFile)
+        std::snprintf(pathBuffer, payload::kPathBufferSize, "%s\\%s\\%s", targetFolder, subFolder,
+                      name);
+    else
+        std::snprintf(pathBuffer, payload::kPathBufferSize, "%s\\%s", targetFolder, name);
+    return pathBuffer;
+}
+
+int PayloadArchive::IsCompressed() const {
+    return current != nullptr && current->rectype == payload::kFileRecord &&
+                   current->size > current->datalen
+               ? 1
+               : 0;
+}
+
+void PayloadArchive::Release() {
+    delete[] pathBuffer;
+    pathBuffer = nullptr;
+    resourceData = nullptr;
+}

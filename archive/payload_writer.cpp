@@ -1,0 +1,509 @@
+#include "archive/payload_writer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "archive/cp1252.h"
+#include "archive/file_times.h"
+#include "archive/payload_format.h"
+#include "compress/compress.h"
+
+namespace fs = std::filesystem;
+
+namespace payload {
+
+namespace {
+
+constexpr uint64_t kMaxFileSize = (uint64_t(1) << 31) - 1; // 2 GiB and more is refused
+// The largest cluster the totals are checked against: the installer adds sizes rounded up to
+// the target volume's clusters, in 32-bit fields.
+constexpr uint64_t kLargestCluster = 65536;
+
+struct FileEntry {
+    fs::path source;
+    std::string name; // code page 1252
+    uint64_t size;
+    FileTime time;
+};
+
+struct FolderEntry {
+    fs::path source;
+    std::string relative; // code page 1252, backslashes; empty for the root
+    std::vector<FileEntry> files;
+    std::vector<FolderEntry> folders;
+};
+
+// One archive record to write, in archive order.
+struct PlannedRecord {
+    bool isFile;
+    const FolderEntry *folder;
+    const FileEntry *file;
+    size_t fileIndex;
+};
+
+std::string Display(const fs::path &p) {
+    return p.u8string();
+}
+
+bool IsReservedDeviceName(const std::string &ansi) {
+    std::string base = ansi.substr(0, ansi.find('.'));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    for (char &c : base)
+        c = static_cast<char>(Cp1252Upper(static_cast<unsigned char>(c)));
+    static const char *kNames[] = {"CON", "PRN", "AUX", "NUL"};
+    for (const char *n : kNames)
+        if (base == n)
+            return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+struct Scanner {
+    fs::path rootCanonical;
+    uint32_t installFolderAllowance;
+    std::set<fs::path> openFolders; // canonical paths on the way down, against link loops
+    uint32_t files = 0;
+    uint32_t folders = 0;
+    uint64_t bytes = 0;
+    uint64_t clusteredBytes = 0;
+    std::string error;
+
+    bool Refuse(const fs::path &p, const std::string &why) {
+        error = "refused: " + Display(p) + ": " + why;
+        return false;
+    }
+
+    bool Inside(const fs::path &canonical) const {
+        auto r = rootCanonical.begin();
+        auto c = canonical.begin();
+        for (; r != rootCanonical.end(); ++r, ++c)
+            if (c == canonical.end() || *c != *r)
+                return false;
+        return true;
+    }
+
+    bool Scan(FolderEntry *folder) {
+        std::error_code ec;
+        const fs::path canonical = fs::canonical(folder->source, ec);
+        if (ec)
+            return Refuse(folder->source, "cannot be resolved: " + ec.message());
+        if (!openFolders.insert(canonical).second)
+            return Refuse(folder->source, "a link leads back into one of its own parent folders");
+        ++folders;
+
+        fs::directory_iterator it(folder->source, ec), end;
+        if (ec)
+            return Refuse(folder->source, "cannot be read: " + ec.message());
+        std::map<std::string, std::string> seen; // upper-case name -> first spelling
+        for (; it != end; it.increment(ec)) {
+            if (ec)
+                return Refuse(folder->source, "cannot be read: " + ec.message());
+            if (!AddEntry(folder, it->path(), &seen))
+                return false;
+        }
+        if (ec)
+            return Refuse(folder->source, "cannot be read: " + ec.message());
+
+        // Siblings in descending order of their names, case ignored.
+        auto descending = [](const auto &a, const auto &b) {
+            return CompareNoCase1252(a.name, b.name) > 0;
+        };
+        std::sort(folder->files.begin(), folder->files.end(), descending);
+        std::sort(folder->folders.begin(), folder->folders.end(),
+                  [](const FolderEntry &a, const FolderEntry &b) {
+                      return CompareNoCase1252(LastPart(a.relative), LastPart(b.relative)) > 0;
+                  });
+        for (FolderEntry &sub : folder->folders)
+            if (!Scan(&sub))
+                return false;
+        openFolders.erase(canonical);
+        return true;
+    }
+
+    static std::string LastPart(const std::string &relative) {
+        const size_t slash = relative.rfind('\\');
+        return slash == std::string::npos ? relative : relative.substr(slash + 1);
+    }
+
+    bool AddEntry(FolderEntry *folder, const fs::path &path,
+                  std::map<std::string, std::string> *seen) {
+        std::string ansi;
+        if (const char *why = CheckWindowsName(path.filename().u8string(), &ansi))
+            return Refuse(path, why);
+        std::string upper = ansi;
+        for (char &c : upper)
+            c = static_cast<char>(Cp1252Upper(static_cast<unsigned char>(c)));
+        auto inserted = seen->emplace(upper, path.filename().u8string());
+        if (!inserted.second)
+            return Refuse(path, "differs from \"" + inserted.first->second +
+                                    "\" in the same folder only in letter case");
+
+        std::error_code ec;
+        const fs::file_status linkStatus = fs::symlink_status(path, ec);
+        if (ec)
+            return Refuse(path, "cannot be examined: " + ec.message());
+        if (fs::is_symlink(linkStatus)) {
+            const fs::path target = fs::canonical(path, ec);
+            if (ec)
+                return Refuse(path, "link whose target cannot be found");
+            if (!Inside(target))
+                return Refuse(path, "link leads out of the tree, to " + Display(target));
+        }
+        const fs::file_status status = fs::status(path, ec);
+        if (ec)
+            return Refuse(path, "cannot be examined: " + ec.message());
+
+        const std::string relative =
+            folder->relative.empty() ? ansi : folder->relative + "\\" + ansi;
+        if (fs::is_directory(status)) {
+            if (relative.size() > kMaxNameLength)
+                return Refuse(path, "folder path inside the product is longer than " +
+                                        std::to_string(kMaxNameLength) + " characters");
+            FolderEntry sub;
+            sub.source = path;
+            sub.relative = relative;
+            folder->folders.push_back(std::move(sub));
+            return true;
+        }
+        if (!fs::is_regular_file(status))
+            return Refuse(path, "neither a regular file nor a folder");
+
+        // installation folder \ folder path \ name, as the installer builds it ("." for the root).
+        const size_t full = installFolderAllowance + 1 +
+                            (folder->relative.empty() ? 1 : folder->relative.size()) + 1 +
+                            ansi.size();
+        if (full > kPathBufferSize - 1)
+            return Refuse(path, "the full target path would have " + std::to_string(full) +
+                                    " characters with an installation folder of " +
+                                    std::to_string(installFolderAllowance) +
+                                    ", more than the installer's 511-character path buffer");
+        FileEntry file;
+        file.source = path;
+        file.name = ansi;
+        file.size = fs::file_size(path, ec);
+        if (ec)
+            return Refuse(path, "cannot be examined: " + ec.message());
+        if (file.size > kMaxFileSize)
+            return Refuse(path, "file of 2 GiB or more (" + std::to_string(file.size) + " bytes)");
+        if (!GetModificationTime(path, &file.time))
+            return Refuse(path, "modification time cannot be read");
+        ++files;
+        bytes += file.size;
+        clusteredBytes += (file.size + kLargestCluster - 1) / kLargestCluster * kLargestCluster;
+        folder->files.push_back(std::move(file));
+        return true;
+    }
+};
+
+void Plan(const FolderEntry &folder, std::vector<PlannedRecord> *records,
+          std::vector<const FileEntry *> *files) {
+    records->push_back({false, &folder, nullptr, 0});
+    for (const FileEntry &f : folder.files) {
+        records->push_back({true, &folder, &f, files->size()});
+        files->push_back(&f);
+    }
+    for (const FolderEntry &sub : folder.folders)
+        Plan(sub, records, files);
+}
+
+// The data area of one file, made by a worker thread.
+struct Encoded {
+    bool ready = false;
+    bool failed = false;
+    std::string error;
+    std::vector<uint8_t> data;
+    uint32_t uncompressed = 0; // 0: stored
+};
+
+// Compresses files on several threads; results are taken in archive order, so the output is
+// the same whatever the number of threads. Workers stay at most `window` files ahead.
+class EncoderPool {
+public:
+    EncoderPool(const std::vector<const FileEntry *> &files, int level, int jobs)
+        : files_(files), level_(level), results_(files.size()), window_(size_t(jobs) * 2 + 2) {
+        for (int i = 0; i < jobs; ++i)
+            threads_.emplace_back([this] { Work(); });
+    }
+    ~EncoderPool() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread &t : threads_)
+            t.join();
+    }
+
+    // Waits for file `index` and hands over its data area.
+    Encoded Take(size_t index) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [&] { return results_[index].ready; });
+        Encoded out = std::move(results_[index]);
+        results_[index] = Encoded();
+        taken_ = index + 1;
+        wake_.notify_all();
+        return out;
+    }
+
+private:
+    void Work() {
+        for (;;) {
+            size_t index;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [&] {
+                    return stop_ || (next_ < files_.size() && next_ < taken_ + window_);
+                });
+                if (stop_)
+                    return;
+                index = next_++;
+            }
+            Encoded result = Encode(*files_[index]);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                result.ready = true;
+                results_[index] = std::move(result);
+            }
+            done_.notify_all();
+        }
+    }
+
+    Encoded Encode(const FileEntry &file) const {
+        Encoded e;
+        std::vector<uint8_t> content(file.size);
+        std::ifstream in(file.source, std::ios::binary);
+        if (in)
+            in.read(reinterpret_cast<char *>(content.data()), std::streamsize(file.size));
+        if (!in || in.peek() != std::char_traits<char>::eof()) {
+            e.failed = true;
+            e.error = "cannot be read (or changed while packing): " + Display(file.source);
+            return e;
+        }
+        std::vector<uint8_t> packed;
+        std::string why;
+        if (file.size > 0 &&
+            !vkp::CompressBuffer(content.data(), content.size(), &packed, level_, &why)) {
+            e.failed = true;
+            e.error = "cannot be compressed: " + Display(file.source) + ": " + why;
+            return e;
+        }
+        if (file.size > 0 && packed.size() < content.size()) {
+            e.data = std::move(packed);
+            e.uncompressed = uint32_t(file.size);
+        } else {
+            e.data = std::move(content);
+        }
+        return e;
+    }
+
+    const std::vector<const FileEntry *> &files_;
+    const int level_;
+    std::vector<Encoded> results_;
+    const size_t window_;
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    size_t next_ = 0;
+    size_t taken_ = 0;
+    bool stop_ = false;
+};
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+void ShowProgress(size_t done, size_t total) {
+    const int width = 40;
+    const size_t filled = total == 0 ? width : done * width / total;
+    std::fprintf(stderr, "\r[%-*s] %3d%% %zu/%zu files", width, std::string(filled, '#').c_str(),
+                 total == 0 ? 100 : int(done * 100 / total), done, total);
+    if (done == total)
+        std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+bool WriteRecord(std::ofstream &out, char rectype, const std::string *name, const uint8_t *data,
+                 uint32_t datalen, uint32_t uncompressed, FileTime time, uint64_t *written) {
+    const uint32_t nameArea = name != nullptr ? uint32_t(name->size() + 1) : 0;
+    const uint64_t disp = uint64_t(kRecordHeaderSize) + nameArea + datalen;
+    // Every position and length of the archive is a signed 32-bit field.
+    if (*written + disp > uint64_t(INT32_MAX))
+        return false;
+    RecordHeader h{int32_t(disp),     int32_t(datalen), int32_t(uncompressed),
+                   int32_t(nameArea), rectype,          time};
+    uint8_t header[kRecordHeaderSize];
+    EncodeRecordHeader(h, header);
+    out.write(reinterpret_cast<const char *>(header), sizeof header);
+    if (name != nullptr)
+        out.write(name->c_str(), std::streamsize(nameArea));
+    if (datalen > 0)
+        out.write(reinterpret_cast<const char *>(data), std::streamsize(datalen));
+    *written += disp;
+    return true;
+}
+
+int WriteArchive(const FolderEntry &root, const Scanner &scan, const fs::path &temp,
+                 const PackOptions &options, PackStats *stats, std::string *error) {
+    std::vector<PlannedRecord> records;
+    std::vector<const FileEntry *> files;
+    Plan(root, &records, &files);
+
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        *error = "cannot create " + Display(temp);
+        return 1;
+    }
+    uint8_t preamble[kPreambleSize];
+    EncodePreamble(options.productVersion.c_str(), preamble);
+    out.write(reinterpret_cast<const char *>(preamble), sizeof preamble);
+    uint64_t written = kPreambleSize;
+    uint8_t counts[kSummaryDataSize];
+    WriteLe32(counts, scan.files);
+    WriteLe32(counts + 4, scan.folders);
+    WriteRecord(out, kSummaryRecord, nullptr, counts, sizeof counts, 0, FileTime{0, 0}, &written);
+
+    int jobs = options.jobs;
+    if (jobs <= 0)
+        jobs = int(std::max(1u, std::thread::hardware_concurrency()));
+    const bool progress = options.showProgress && StderrIsTerminal();
+    EncoderPool pool(files, options.level, jobs);
+    const std::string tooBig = "the archive would pass 2 GiB, more than its 32-bit positions hold";
+    for (const PlannedRecord &r : records) {
+        if (!r.isFile) {
+            if (!WriteRecord(out, kFolderRecord, &r.folder->relative, nullptr, 0, 0, FileTime{0, 0},
+                             &written)) {
+                *error = "refused: " + Display(r.folder->source) + ": " + tooBig;
+                return 1;
+            }
+            continue;
+        }
+        Encoded e = pool.Take(r.fileIndex);
+        if (e.failed) {
+            *error = e.error;
+            return 1;
+        }
+        if (!WriteRecord(out, kFileRecord, &r.file->name, e.data.data(), uint32_t(e.data.size()),
+                         e.uncompressed, r.file->time, &written)) {
+            *error = "refused: " + Display(r.file->source) + ": " + tooBig;
+            return 1;
+        }
+        if (e.uncompressed > 0)
+            ++stats->compressed;
+        if (progress)
+            ShowProgress(r.fileIndex + 1, files.size());
+    }
+    if (progress && files.empty())
+        ShowProgress(0, 0);
+    out.close();
+    if (!out) {
+        *error = "cannot write " + Display(temp);
+        return 1;
+    }
+    stats->files = scan.files;
+    stats->folders = scan.folders;
+    stats->inputBytes = scan.bytes;
+    stats->archiveBytes = written;
+    return 0;
+}
+
+} // namespace
+
+const char *CheckWindowsName(const std::string &utf8, std::string *ansi) {
+    if (!Utf8ToCp1252(utf8, ansi))
+        return "name cannot be represented in the Windows code page 1252";
+    if (ansi->empty())
+        return "empty name";
+    if (ansi->size() > kMaxNameLength)
+        return "name longer than 80 characters";
+    for (char ch : *ansi) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || std::strchr("<>:\"/\\|?*", c) != nullptr)
+            return "name holds a character Windows does not allow in file names";
+    }
+    if (ansi->back() == '.' || ansi->back() == ' ')
+        return "name ends with a dot or a blank, which Windows drops";
+    if (IsReservedDeviceName(*ansi))
+        return "name is a reserved Windows device name";
+    return nullptr;
+}
+
+int PackDirectory(const std::string &dir, const std::string &outFile, const PackOptions &options,
+                  PackStats *stats, std::string *error) {
+    PackStats localStats;
+    if (stats == nullptr)
+        stats = &localStats;
+    *stats = PackStats();
+    if (options.level < vkp::kMinLevel || options.level > vkp::kMaxLevel) {
+        *error = "compression level must be 1 to 9";
+        return 1;
+    }
+    if (options.productVersion.size() > kPreambleSize - 1) {
+        *error = "product version text longer than 29 characters";
+        return 1;
+    }
+    for (char c : options.productVersion)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) {
+            *error = "product version text must be printable ASCII";
+            return 1;
+        }
+
+    const fs::path rootPath = fs::u8path(dir);
+    std::error_code ec;
+    if (!fs::is_directory(rootPath, ec)) {
+        *error = "not a folder: " + dir;
+        return 1;
+    }
+    Scanner scan;
+    scan.rootCanonical = fs::canonical(rootPath, ec);
+    scan.installFolderAllowance = options.installFolderAllowance;
+    FolderEntry root;
+    root.source = rootPath;
+    if (ec || !scan.Scan(&root)) {
+        *error = ec ? "cannot resolve " + dir : scan.error;
+        return 1;
+    }
+    if (scan.clusteredBytes + kLargestCluster + kSlackBytes > UINT32_MAX) {
+        *error = "refused: " + dir + ": the files add up to " + std::to_string(scan.bytes) +
+                 " bytes, past what the installer's 32-bit size totals hold";
+        return 1;
+    }
+
+    const fs::path outPath = fs::u8path(outFile);
+    fs::path temp = outPath;
+    temp += ".partial";
+    int result = WriteArchive(root, scan, temp, options, stats, error);
+    if (result == 0) {
+        fs::rename(temp, outPath, ec);
+        if (ec) {
+            *error = "cannot rename " + Display(temp) + " to " + outFile + ": " + ec.message();
+            result = 1;
+        }
+    }
+    if (result != 0)
+        fs::remove(temp, ec);
+    return result;
+}
+
+} // namespace payload

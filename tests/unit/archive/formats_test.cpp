@@ -1,0 +1,145 @@
+// Code page 1252 conversion, file time conversion and the PE resource lookup.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "archive/cp1252.h"
+#include "archive/payload_format.h"
+#include "archive/pe_resource.h"
+
+namespace {
+
+TEST(CodePage1252, EveryDefinedByteRoundTripsThroughUtf8) {
+    for (int b = 1; b < 256; ++b) {
+        const std::string ansi(1, char(b));
+        std::string utf8, back;
+        const bool undefined = b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+        ASSERT_EQ(payload::Cp1252ToUtf8(ansi, &utf8), !undefined) << b;
+        if (undefined)
+            continue;
+        ASSERT_TRUE(payload::Utf8ToCp1252(utf8, &back)) << b;
+        EXPECT_EQ(back, ansi) << b;
+    }
+    std::string ansi;
+    ASSERT_TRUE(payload::Utf8ToCp1252(u8"Donn\u00e9es \u20ac \u0178 \u2122", &ansi));
+    EXPECT_EQ(ansi, "Donn\xE9"
+                    "es \x80 \x9F \x99");
+}
+
+TEST(CodePage1252, RefusesWhatItCannotHoldAndBrokenUtf8) {
+    std::string out;
+    for (const char *bad : {u8"\u03b1", u8"\u4e2d", u8"\U0001F600", "\xC3", "\xC0\xAF",
+                            "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x80", "a\xFF"})
+        EXPECT_FALSE(payload::Utf8ToCp1252(bad, &out)) << bad;
+}
+
+TEST(CodePage1252, CaseIsIgnoredAsWindowsDoesForFileNames) {
+    EXPECT_EQ(payload::CompareNoCase1252("readme.TXT", "README.txt"), 0);
+    EXPECT_EQ(payload::CompareNoCase1252("caf\xE9", "CAF\xC9"), 0);
+    EXPECT_EQ(payload::CompareNoCase1252("\x9A\x9C\x9E\xFF", "\x8A\x8C\x8E\x9F"), 0);
+    EXPECT_GT(payload::CompareNoCase1252("b", "A"), 0);
+    EXPECT_LT(payload::CompareNoCase1252("Doc", "doc2"), 0);
+    EXPECT_NE(payload::CompareNoCase1252("\xF7", "\xD7"), 0); // division and multiplication signs
+}
+
+TEST(FileTimes, UnixAndFileTimeConvertBothWays) {
+    const payload::FileTime t = payload::UnixToFileTime(0, 0);
+    EXPECT_EQ(payload::FileTimeToU64(t), 116444736000000000ULL);
+    const payload::FileTime u = payload::UnixToFileTime(1704164645, 123456789);
+    int64_t s;
+    uint32_t ns;
+    payload::FileTimeToUnix(u, &s, &ns);
+    EXPECT_EQ(s, 1704164645);
+    EXPECT_EQ(ns, 123456700u);
+    payload::CalendarTime c{};
+    ASSERT_TRUE(payload::FileTimeToCalendar(u, &c));
+    EXPECT_EQ(c.year, 2024);
+    EXPECT_EQ(c.month, 1);
+    EXPECT_EQ(c.day, 2);
+    EXPECT_EQ(c.hour, 3);
+    EXPECT_EQ(c.minute, 4);
+    EXPECT_EQ(c.second, 5);
+    ASSERT_TRUE(payload::FileTimeToCalendar(payload::U64ToFileTime(0), &c));
+    EXPECT_EQ(c.year * 10000 + c.month * 100 + c.day, 16010101);
+    ASSERT_TRUE(payload::FileTimeToCalendar(payload::UnixToFileTime(951782400, 0), &c));
+    EXPECT_EQ(c.month * 100 + c.day, 229); // 2000-02-29
+    EXPECT_FALSE(payload::FileTimeToCalendar(payload::U64ToFileTime(1ULL << 63), &c));
+}
+
+TEST(RecordHeader, EncodesLittleEndianWithFiller) {
+    payload::RecordHeader h{0x01020304, 5, -1, 7, 'F', {0xAABBCCDD, 0x11223344}};
+    uint8_t bytes[28];
+    payload::EncodeRecordHeader(h, bytes);
+    const uint8_t expected[28] = {4,    3,    2,    1,    5,    0,    0,    0,    0xFF, 0xFF,
+                                  0xFF, 0xFF, 7,    0,    0,    0,    'F',  0xFF, 0xFF, 0xFF,
+                                  0xDD, 0xCC, 0xBB, 0xAA, 0x44, 0x33, 0x22, 0x11};
+    EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 28),
+              std::vector<uint8_t>(expected, expected + 28));
+    const payload::RecordHeader d = payload::DecodeRecordHeader(bytes);
+    EXPECT_EQ(d.disp2next, h.disp2next);
+    EXPECT_EQ(d.uncompressed, -1);
+    EXPECT_EQ(d.rectype, 'F');
+    EXPECT_EQ(d.fileTime.dwHighDateTime, 0x11223344u);
+}
+
+#ifdef VNX_TEST_EXE
+std::vector<uint8_t> ReadFile(const char *path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(PeResource, FindsTheNamedTypeAndIdAndNothingInAPlainExe) {
+    const std::vector<uint8_t> exe = ReadFile(VNX_TEST_EXE);
+    const std::vector<uint8_t> payloadBytes = ReadFile(VNX_TEST_PAYLOAD);
+    ASSERT_FALSE(exe.empty());
+    size_t offset = 0;
+    uint32_t length = 0;
+    std::string error;
+    ASSERT_TRUE(
+        payload::FindPeResource(exe.data(), exe.size(), "TESTDATA", 105, &offset, &length, &error))
+        << error;
+    ASSERT_EQ(length, payloadBytes.size());
+    EXPECT_TRUE(std::equal(payloadBytes.begin(), payloadBytes.end(), exe.begin() + long(offset)));
+    EXPECT_TRUE(
+        payload::FindPeResource(exe.data(), exe.size(), "testdata", 105, &offset, &length, &error));
+    EXPECT_FALSE(
+        payload::FindPeResource(exe.data(), exe.size(), "TESTDATA", 106, &offset, &length, &error));
+    EXPECT_FALSE(
+        payload::FindPeResource(exe.data(), exe.size(), "TESTDAT", 105, &offset, &length, &error));
+    const std::vector<uint8_t> plain = ReadFile(VNX_PLAIN_EXE);
+    EXPECT_FALSE(payload::FindPeResource(plain.data(), plain.size(), "TESTDATA", 105, &offset,
+                                         &length, &error));
+}
+
+TEST(PeResource, CutAndFlippedExecutablesNeverReadOutside) {
+    const std::vector<uint8_t> exe = ReadFile(VNX_TEST_EXE);
+    size_t offset;
+    uint32_t length;
+    std::string error;
+    for (size_t cut = 0; cut < exe.size(); cut += 1 + cut / 64) {
+        std::vector<uint8_t> part(exe.begin(), exe.begin() + long(cut));
+        if (payload::FindPeResource(part.data(), part.size(), "TESTDATA", 105, &offset, &length,
+                                    &error)) {
+            ASSERT_LE(offset + length, part.size());
+        }
+    }
+    std::mt19937 rng(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<uint8_t> bytes = exe;
+        // Flips aimed at the headers and the resource directory, where the reader looks.
+        for (int f = 0; f < 3; ++f) {
+            size_t at = rng() % 2 ? rng() % 1024 : rng() % bytes.size();
+            bytes[at] ^= uint8_t(1 + rng() % 255);
+        }
+        if (payload::FindPeResource(bytes.data(), bytes.size(), "TESTDATA", 105, &offset, &length,
+                                    &error)) {
+            ASSERT_LE(offset + length, bytes.size());
+        }
+    }
+}
+#endif
+
+} // namespace

@@ -1,0 +1,416 @@
+// The payload builder with the walk: pack, list, verify and unpack through the vnxpack program,
+// and every refusal of the builder with nothing written.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive/cp1252.h"
+#include "archive/file_times.h"
+#include "archive/payload_archive.h"
+#include "archive/payload_writer.h"
+#include "tests/unit/archive/product_tree.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        char pattern[] = "/tmp/vnx-archive-test-XXXXXX";
+        path = mkdtemp(pattern);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+};
+
+struct RunResult {
+    int exitCode;
+    std::string output;
+};
+
+RunResult Vnxpack(const std::string &args) {
+    const std::string command = std::string(VNXPACK_PATH) + " " + args + " 2>&1";
+    RunResult r{-1, ""};
+    FILE *pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return r;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        r.output.append(buffer, n);
+    const int status = pclose(pipe);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+std::string Quote(const fs::path &p) {
+    return "'" + p.string() + "'";
+}
+
+std::vector<uint8_t> ReadBytes(const fs::path &p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+size_t CountLines(const std::string &text, const std::string &prefix) {
+    size_t count = 0, at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        if (text.compare(at, prefix.size(), prefix) == 0)
+            ++count;
+        at = end + 1;
+    }
+    return count;
+}
+
+// The order the archive must have, worked out from the folder itself: each folder, its files,
+// then its sub-folders, siblings in descending order of their names with case ignored.
+void ExpectedOrder(const fs::path &folder, const std::string &relative,
+                   std::vector<std::string> *out) {
+    out->push_back("D:" + relative);
+    std::vector<std::pair<std::string, bool>> entries;
+    for (const auto &e : fs::directory_iterator(folder)) {
+        std::string ansi;
+        EXPECT_TRUE(payload::Utf8ToCp1252(e.path().filename().u8string(), &ansi));
+        entries.push_back({ansi, e.is_directory()});
+    }
+    std::sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
+        return payload::CompareNoCase1252(a.first, b.first) > 0;
+    });
+    for (const auto &e : entries)
+        if (!e.second)
+            out->push_back("F:" + e.first);
+    for (const auto &e : entries) {
+        if (e.second) {
+            std::string utf8;
+            payload::Cp1252ToUtf8(e.first, &utf8);
+            ExpectedOrder(folder / fs::u8path(utf8),
+                          relative.empty() ? e.first : relative + "\\" + e.first, out);
+        }
+    }
+}
+
+TEST(PayloadBuilder, RoundTripOfAProductTreeThroughPackListVerifyUnpack) {
+    TempDir tmp;
+    const fs::path tree = tmp.path / "product";
+    const ProductTree made = MakeProductTree(tree, 805, 4242);
+    ASSERT_EQ(made.folders, 46u);
+
+    const fs::path out = tmp.path / "payload.bin";
+    RunResult pack =
+        Vnxpack("pack " + Quote(tree) + " -o " + Quote(out) + " --product-version 2.4.1 --jobs 2");
+    ASSERT_EQ(pack.exitCode, 0) << pack.output;
+    EXPECT_NE(pack.output.find("805 files"), std::string::npos) << pack.output;
+
+    // The walk over the written archive.
+    const std::vector<uint8_t> bytes = ReadBytes(out);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(bytes.data())), "2.4.1");
+    std::vector<std::string> log;
+    PayloadHooks hooks{};
+    hooks.context = &log;
+    hooks.writeLine = [](void *c, const char *l) {
+        static_cast<std::vector<std::string> *>(c)->push_back(l);
+    };
+    hooks.clusterSize = [](void *, const char *) { return 4096u; };
+    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\P", &hooks);
+    ASSERT_TRUE(archive.IsUsable());
+    EXPECT_EQ(archive.entryCount, 805 + 46);
+    EXPECT_EQ(log[1], "Summary=cFiles=805\t cDirs=46");
+
+    std::vector<std::string> order;
+    uint64_t sum = 0, clustered = 0;
+    int compressed = 0, stored = 0;
+    for (RESITEM *i = archive.head->next; i != nullptr; i = i->next) {
+        order.push_back(std::string(1, i->rectype) + ":" + i->name);
+        if (i->rectype != 'F')
+            continue;
+        sum += uint32_t(i->size);
+        clustered += (uint64_t(i->size) + 4095) / 4096 * 4096;
+        ASSERT_LE(uint64_t(i->offset) + uint64_t(i->datalen), bytes.size());
+        archive.current = i;
+        if (archive.IsCompressed()) {
+            ++compressed;
+            EXPECT_LT(i->datalen, i->size);
+            EXPECT_EQ(std::string(reinterpret_cast<const char *>(&bytes[size_t(i->offset)]), 4),
+                      "VKP1");
+        } else {
+            ++stored;
+            EXPECT_EQ(i->datalen, i->size);
+        }
+    }
+    std::vector<std::string> expected;
+    ExpectedOrder(tree, "", &expected);
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(sum, made.bytes);
+    EXPECT_EQ(archive.totalSize, made.bytes + 4096 + 80000);
+    EXPECT_EQ(archive.diskSpaceRequired, clustered + 4096 + 80000);
+    EXPECT_GT(compressed, 100);
+    EXPECT_GT(stored, 100); // empty, tiny and random files
+
+    // The same bytes whatever the number of threads.
+    const fs::path one = tmp.path / "one.bin";
+    ASSERT_EQ(
+        Vnxpack("pack " + Quote(tree) + " -o " + Quote(one) + " --product-version 2.4.1 --jobs 1")
+            .exitCode,
+        0);
+    EXPECT_TRUE(ReadBytes(one) == bytes);
+
+    RunResult list = Vnxpack("list " + Quote(out));
+    ASSERT_EQ(list.exitCode, 0) << list.output;
+    EXPECT_EQ(CountLines(list.output, "F "), 805u);
+    EXPECT_EQ(CountLines(list.output, "D "), 46u);
+    EXPECT_NE(list.output.find(" compressed "), std::string::npos);
+    EXPECT_NE(list.output.find(" stored "), std::string::npos);
+
+    RunResult verify = Vnxpack("verify " + Quote(out) + " " + Quote(tree));
+    EXPECT_EQ(verify.exitCode, 0) << verify.output;
+
+    const fs::path dest = tmp.path / "unpacked";
+    RunResult unpack = Vnxpack("unpack " + Quote(out) + " " + Quote(dest));
+    ASSERT_EQ(unpack.exitCode, 0) << unpack.output;
+    size_t compared = 0;
+    for (const auto &e : fs::recursive_directory_iterator(tree)) {
+        const fs::path copy = dest / e.path().lexically_relative(tree);
+        if (e.is_directory()) {
+            EXPECT_TRUE(fs::is_directory(copy)) << copy;
+            continue;
+        }
+        ASSERT_TRUE(fs::is_regular_file(copy)) << copy;
+        EXPECT_TRUE(ReadBytes(copy) == ReadBytes(e.path())) << copy;
+        payload::FileTime a{}, b{};
+        payload::GetModificationTime(e.path(), &a);
+        payload::GetModificationTime(copy, &b);
+        EXPECT_EQ(payload::FileTimeToU64(a), payload::FileTimeToU64(b)) << copy;
+        ++compared;
+    }
+    EXPECT_EQ(compared, 805u);
+    EXPECT_EQ(Vnxpack("verify " + Quote(out) + " " + Quote(dest)).exitCode, 0);
+
+    // verify reports each kind of difference.
+    std::vector<fs::path> files;
+    for (const auto &e : fs::recursive_directory_iterator(dest))
+        if (e.is_regular_file() && e.file_size() > 10)
+            files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    ASSERT_GE(files.size(), 3u);
+    {
+        const char flipped = char(ReadBytes(files[0])[5] ^ 0x7f);
+        std::fstream f(files[0], std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(5);
+        f.put(flipped);
+    }
+    payload::FileTime t{};
+    payload::GetModificationTime(files[0], &t);
+    payload::GetModificationTime(files[1], &t);
+    payload::SetModificationTime(files[1], payload::U64ToFileTime(payload::FileTimeToU64(t) + 1));
+    fs::remove(files[2]);
+    std::ofstream(dest / "Doc_extra.txt") << "not in the archive";
+    RunResult diff = Vnxpack("verify " + Quote(out) + " " + Quote(dest));
+    EXPECT_EQ(diff.exitCode, 1) << diff.output;
+    auto rel = [&](const fs::path &p) { return p.lexically_relative(dest).generic_u8string(); };
+    EXPECT_NE(diff.output.find("changed: " + rel(files[0]) + " (contents"), std::string::npos)
+        << diff.output;
+    EXPECT_NE(diff.output.find("changed: " + rel(files[1]) + " (time"), std::string::npos)
+        << diff.output;
+    EXPECT_NE(diff.output.find("missing: " + rel(files[2])), std::string::npos) << diff.output;
+    EXPECT_NE(diff.output.find("extra: Doc_extra.txt"), std::string::npos) << diff.output;
+    EXPECT_EQ(CountLines(diff.output, "changed: ") + CountLines(diff.output, "missing: ") +
+                  CountLines(diff.output, "extra: "),
+              4u)
+        << diff.output;
+}
+
+TEST(PayloadBuilder, ListFindsThePayloadInsideAnInstaller) {
+#ifdef VNX_TEST_EXE
+    TempDir tmp;
+    const fs::path out = tmp.path / "payload.bin";
+    ASSERT_EQ(Vnxpack("pack " + std::string(VNX_SAMPLE_PRODUCT) + " -o " + Quote(out)).exitCode, 0);
+    RunResult fromPayload = Vnxpack("list " + Quote(out));
+    RunResult fromExe = Vnxpack(std::string("list ") + VNX_TEST_EXE);
+    ASSERT_EQ(fromExe.exitCode, 0) << fromExe.output;
+    // The exe was built from the same folder at build time: same records, maybe other times.
+    EXPECT_EQ(CountLines(fromExe.output, "F "), CountLines(fromPayload.output, "F "));
+    EXPECT_NE(fromExe.output.find("Doc/index.htm"), std::string::npos) << fromExe.output;
+    // A plain executable without the resource is refused with a reason.
+    RunResult noResource = Vnxpack(std::string("list ") + VNX_PLAIN_EXE);
+    EXPECT_EQ(noResource.exitCode, 1);
+    EXPECT_NE(noResource.output.find("TESTDATA"), std::string::npos) << noResource.output;
+#else
+    GTEST_SKIP() << "no mingw-w64 compiler to build a test executable";
+#endif
+}
+
+// --- refusals ---------------------------------------------------------------------------------
+
+struct Refusal {
+    const char *what;
+    std::function<void(const fs::path &root)> make;
+    std::string expectPath; // relative to root, as named in the message
+    const char *expectReason;
+    uint32_t allowance = 259;
+};
+
+void Touch(const fs::path &p, const std::string &text = "x") {
+    std::ofstream(p) << text;
+}
+
+TEST(PayloadBuilder, EveryRefusalNamesThePathAndWritesNothing) {
+    const std::string name81(81, 'n');
+    const std::string folder80(80, 'd');
+    std::vector<Refusal> cases = {
+        {"name over 80", [&](const fs::path &r) { Touch(r / name81); }, name81, "longer than 80"},
+        {"not in code page 1252", [](const fs::path &r) { Touch(r / u8"smile\U0001F600.txt"); },
+         u8"smile\U0001F600.txt", "code page 1252"},
+        {"Greek", [](const fs::path &r) { Touch(r / u8"\u03b1.txt"); }, u8"\u03b1.txt",
+         "code page 1252"},
+        {"question mark", [](const fs::path &r) { Touch(r / "what?.txt"); }, "what?.txt",
+         "character Windows does not allow"},
+        {"colon", [](const fs::path &r) { Touch(r / "a:b"); }, "a:b", "does not allow"},
+        {"backslash", [](const fs::path &r) { Touch(r / "a\\b"); }, "a\\b", "does not allow"},
+        {"pipe", [](const fs::path &r) { Touch(r / "a|b"); }, "a|b", "does not allow"},
+        {"control character", [](const fs::path &r) { Touch(r / "a\tb"); }, "a\tb",
+         "does not allow"},
+        {"trailing dot", [](const fs::path &r) { Touch(r / "name."); }, "name.", "dot or a blank"},
+        {"trailing blank", [](const fs::path &r) { fs::create_directory(r / "dir "); }, "dir ",
+         "dot or a blank"},
+        {"device name", [](const fs::path &r) { Touch(r / "CON"); }, "CON", "reserved"},
+        {"device name with extension", [](const fs::path &r) { Touch(r / "nul.txt"); }, "nul.txt",
+         "reserved"},
+        {"device name COM", [](const fs::path &r) { fs::create_directory(r / "com7"); }, "com7",
+         "reserved"},
+        {"device name LPT", [](const fs::path &r) { Touch(r / "Lpt1 .log"); }, "Lpt1 .log",
+         "reserved"},
+        {"case collision",
+         [](const fs::path &r) {
+             fs::create_directory(r / "Doc");
+             Touch(r / "Doc" / "Readme.txt");
+             Touch(r / "Doc" / "README.TXT");
+         },
+         "Doc/R", "only in letter case"},
+        {"case collision of accented letters",
+         [](const fs::path &r) {
+             Touch(r / u8"caf\u00e9");
+             Touch(r / u8"CAF\u00c9");
+         },
+         "", "only in letter case"},
+        {"file of 2 GiB",
+         [](const fs::path &r) {
+             Touch(r / "big.bin");
+             fs::resize_file(r / "big.bin", uint64_t(1) << 31);
+         },
+         "big.bin", "2 GiB or more"},
+        {"totals past 32 bits",
+         [](const fs::path &r) {
+             for (const char *n : {"a.bin", "b.bin"}) {
+                 Touch(r / n);
+                 fs::resize_file(r / n, (uint64_t(1) << 31) - 1);
+             }
+         },
+         "", "32-bit"},
+        {"link out of the tree",
+         [](const fs::path &r) { fs::create_symlink("/etc/hostname", r / "host"); }, "host",
+         "out of the tree"},
+        {"folder link out of the tree",
+         [](const fs::path &r) { fs::create_directory_symlink("/usr", r / "usr"); }, "usr",
+         "out of the tree"},
+        {"link loop",
+         [](const fs::path &r) {
+             fs::create_directory(r / "a");
+             fs::create_directory_symlink("..", r / "a" / "up");
+         },
+         "a/up", "parent folders"},
+        {"dangling link", [](const fs::path &r) { fs::create_symlink("nowhere", r / "dead"); },
+         "dead", "cannot be found"},
+        {"fifo", [](const fs::path &r) { mkfifo((r / "pipe").c_str(), 0600); }, "pipe",
+         "neither a regular file nor a folder"},
+        {"folder path over 80",
+         [&](const fs::path &r) {
+             fs::create_directories(r / std::string(40, 'a') / std::string(40, 'b'));
+         },
+         std::string(40, 'a') + "/" + std::string(40, 'b'), "folder path"},
+        {"full path over 511",
+         [&](const fs::path &r) {
+             fs::create_directory(r / folder80);
+             Touch(r / folder80 / std::string(40, 'f'));
+         },
+         folder80 + "/" + std::string(40, 'f'), "511-character", 400},
+    };
+
+    for (const Refusal &c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir tmp;
+        const fs::path root = tmp.path / "product";
+        fs::create_directory(root);
+        Touch(root / "fine.txt", "a file that would be accepted");
+        c.make(root);
+        const fs::path out = tmp.path / "out.bin";
+        Touch(out, "previous payload");
+        payload::PackOptions options;
+        options.installFolderAllowance = c.allowance;
+        std::string error;
+        EXPECT_EQ(payload::PackDirectory(root.string(), out.string(), options, nullptr, &error), 1);
+        const std::string named =
+            c.expectPath.empty() ? root.string() : (root / c.expectPath).string();
+        EXPECT_NE(error.find(named), std::string::npos) << error;
+        EXPECT_NE(error.find(c.expectReason), std::string::npos) << error;
+        // Nothing written: the old file is as it was, no partial file is left.
+        std::ifstream old(out);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "previous payload");
+        size_t entries = 0;
+        for (const auto &e : fs::directory_iterator(tmp.path))
+            entries += e.path() == root ? 0 : 1;
+        EXPECT_EQ(entries, 1u);
+    }
+}
+
+TEST(PayloadBuilder, LinksInsideTheTreeArePackedAsTheirTargets) {
+    TempDir tmp;
+    const fs::path root = tmp.path / "product";
+    fs::create_directories(root / "Doc");
+    Touch(root / "Doc" / "index.htm", "<html>notes</html>");
+    fs::create_symlink("Doc/index.htm", root / "notes.htm");
+    fs::create_directory_symlink("Doc", root / "Manual");
+    const fs::path out = tmp.path / "out.bin";
+    std::string error;
+    payload::PackStats stats;
+    ASSERT_EQ(payload::PackDirectory(root.string(), out.string(), {}, &stats, &error), 0) << error;
+    EXPECT_EQ(stats.files, 3u);
+    EXPECT_EQ(stats.folders, 3u);
+    EXPECT_EQ(Vnxpack("verify " + Quote(out) + " " + Quote(root)).exitCode, 0);
+}
+
+TEST(PayloadBuilder, BadOptionsAreRefusedWithUsage) {
+    EXPECT_EQ(Vnxpack("pack").exitCode, 2);
+    EXPECT_EQ(Vnxpack("pack /tmp -o /tmp/x --level 0").exitCode, 2);
+    EXPECT_EQ(Vnxpack("pack /tmp -o /tmp/x --jobs zero").exitCode, 2);
+    EXPECT_EQ(Vnxpack("list").exitCode, 2);
+    RunResult notPayload = Vnxpack("list /etc/hostname");
+    EXPECT_EQ(notPayload.exitCode, 1);
+    EXPECT_NE(notPayload.output.find("not a usable payload"), std::string::npos);
+    TempDir tmp;
+    payload::PackOptions options;
+    options.productVersion = std::string(30, '1');
+    std::string error;
+    EXPECT_EQ(payload::PackDirectory(tmp.path.string(), (tmp.path / "o").string(), options, nullptr,
+                                     &error),
+              1);
+    EXPECT_NE(error.find("29"), std::string::npos);
+}
+
+} // namespace

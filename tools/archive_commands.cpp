@@ -1,0 +1,421 @@
+// pack, list, verify and unpack: the payload archive on the command line.
+#include "tools/archive_commands.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "archive/cp1252.h"
+#include "archive/file_times.h"
+#include "archive/payload_archive.h"
+#include "archive/payload_format.h"
+#include "archive/payload_writer.h"
+#include "archive/pe_resource.h"
+#include "decompress/decompress.h"
+#include "tools/commands.h"
+
+namespace fs = std::filesystem;
+
+namespace vnxpack {
+
+namespace {
+
+bool ParseInt(const char *text, int low, int high, int *value) {
+    char *end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < low || v > high)
+        return false;
+    *value = int(v);
+    return true;
+}
+
+bool ReadWholeFile(const fs::path &path, std::vector<uint8_t> *bytes, std::string *error) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) {
+        *error = "cannot open " + path.u8string();
+        return false;
+    }
+    const std::streamoff size = in.tellg();
+    if (size < 0 || uint64_t(size) > uint64_t(INT32_MAX)) {
+        *error = path.u8string() + " is too large for a payload";
+        return false;
+    }
+    bytes->resize(size_t(size));
+    in.seekg(0);
+    if (size > 0 && !in.read(reinterpret_cast<char *>(bytes->data()), size)) {
+        *error = "cannot read " + path.u8string();
+        return false;
+    }
+    return true;
+}
+
+// One record of the archive with its path inside the product (UTF-8, '/' separated).
+struct Member {
+    const RESITEM *item;
+    std::string relative; // empty for the root folder
+};
+
+// A payload file (or the payload inside an installer) loaded and walked.
+struct Payload {
+    std::vector<uint8_t> file;
+    const uint8_t *data = nullptr;
+    uint32_t length = 0;
+    std::vector<std::string> log;
+    std::unique_ptr<PayloadArchive> archive;
+    std::vector<Member> members;
+
+    static void Collect(void *context, const char *line) {
+        static_cast<Payload *>(context)->log.push_back(line);
+    }
+
+    // Loads and walks; on failure describes it in `*error`.
+    bool Load(const char *path, const char *targetFolder, std::string *error) {
+        if (!ReadWholeFile(fs::u8path(path), &file, error))
+            return false;
+        data = file.data();
+        length = uint32_t(file.size());
+        if (payload::LooksLikeExecutable(data, file.size())) {
+            size_t offset;
+            if (!payload::FindPeResource(data, file.size(), payload::kResourceType,
+                                         payload::kResourceId, &offset, &length, error)) {
+                *error = std::string(path) + ": " + *error;
+                return false;
+            }
+            data += offset;
+        }
+        PayloadHooks hooks{};
+        hooks.context = this;
+        hooks.writeLine = Collect;
+        archive.reset(new PayloadArchive(data, length, targetFolder, &hooks));
+        if (!archive->IsUsable()) {
+            *error = std::string(path) + ": not a usable payload archive";
+            for (const std::string &line : log)
+                if (line.rfind("Damaged", 0) == 0)
+                    *error += "\n  " + line;
+            return false;
+        }
+        return Describe(path, error);
+    }
+
+    bool Describe(const char *path, std::string *error) {
+        std::string folder;
+        for (const RESITEM *i = archive->head; i != nullptr; i = i->next) {
+            if (i->rectype != payload::kFolderRecord && i->rectype != payload::kFileRecord)
+                continue;
+            std::string name;
+            if (!payload::Cp1252ToUtf8(i->name, &name)) {
+                *error = std::string(path) + ": name with a byte code page 1252 leaves undefined";
+                return false;
+            }
+            for (char &c : name)
+                if (c == '\\')
+                    c = '/';
+            if (i->rectype == payload::kFolderRecord) {
+                folder = name;
+                members.push_back({i, name});
+            } else {
+                members.push_back({i, folder.empty() ? name : folder + "/" + name});
+            }
+        }
+        return true;
+    }
+
+    const uint8_t *DataOf(const RESITEM *item) const { return data + item->offset; }
+};
+
+std::string TimeText(payload::FileTime t) {
+    payload::CalendarTime c{};
+    if (!payload::FileTimeToCalendar(t, &c))
+        return "(invalid time)";
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day,
+                  c.hour, c.minute, c.second);
+    return text;
+}
+
+// With the 100 ns ticks, for differences below a second.
+std::string PreciseTimeText(payload::FileTime t) {
+    char ticks[16];
+    std::snprintf(ticks, sizeof ticks, ".%07u",
+                  unsigned(payload::FileTimeToU64(t) % payload::kFileTimeTicksPerSecond));
+    return TimeText(t) + ticks;
+}
+
+bool IsCompressed(const RESITEM *item) {
+    return item->size > item->datalen;
+}
+
+// Decodes or copies one member's contents into `out` (a file that is replaced).
+bool WriteMember(const Payload &p, const RESITEM *item, const fs::path &out, std::string *error) {
+    if (IsCompressed(item)) {
+        const int result =
+            DecompressBounded(p.DataOf(item), uint32_t(item->datalen), out.u8string().c_str());
+        if (result != kDecompressOk) {
+            *error = "cannot decode (result " + std::to_string(result) + ")";
+            return false;
+        }
+        std::error_code ec;
+        if (fs::file_size(out, ec) != uint64_t(item->size) || ec) {
+            *error = "decoded size differs from the record";
+            return false;
+        }
+        return true;
+    }
+    std::ofstream f(out, std::ios::binary | std::ios::trunc);
+    if (f && item->datalen > 0)
+        f.write(reinterpret_cast<const char *>(p.DataOf(item)), item->datalen);
+    f.close();
+    if (!f) {
+        *error = "cannot write " + out.u8string();
+        return false;
+    }
+    return true;
+}
+
+const char *kPackUsage =
+    "usage: vnxpack pack DIR -o FILE [--product-version TEXT] [--level N] [--jobs N]\n";
+
+} // namespace
+
+int RunPack(int argc, char **argv) {
+    const char *dir = nullptr;
+    const char *out = nullptr;
+    payload::PackOptions options;
+    options.showProgress = true;
+    for (int i = 0; i < argc; ++i) {
+        const bool hasValue = i + 1 < argc;
+        if (std::strcmp(argv[i], "-o") == 0 && hasValue) {
+            out = argv[++i];
+        } else if (std::strcmp(argv[i], "--product-version") == 0 && hasValue) {
+            options.productVersion = argv[++i];
+        } else if (std::strcmp(argv[i], "--level") == 0 && hasValue) {
+            if (!ParseInt(argv[++i], 1, 9, &options.level)) {
+                std::fprintf(stderr, "vnxpack pack: --level takes 1 to 9\n");
+                return kExitUsage;
+            }
+        } else if (std::strcmp(argv[i], "--jobs") == 0 && hasValue) {
+            if (!ParseInt(argv[++i], 1, 256, &options.jobs)) {
+                std::fprintf(stderr, "vnxpack pack: --jobs takes 1 to 256\n");
+                return kExitUsage;
+            }
+        } else if (argv[i][0] != '-' && dir == nullptr) {
+            dir = argv[i];
+        } else {
+            std::fputs(kPackUsage, stderr);
+            return kExitUsage;
+        }
+    }
+    if (dir == nullptr || out == nullptr) {
+        std::fputs(kPackUsage, stderr);
+        return kExitUsage;
+    }
+    payload::PackStats stats;
+    std::string error;
+    if (payload::PackDirectory(dir, out, options, &stats, &error) != 0) {
+        std::fprintf(stderr, "vnxpack pack: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    std::printf("%s: %u files (%u compressed, %u stored) in %u folders, %llu bytes packed into "
+                "%llu\n",
+                out, stats.files, stats.compressed, stats.files - stats.compressed, stats.folders,
+                static_cast<unsigned long long>(stats.inputBytes),
+                static_cast<unsigned long long>(stats.archiveBytes));
+    return kExitOk;
+}
+
+int RunList(int argc, char **argv) {
+    if (argc != 1) {
+        std::fputs("usage: vnxpack list FILE   (a payload, or an installer .exe)\n", stderr);
+        return kExitUsage;
+    }
+    Payload p;
+    std::string error;
+    if (!p.Load(argv[0], ".", &error)) {
+        std::fprintf(stderr, "vnxpack list: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    char version[payload::kPreambleSize + 1] = {};
+    std::memcpy(version, p.data, payload::kPreambleSize);
+    std::printf("version \"%s\", %u bytes, %d records after the summary\n", version, p.length,
+                p.archive->entryCount);
+    std::printf("kind %10s %-10s %-19s %s\n", "size", "storage", "time (UTC)", "path");
+    uint32_t files = 0, folders = 0, compressed = 0;
+    for (const Member &m : p.members) {
+        if (m.item->rectype == payload::kFolderRecord) {
+            ++folders;
+            std::printf("D    %10s %-10s %-19s %s/\n", "", "", "",
+                        m.relative.empty() ? "." : m.relative.c_str());
+        } else {
+            ++files;
+            compressed += IsCompressed(m.item) ? 1 : 0;
+            std::printf("F    %10d %-10s %-19s %s\n", m.item->size,
+                        IsCompressed(m.item) ? "compressed" : "stored",
+                        TimeText(m.item->fileTime).c_str(), m.relative.c_str());
+        }
+    }
+    std::printf("%u files (%u compressed, %u stored), %u folders\n", files, compressed,
+                files - compressed, folders);
+    return kExitOk;
+}
+
+int RunVerify(int argc, char **argv) {
+    if (argc != 2) {
+        std::fputs("usage: vnxpack verify FILE DIR\n", stderr);
+        return kExitUsage;
+    }
+    Payload p;
+    std::string error;
+    if (!p.Load(argv[0], ".", &error)) {
+        std::fprintf(stderr, "vnxpack verify: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    const fs::path root = fs::u8path(argv[1]);
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) {
+        std::fprintf(stderr, "vnxpack verify: not a folder: %s\n", argv[1]);
+        return kExitFailure;
+    }
+    fs::path scratch = fs::temp_directory_path(ec) /
+                       ("vnxpack-verify-" +
+                        std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id())));
+    fs::create_directories(scratch, ec);
+    const fs::path decoded = scratch / "member";
+
+    int differences = 0;
+    auto report = [&](const char *what, const std::string &path, const std::string &detail) {
+        ++differences;
+        std::printf("%s: %s%s\n", what, path.c_str(), detail.c_str());
+    };
+    std::set<std::string> expected;
+    for (const Member &m : p.members) {
+        if (m.relative.empty())
+            continue;
+        expected.insert(m.relative);
+        const fs::path local = root / fs::u8path(m.relative);
+        const fs::file_status st = fs::status(local, ec);
+        if (m.item->rectype == payload::kFolderRecord) {
+            if (!fs::is_directory(st))
+                report("missing", m.relative + "/", "");
+            continue;
+        }
+        if (!fs::exists(st)) {
+            report("missing", m.relative, "");
+            continue;
+        }
+        if (!fs::is_regular_file(st)) {
+            report("changed", m.relative, " (not a regular file)");
+            continue;
+        }
+        std::vector<uint8_t> actual, wanted;
+        if (!ReadWholeFile(local, &actual, &error)) {
+            report("changed", m.relative, " (" + error + ")");
+            continue;
+        }
+        if (IsCompressed(m.item)) {
+            if (!WriteMember(p, m.item, decoded, &error) ||
+                !ReadWholeFile(decoded, &wanted, &error)) {
+                std::fprintf(stderr, "vnxpack verify: %s: %s\n", m.relative.c_str(), error.c_str());
+                fs::remove_all(scratch, ec);
+                return kExitFailure;
+            }
+        } else {
+            wanted.assign(p.DataOf(m.item), p.DataOf(m.item) + m.item->datalen);
+        }
+        if (actual != wanted) {
+            report("changed", m.relative,
+                   " (contents: " + std::to_string(actual.size()) + " bytes, archive " +
+                       std::to_string(wanted.size()) + ")");
+            continue;
+        }
+        payload::FileTime t{};
+        if (!payload::GetModificationTime(local, &t) ||
+            payload::FileTimeToU64(t) != payload::FileTimeToU64(m.item->fileTime))
+            report("changed", m.relative,
+                   " (time: " + PreciseTimeText(t) + " UTC, archive " +
+                       PreciseTimeText(m.item->fileTime) + " UTC)");
+    }
+    fs::remove_all(scratch, ec);
+
+    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string relative = it->path().lexically_relative(root).generic_u8string();
+        if (expected.count(relative) == 0)
+            report("extra", relative, it->is_directory() ? "/" : "");
+        if (it->is_directory() && expected.count(relative) == 0)
+            it.disable_recursion_pending();
+    }
+    if (differences > 0) {
+        std::printf("%d difference%s\n", differences, differences == 1 ? "" : "s");
+        return kExitFailure;
+    }
+    std::printf("all %zu members match\n", p.members.size());
+    return kExitOk;
+}
+
+int RunUnpack(int argc, char **argv) {
+    if (argc != 2) {
+        std::fputs("usage: vnxpack unpack FILE DIR\n", stderr);
+        return kExitUsage;
+    }
+    Payload p;
+    std::string error;
+    if (!p.Load(argv[0], argv[1], &error)) {
+        std::fprintf(stderr, "vnxpack unpack: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    const fs::path root = fs::u8path(argv[1]);
+    std::error_code ec;
+    for (const Member &m : p.members) {
+        const fs::path target = m.relative.empty() ? root : root / fs::u8path(m.relative);
+        // Names were checked by the walk (no "..", drive or leading separator); a link planted in
+        // the target tree must not redirect a write elsewhere either.
+        const fs::file_status st = fs::symlink_status(target, ec);
+        if (m.item->rectype == payload::kFolderRecord) {
+            if (fs::is_symlink(st) || (fs::exists(st) && !fs::is_directory(st))) {
+                std::fprintf(stderr, "vnxpack unpack: %s exists and is not a folder\n",
+                             target.u8string().c_str());
+                return kExitFailure;
+            }
+            // One level at a time, as the installer does: the parent came earlier.
+            if (!fs::exists(st) && !fs::create_directory(target, ec)) {
+                std::fprintf(stderr, "vnxpack unpack: cannot create folder %s: %s\n",
+                             target.u8string().c_str(), ec.message().c_str());
+                return kExitFailure;
+            }
+            continue;
+        }
+        if (fs::is_directory(st)) {
+            std::fprintf(stderr, "vnxpack unpack: %s is a folder\n", target.u8string().c_str());
+            return kExitFailure;
+        }
+        // Written beside the target and renamed over it, so a link there is replaced, not followed.
+        fs::path temp = target;
+        temp += ".vnxpack-part";
+        if (!WriteMember(p, m.item, temp, &error) ||
+            !payload::SetModificationTime(temp, m.item->fileTime)) {
+            if (error.empty())
+                error = "cannot set its time";
+            std::fprintf(stderr, "vnxpack unpack: %s: %s\n", target.u8string().c_str(),
+                         error.c_str());
+            fs::remove(temp, ec);
+            return kExitFailure;
+        }
+        fs::rename(temp, target, ec);
+        if (ec) {
+            std::fprintf(stderr, "vnxpack unpack: cannot rename to %s: %s\n",
+                         target.u8string().c_str(), ec.message().c_str());
+            fs::remove(temp, ec);
+            return kExitFailure;
+        }
+    }
+    std::printf("unpacked %zu members into %s\n", p.members.size(), argv[1]);
+    return kExitOk;
+}
+
+} // namespace vnxpack
