@@ -28,6 +28,7 @@ struct InstallerState {
     GradientFillFn gradientFill = nullptr;
     HMODULE graphicsLibrary = nullptr;
     InstallLog *log = nullptr;
+    int testMode = 0; // rehearsal: nothing is written, registration is skipped
 };
 
 extern InstallerState g_state;

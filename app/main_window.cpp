@@ -1,10 +1,16 @@
 #include "app/main_window.h"
 
+#include <shellapi.h>
+
 #include <cstdio>
 
 #include "app/command_line.h"
 #include "app/installer_state.h"
+#include "app/install_run.h"
+#include "app/message_boxes.h"
 #include "app/paint.h"
+#include "app/wizard.h"
+#include "archive/install_log.h"
 #include "resources/resource_ids.h"
 
 int ParseCommandLine(const char *commandLine) {
@@ -22,7 +28,9 @@ int ParseCommandLine(const char *commandLine) {
         MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONINFORMATION);
         return 1;
     }
-    case CommandLineRequest::TestMode: // not admitted until the run has something to rehearse
+    case CommandLineRequest::TestMode:
+        g_state.testMode = 1;
+        return 0;
     case CommandLineRequest::Invalid:
         break;
     }
@@ -70,15 +78,122 @@ HWND CreateMainWindow(HINSTANCE instance) {
 
 namespace {
 
+INT_PTR RunDialog(int id, DLGPROC procedure) {
+    return DialogBoxParamA(g_state.instance, MAKEINTRESOURCEA(id), g_state.mainWindow, procedure,
+                           0);
+}
+
+void WriteKeyValue(const char *key, const char *value) {
+    if (g_state.log)
+        g_state.log->WriteKeyValue(key, value);
+}
+
+// The wizard, run once from the first paint: each dialog's result 0 means cancel.
+void RunDialogSequence(HWND window) {
+    if (RunDialog(IDD_WELCOME, WelcomeDlgProc) == 0) {
+        g_state.wizardCancelled = true; // silent: the welcome dialog was not accepted
+    } else {
+        g_state.cancelIsSilent = false;
+        if (CheckExcelRunning(window) || RunDialog(IDD_AGREEMENT, AgreementDlgProc) == 0 ||
+            RunDialog(IDD_FOLDER, FolderDlgProc) == 0) {
+            g_state.wizardCancelled = true;
+        } else {
+            WriteKeyValue("Install Dir", g_state.installDir);
+            char closed[16];
+            std::snprintf(closed, sizeof(closed), "%d", RegAddin_CloseTarveloProc());
+            WriteKeyValue("Instances of TarveloProc.exe closed", closed);
+            if (RunDialog(IDD_PROGRESS, ProgressDlgProc) == 0)
+                g_state.wizardCancelled = true;
+        }
+    }
+    PostMessageA(window, WM_INSTALL_FINISHED, 0, 0);
+}
+
+// The text logged for a failed registration with Excel; the user sees a general warning.
+void ErrorText(int code, char *text, int size) {
+    int id = 0;
+    switch (code) {
+    case 1:
+        id = IDS_ERR_EXCEL_START;
+        break;
+    case 2:
+        id = IDS_ERR_EXCEL_VERSION;
+        break;
+    case 3:
+    case 4:
+    case 5:
+        id = IDS_ERR_EXCEL_COMM;
+        break;
+    case 6:
+    case 7:
+        id = IDS_ERR_REGISTRY;
+        break;
+    case 9:
+    case 10:
+        id = IDS_ERR_FILE_NOT_FOUND;
+        break;
+    default:
+        std::snprintf(text, size, "Unknown Error (%d)", code);
+        return;
+    }
+    LoadResString(id, text, size);
+}
+
+void Finish() {
+    if (g_state.wizardCancelled) {
+        if (!g_state.cancelIsSilent)
+            Warn(ProductString(IDS_CANCELLED));
+        return;
+    }
+    if (g_state.installResult < 0) {
+        Warn(ProductString(IDS_UNSUCCESSFUL));
+        return;
+    }
+    WriteKeyValue("Evaluating PATH environment setting, looking for", g_state.installDir);
+    if (RegAddin_IsDirOnPath(g_state.installDir)) {
+        char text[kStringCapacity];
+        Warn(LoadResString(IDS_PATH_NOTE, text, sizeof(text)));
+    }
+    if (!g_state.testMode) // a rehearsal leaves the registry alone
+        RecordInstallInfo();
+    if (g_state.installResult == 0) {
+        char line[kStringCapacity + 4];
+        std::snprintf(line, sizeof(line), "* %s", ProductString(IDS_COMPLETE));
+        LogLine(line);
+        if (g_state.upgrade && !g_state.testMode)
+            MigrateUserConfig();
+        RunDialog(IDD_FINISH, FinishDlgProc);
+        return;
+    }
+    char text[kStringCapacity];
+    ErrorText(g_state.installResult, text, sizeof(text));
+    if (text[0])
+        WriteKeyValue("Error Information", text);
+    Warn(ProductString(IDS_REGISTRATION_FAILED));
+}
+
+void OpenReleaseNotes() {
+    char name[kStringCapacity], path[MAX_PATH + kStringCapacity];
+    std::snprintf(path, sizeof(path), "%s\\%s", g_state.installDir,
+                  LoadResString(IDS_RELEASE_NOTES, name, sizeof(name)));
+    const INT_PTR result = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL));
+    char line[96];
+    if (result > 32)
+        std::snprintf(line, sizeof(line), "* Release Notes Launched - return: successful");
+    else
+        std::snprintf(line, sizeof(line), "* Release Notes Launched - return: errcode=%d",
+                      static_cast<int>(result));
+    LogLine(line);
+}
+
 LRESULT OnPaint(HWND window) {
     PAINTSTRUCT paint;
     BeginPaint(window, &paint);
     EndPaint(window, &paint);
     if (!g_state.wizardStarted) {
         g_state.wizardStarted = true;
-        // The wizard's dialogs are not part of this build yet: end the run cleanly through the
-        // message loop and the clean-up.
-        PostMessageA(window, WM_DESTROY, 0, 0);
+        RunDialogSequence(window);
     }
     return 0;
 }
@@ -89,7 +204,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
     case WM_PAINT:
         return OnPaint(window);
+    case WM_INSTALL_FINISHED:
+        Finish();
+        PostMessageA(window, WM_DESTROY, 0, 0);
+        return 0;
     case WM_DESTROY:
+        if (g_state.openReleaseNotes)
+            OpenReleaseNotes();
         PostQuitMessage(0);
         return 0;
     default:

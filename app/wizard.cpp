@@ -1,0 +1,325 @@
+#include "app/wizard.h"
+
+#include <commctrl.h>
+#include <io.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/install_run.h"
+#include "app/installer_state.h"
+#include "app/message_boxes.h"
+#include "app/text_rules.h"
+#include "archive/payload_win32.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+constexpr int kWelcomeText = 1005;
+constexpr int kLegalNotice = 1012;
+constexpr int kAcceptBox = 1016;
+constexpr int kFolderEdit = 1004;
+constexpr int kBrowseButton = 1001;
+constexpr int kProgressBar = 1002;
+constexpr int kStatusLine = 1003;
+constexpr int kStepCaption = 1006;
+constexpr int kStepText = 1009;
+constexpr int kFinishTitle = 1006;
+constexpr int kFinishCheck = 1007;
+constexpr int kFinishNote = 1000;
+
+constexpr char kAddinFile[] = "qubrix.xla";
+
+// Progress dialog state: the busy flag keeps timer ticks out while a step or a question runs.
+bool g_busy = false;
+bool g_cancelEnabled = false;
+
+void WarnIn(HWND dialog, int id) {
+    char text[kStringCapacity];
+    ShowWarning(dialog, LoadResString(id, text, sizeof(text)));
+}
+
+// The folder checks of the OK button; true when the dialog may end.
+bool AcceptFolder(HWND dialog) {
+    char *folder = g_state.installDir;
+    GetDlgItemTextA(dialog, kFolderEdit, folder, MAX_PATH);
+    TrimBlanks(folder);
+    size_t length = std::strlen(folder);
+    if (length < 3) {
+        WarnIn(dialog, IDS_FOLDER_INVALID);
+        return false;
+    }
+    if (folder[length - 1] == '\\')
+        folder[--length] = '\0';
+    if (length < 3 || folder[1] != ':' || !DriveExists(folder[0])) {
+        WarnIn(dialog, IDS_FOLDER_INVALID);
+        return false;
+    }
+    struct _stat info;
+    if (_stat(folder, &info) == 0) {
+        if (info.st_mode & _S_IFDIR)
+            return ConfirmUpgrade(dialog, folder) == 1;
+        WarnIn(dialog, IDS_INVALID_FOLDER_NAME);
+        return false;
+    }
+    char question[kStringCapacity];
+    if (AskYesNo(dialog, LoadResString(IDS_CREATE_FOLDER_QUESTION, question, sizeof(question)),
+                 MB_DEFBUTTON2) != IDYES)
+        return false;
+    // A rehearsal touches nothing: the folder is taken as it will be.
+    if (g_state.testMode || RegAddin_MakeDir(folder))
+        return true; // a new folder needs no upgrade question
+    WarnIn(dialog, IDS_CREATE_FOLDER_FAILED);
+    return false;
+}
+
+void EndProgress(HWND dialog, INT_PTR result) {
+    KillTimer(dialog, kProgressTimerId);
+    EndDialog(dialog, result);
+}
+
+void OnProgressTimer(HWND dialog) {
+    if (g_busy)
+        return;
+    g_busy = true;
+    const int step = InstallStep();
+    if (step < 0) {
+        g_state.installResult = step;
+        EndProgress(dialog, 1);
+    } else if (step == 0) {
+        EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
+        g_cancelEnabled = false;
+        bool gaveUp = false;
+        g_state.installResult = RegisterProduct(dialog, &gaveUp);
+        EndProgress(dialog, gaveUp ? 0 : 1);
+        g_busy = false;
+        return;
+    }
+    // Cancel becomes usable after the first step and stays so through the copy phase.
+    if (!g_cancelEnabled) {
+        EnableWindow(GetDlgItem(dialog, IDCANCEL), TRUE);
+        g_cancelEnabled = true;
+    }
+    g_busy = false;
+}
+
+void OnProgressCancel(HWND dialog) {
+    // Escape reaches here even while the button is disabled: only a usable Cancel asks.
+    if (!g_cancelEnabled || g_busy)
+        return;
+    g_busy = true;
+    if (AskYesNoMain(ProductString(IDS_CANCEL_QUESTION)) == IDYES) {
+        EndProgress(dialog, 0);
+        return;
+    }
+    g_busy = false;
+}
+
+} // namespace
+
+void CenterDialog(HWND window) {
+    HDC screen = GetDC(nullptr);
+    const int screenWidth = GetDeviceCaps(screen, HORZRES);
+    const int screenHeight = GetDeviceCaps(screen, VERTRES);
+    ReleaseDC(nullptr, screen);
+    RECT frame = {};
+    GetWindowRect(window, &frame);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    SetWindowPos(window, nullptr, screenWidth / 2 + 34 - width / 2, screenHeight / 2 - height / 2,
+                 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+int CheckExcelRunning(HWND owner) {
+    char text[MAX_PATH];
+    LoadResString(IDS_EXCEL_RUNNING, text, sizeof(text));
+    while (FindWindowA("XLMain", nullptr)) {
+        if (AskOkCancel(owner, text, MB_DEFBUTTON2) == IDCANCEL)
+            return 1;
+    }
+    return 0;
+}
+
+int ConfirmUpgrade(HWND owner, const char *folder) {
+    const installinfo_tag &previous = g_state.previous;
+    if (previous.installDir[0] && lstrcmpiA(previous.installDir, folder) == 0) {
+        char format[kStringCapacity], text[kStringCapacity * 2];
+        LoadResString(IDS_UPGRADE_VERSIONED, format, sizeof(format));
+        std::snprintf(text, sizeof(text), format, previous.version, previous.build,
+                      ProductString(IDS_PRODUCT_VERSION), ProductString(IDS_PRODUCT_BUILD));
+        if (AskYesNo(owner, text, MB_DEFBUTTON2) != IDYES)
+            return 0;
+        g_state.upgrade = true;
+        return 1;
+    }
+    char pattern[MAX_PATH * 2];
+    std::snprintf(pattern, sizeof(pattern), "%s\\%s", folder, kAddinFile);
+    _finddata_t found;
+    const intptr_t search = _findfirst(pattern, &found);
+    if (search != -1) {
+        _findclose(search);
+        char text[kStringCapacity];
+        if (AskYesNo(owner, LoadResString(IDS_UPGRADE_QUESTION, text, sizeof(text)),
+                     MB_DEFBUTTON2) != IDYES)
+            return 0;
+        g_state.upgrade = true;
+    }
+    return 1;
+}
+
+int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM) {
+    char path[MAX_PATH];
+    if (message == BFFM_INITIALIZED) {
+        if (GetCurrentDirectoryA(sizeof(path), path))
+            SendMessageA(window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path));
+    } else if (message == BFFM_SELCHANGED) {
+        if (SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path)) {
+            SendMessageA(window, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path));
+            lstrcpynA(g_state.installDir, path, sizeof(g_state.installDir));
+        }
+    }
+    return 0;
+}
+
+char *BrowseForFolder(HWND owner, char *buffer) {
+    buffer[0] = '\0';
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IMalloc *allocator = nullptr;
+    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
+        BROWSEINFOA info = {};
+        info.hwndOwner = owner;
+        info.lpszTitle = ProductString(IDS_BROWSE_TITLE);
+        info.ulFlags = 0xC5;
+        info.lpfn = BrowseCallback;
+        if (PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info)) {
+            lstrcpynA(buffer, g_state.installDir, MAX_PATH);
+            allocator->Free(chosen);
+        }
+        allocator->Release();
+    }
+    CoUninitialize();
+    return buffer;
+}
+
+INT_PTR CALLBACK WelcomeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        char format[kStringCapacity], text[kStringCapacity * 2];
+        LoadResString(IDS_WELCOME_TEXT, format, sizeof(format));
+        std::snprintf(text, sizeof(text), format, ProductString(IDS_RELEASE_LINE));
+        SetDlgItemTextA(dialog, kWelcomeText, text);
+        CenterDialog(dialog);
+        return TRUE;
+    }
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        EndDialog(dialog, LOWORD(wParam) == IDOK ? 1 : 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK AgreementDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        char text[kStringCapacity];
+        SetDlgItemTextA(dialog, kLegalNotice, LoadResString(IDS_LEGAL_NOTICE, text, sizeof(text)));
+        CenterDialog(dialog);
+        return TRUE;
+    }
+    if (message != WM_COMMAND)
+        return FALSE;
+    switch (LOWORD(wParam)) {
+    case kAcceptBox:
+        EnableWindow(GetDlgItem(dialog, IDOK),
+                     IsDlgButtonChecked(dialog, kAcceptBox) == BST_CHECKED);
+        return TRUE;
+    case IDOK:
+    case IDCANCEL:
+        EndDialog(dialog, LOWORD(wParam) == IDOK ? 1 : 0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK FolderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        SetDlgItemTextA(dialog, kFolderEdit, g_state.installDir);
+        CenterDialog(dialog);
+        return TRUE;
+    }
+    if (message != WM_COMMAND)
+        return FALSE;
+    switch (LOWORD(wParam)) {
+    case IDCANCEL:
+        EndDialog(dialog, 0);
+        return TRUE;
+    case kBrowseButton: {
+        char chosen[MAX_PATH];
+        if (BrowseForFolder(dialog, chosen)[0]) {
+            lstrcpynA(g_state.installDir, chosen, sizeof(g_state.installDir));
+            SetDlgItemTextA(dialog, kFolderEdit, chosen);
+        }
+        return TRUE;
+    }
+    case IDOK:
+        if (AcceptFolder(dialog))
+            EndDialog(dialog, 1);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        SetProgressControls(GetDlgItem(dialog, kProgressBar), GetDlgItem(dialog, kStatusLine),
+                            GetDlgItem(dialog, kStepCaption), GetDlgItem(dialog, kStepText));
+        SetWindowTextA(dialog, ProductString(IDS_PROGRESS_TITLE));
+        CenterDialog(dialog);
+        SendDlgItemMessageA(dialog, kProgressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+        char text[kStringCapacity];
+        LoadResString(IDS_PREPARING, text, sizeof(text));
+        SetProgress(0, "");
+        NextStep(text);
+        EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
+        g_cancelEnabled = false;
+        g_busy = false;
+        SetTimer(dialog, kProgressTimerId, kProgressTimerMs, nullptr);
+        return TRUE;
+    }
+    case WM_TIMER:
+        OnProgressTimer(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL) {
+            OnProgressCancel(dialog);
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK FinishDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        char text[kStringCapacity];
+        SetDlgItemTextA(dialog, kFinishTitle, ProductString(IDS_COMPLETE));
+        SetDlgItemTextA(dialog, kFinishCheck,
+                        LoadResString(IDS_VIEW_SUPPLEMENTARY, text, sizeof(text)));
+        CheckDlgButton(dialog, kFinishCheck, BST_CHECKED);
+        SetDlgItemTextA(dialog, kFinishNote, LoadResString(IDS_FINISH_NOTE, text, sizeof(text)));
+        CenterDialog(dialog);
+        return TRUE;
+    }
+    // No Cancel: Escape (command 2) does nothing here.
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
+        g_state.openReleaseNotes = IsDlgButtonChecked(dialog, kFinishCheck) == BST_CHECKED;
+        EndDialog(dialog, 1);
+        return TRUE;
+    }
+    return FALSE;
+}

@@ -1,0 +1,148 @@
+#include "archive/payload_win32.h"
+
+#include <windows.h>
+#include <winioctl.h>
+
+#include <cctype>
+#include <cerrno>
+#include <direct.h>
+#include <io.h>
+
+#include "archive/extract_record.h"
+#include "decompress/decompress.h"
+
+namespace {
+
+ExtractionSettings g_settings = {nullptr, nullptr};
+
+struct HookFunctions {
+    void (*writeLine)(const char *);
+    void (*setProgress)(unsigned);
+} g_hookFunctions = {nullptr, nullptr};
+
+void WalkWriteLine(void *, const char *line) {
+    if (g_hookFunctions.writeLine)
+        g_hookFunctions.writeLine(line);
+}
+
+void WalkProgress(void *, unsigned percent) {
+    if (g_hookFunctions.setProgress)
+        g_hookFunctions.setProgress(percent);
+}
+
+uint32_t WalkClusterSize(void *, const char *folder) {
+    return QueryClusterSize(folder);
+}
+
+int WalkLocalTime(void *, payload::FileTime utc, payload::CalendarTime *local) {
+    FILETIME fileTime = {utc.dwLowDateTime, utc.dwHighDateTime};
+    SYSTEMTIME utcTime, localTime;
+    if (!FileTimeToSystemTime(&fileTime, &utcTime) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &localTime))
+        return 0;
+    *local = {localTime.wYear, localTime.wMonth,  localTime.wDay,
+              localTime.wHour, localTime.wMinute, localTime.wSecond};
+    return 1;
+}
+
+// The extraction platform.
+int MakeFolder(void *, const char *path) {
+    return (_mkdir(path) == 0 || errno == EEXIST) ? 0 : 1;
+}
+
+int ClearReadOnly(void *, const char *path) {
+    if (_access(path, 0) != 0)
+        return 0;
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY))
+        return 0;
+    SetFileAttributesA(path, (attributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL);
+    return 1;
+}
+
+int Decode(void *, const uint8_t *stream, uint32_t length, const char *path) {
+    return DecompressBounded(stream, length, path);
+}
+
+void *OpenFile(void *, const char *path, int create, unsigned long *errorCode) {
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                    create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *errorCode = GetLastError();
+        return nullptr;
+    }
+    return file;
+}
+
+uint32_t WriteAll(void *, void *file, const uint8_t *data, uint32_t length) {
+    DWORD written = 0;
+    if (!WriteFile(static_cast<HANDLE>(file), data, length, &written, nullptr))
+        return 0;
+    return written;
+}
+
+void SetTimes(void *, void *file, payload::FileTime time) {
+    FILETIME fileTime = {time.dwLowDateTime, time.dwHighDateTime};
+    SetFileTime(static_cast<HANDLE>(file), &fileTime, &fileTime, &fileTime);
+}
+
+void CloseFile(void *, void *file) {
+    CloseHandle(static_cast<HANDLE>(file));
+}
+
+void WarnUser(void *, const char *text) {
+    if (g_settings.warn)
+        g_settings.warn(text);
+}
+
+ExtractPlatform g_platform = {nullptr,  nullptr,  MakeFolder, ClearReadOnly, Decode,
+                              OpenFile, WriteAll, SetTimes,   CloseFile,     WarnUser};
+
+} // namespace
+
+void ConfigureExtraction(const ExtractionSettings &settings) {
+    g_settings = settings;
+    g_platform.testMode = settings.testMode;
+}
+
+PayloadHooks MakeWin32PayloadHooks(void (*writeLine)(const char *), void (*setProgress)(unsigned)) {
+    g_hookFunctions = {writeLine, setProgress};
+    return PayloadHooks{nullptr, WalkWriteLine, WalkClusterSize, WalkLocalTime, WalkProgress};
+}
+
+uint32_t QueryClusterSize(const char *folder) {
+    if (!folder || !folder[0])
+        return 0;
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(folder[0])));
+    char device[] = "\\\\.\\C:";
+    device[4] = letter;
+    HANDLE volume = CreateFileA(device, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (volume != INVALID_HANDLE_VALUE) {
+        NTFS_VOLUME_DATA_BUFFER data = {};
+        DWORD returned = 0;
+        const BOOL ok = DeviceIoControl(volume, FSCTL_GET_NTFS_VOLUME_DATA, nullptr, 0, &data,
+                                        sizeof(data), &returned, nullptr);
+        CloseHandle(volume);
+        if (ok && data.BytesPerCluster > 0)
+            return data.BytesPerCluster;
+    }
+    char root[] = "C:\\";
+    root[0] = letter;
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
+    if (GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
+        return sectorsPerCluster * bytesPerSector;
+    return 0;
+}
+
+int DriveExists(char letter) {
+    char text[2] = {letter, '\0'};
+    CharUpperA(text);
+    const DWORD drives = GetLogicalDrives();
+    return (drives >> ((static_cast<unsigned char>(text[0]) - 'A') & 0x1F)) & 1;
+}
+
+int PayloadArchive::ExtractCurrent() {
+    return ExtractRecord(this, &g_platform);
+}
