@@ -73,6 +73,7 @@ namespace {
 LRESULT OnPaint(HWND window) {
     PAINTSTRUCT paint;
     BeginPaint(window, &paint);
+    PaintMainWindow(window, paint.hdc);
     EndPaint(window, &paint);
     if (!g_state.wizardStarted) {
         g_state.wizardStarted = true;
@@ -90,6 +91,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_PAINT:
         return OnPaint(window);
     case WM_DESTROY:
+        ReleaseTitleIcon();
         PostQuitMessage(0);
         return 0;
     default:
