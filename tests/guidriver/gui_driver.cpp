@@ -295,10 +295,35 @@ void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG
     g_catch.thread = thread;
 }
 
+// Lets a held thread run for a fraction of a millisecond: a paint's drawing and the moment it
+// reaches the screen can be that close to what the program does next.
+void RunHeldThreadBriefly(HANDLE thread) {
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    ResumeThread(thread);
+    do {
+        YieldProcessor();
+        QueryPerformanceCounter(&now);
+    } while ((now.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart < 200);
+    SuspendThread(thread);
+}
+
+// The caption as the system keeps it: a held thread cannot answer WM_GETTEXT.
+std::string HeldWindowText(HWND window) {
+    wchar_t wide[512] = {};
+    const int length = InternalGetWindowText(window, wide, 512);
+    char text[1024] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide, length, text, sizeof(text) - 1, nullptr, nullptr);
+    return text;
+}
+
 } // namespace
 
-bool StartAndCatchWindow(Process &process, const std::string &exePath, const std::string &arguments,
-                         const char *className, WindowSnapshot *snapshot, DWORD timeoutMs) {
+bool StartAndHoldWindow(Process &process, const std::string &exePath, const std::string &arguments,
+                        const char *className, const WindowCondition &ready,
+                        const HeldWindowAction &whileHeld, WindowSnapshot *snapshot,
+                        DWORD timeoutMs) {
     g_catch = CatchRequest{className, nullptr, nullptr};
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr,
                                          OnWindowEvent, 0, 0, WINEVENT_OUTOFCONTEXT);
@@ -311,20 +336,20 @@ bool StartAndCatchWindow(Process &process, const std::string &exePath, const std
             while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
                 DispatchMessageA(&message);
         }
-        // Let the held thread run in small steps until its window is shown.
+        // Let the held thread run in small steps until the window is as wanted.
         while (g_catch.window && IsWindow(g_catch.window) && GetTickCount() - start < timeoutMs) {
-            if (IsWindowVisible(g_catch.window)) {
+            if (ready(g_catch.window)) {
                 snapshot->window = g_catch.window;
                 GetWindowRect(g_catch.window, &snapshot->rect);
-                snapshot->caption = GetText(g_catch.window);
+                snapshot->caption = HeldWindowText(g_catch.window);
                 snapshot->style = GetWindowLongA(g_catch.window, GWL_STYLE);
                 snapshot->exStyle = GetWindowLongA(g_catch.window, GWL_EXSTYLE);
+                if (whileHeld)
+                    whileHeld(g_catch.window);
                 caught = true;
                 break;
             }
-            ResumeThread(g_catch.thread);
-            Sleep(1);
-            SuspendThread(g_catch.thread);
+            RunHeldThreadBriefly(g_catch.thread);
         }
     }
     if (g_catch.thread) {
@@ -335,6 +360,24 @@ bool StartAndCatchWindow(Process &process, const std::string &exePath, const std
         UnhookWinEvent(hook);
     g_catch = CatchRequest{};
     return caught;
+}
+
+bool StartAndCatchWindow(Process &process, const std::string &exePath, const std::string &arguments,
+                         const char *className, WindowSnapshot *snapshot, DWORD timeoutMs) {
+    return StartAndHoldWindow(
+        process, exePath, arguments, className,
+        [](HWND window) { return IsWindowVisible(window) != FALSE; }, nullptr, snapshot,
+        timeoutMs);
+}
+
+bool IsShownAndValidated(HWND window) {
+    return IsWindowVisible(window) && !GetUpdateRect(window, nullptr, FALSE);
+}
+
+POINT ClientToScreenPoint(HWND window, int x, int y) {
+    POINT point = {x, y};
+    ClientToScreen(window, &point);
+    return point;
 }
 
 bool ReadMessageBox(HWND window, MessageBoxInfo *box) {
@@ -482,8 +525,14 @@ bool TakeScreenshot(Screenshot *shot) {
     return ok;
 }
 
-bool SaveScreenshot(const std::string &linuxPngPath) {
-    return RunLinuxCommand("/usr/bin/import -window root png:" + linuxPngPath) == 0;
+bool SaveScreenshot(const std::string &linuxPngPath, const RECT *area) {
+    std::string crop;
+    if (area) {
+        crop = " -crop " + std::to_string(area->right - area->left) + "x" +
+               std::to_string(area->bottom - area->top) + "+" + std::to_string(area->left) + "+" +
+               std::to_string(area->top) + " +repage";
+    }
+    return RunLinuxCommand("/usr/bin/import -window root" + crop + " png:" + linuxPngPath) == 0;
 }
 
 std::string WindowsPath(const std::string &linuxPath) {
