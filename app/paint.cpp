@@ -84,8 +84,7 @@ void PaintDecoration(HDC dc, int width, int height) {
     GetTextMetricsA(dc, &metrics);
     const int lineHeight = metrics.tmHeight;
 
-    RECT banner = {1, barHeight + 1, width - 1,
-                   barHeight + static_cast<int>(1.5 * lineHeight) - 1};
+    RECT banner = {1, barHeight + 1, width - 1, barHeight + static_cast<int>(1.5 * lineHeight) - 1};
     FillRect(dc, &banner, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     DrawRule(dc, banner.bottom, width, LTGRAY_BRUSH); // etched: grey over white
     DrawRule(dc, banner.bottom + 1, width, WHITE_BRUSH);
@@ -99,7 +98,7 @@ void PaintDecoration(HDC dc, int width, int height) {
     int copyrightHeight = 0;
     const int copyrightWidth = TextWidth(dc, copyright, &copyrightHeight);
     DrawLabel(dc, width / 2 - copyrightWidth / 2 + 45,
-             static_cast<int>(height - 1.2 * copyrightHeight), copyright, kCopyrightText);
+              static_cast<int>(height - 1.2 * copyrightHeight), copyright, kCopyrightText);
     DrawRule(dc, static_cast<int>(height - 1.5 * copyrightHeight), width, LTGRAY_BRUSH);
 
     SelectObject(dc, previousFont);

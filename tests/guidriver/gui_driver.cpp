@@ -366,8 +366,7 @@ bool StartAndCatchWindow(Process &process, const std::string &exePath, const std
                          const char *className, WindowSnapshot *snapshot, DWORD timeoutMs) {
     return StartAndHoldWindow(
         process, exePath, arguments, className,
-        [](HWND window) { return IsWindowVisible(window) != FALSE; }, nullptr, snapshot,
-        timeoutMs);
+        [](HWND window) { return IsWindowVisible(window) != FALSE; }, nullptr, snapshot, timeoutMs);
 }
 
 bool IsShownAndValidated(HWND window) {
