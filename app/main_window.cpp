@@ -190,6 +190,7 @@ void OpenReleaseNotes() {
 LRESULT OnPaint(HWND window) {
     PAINTSTRUCT paint;
     BeginPaint(window, &paint);
+    PaintMainWindow(window, paint.hdc);
     EndPaint(window, &paint);
     if (!g_state.wizardStarted) {
         g_state.wizardStarted = true;
@@ -209,6 +210,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         PostMessageA(window, WM_DESTROY, 0, 0);
         return 0;
     case WM_DESTROY:
+        ReleaseTitleIcon();
         if (g_state.openReleaseNotes)
             OpenReleaseNotes();
         PostQuitMessage(0);

@@ -295,6 +295,16 @@ WindowSnapshot Snapshot(HWND window) {
     return snapshot;
 }
 
+bool IsShownAndValidated(HWND window) {
+    return IsWindowVisible(window) && !GetUpdateRect(window, nullptr, FALSE);
+}
+
+POINT ClientToScreenPoint(HWND window, int x, int y) {
+    POINT point = {x, y};
+    ClientToScreen(window, &point);
+    return point;
+}
+
 PaintHold::~PaintHold() {
     Release();
     if (hook_)
@@ -497,8 +507,14 @@ bool TakeScreenshot(Screenshot *shot) {
     return ok;
 }
 
-bool SaveScreenshot(const std::string &linuxPngPath) {
-    return RunLinuxCommand("/usr/bin/import -window root png:" + linuxPngPath) == 0;
+bool SaveScreenshot(const std::string &linuxPngPath, const RECT *area) {
+    std::string crop;
+    if (area) {
+        crop = " -crop " + std::to_string(area->right - area->left) + "x" +
+               std::to_string(area->bottom - area->top) + "+" + std::to_string(area->left) + "+" +
+               std::to_string(area->top) + " +repage";
+    }
+    return RunLinuxCommand("/usr/bin/import -window root" + crop + " png:" + linuxPngPath) == 0;
 }
 
 std::string WindowsPath(const std::string &linuxPath) {

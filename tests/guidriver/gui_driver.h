@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,10 @@ struct WindowSnapshot {
 
 // Reads a window's place, caption and styles without sending it a message.
 WindowSnapshot Snapshot(HWND window);
+// True when the window is visible and has nothing left to paint.
+bool IsShownAndValidated(HWND window);
+// A point of a window's client area in screen coordinates.
+POINT ClientToScreenPoint(HWND window, int x, int y);
 
 // Holds a program right after the first WM_PAINT of its top-level window of a class, until
 // Release (or 30 s): a window that paints and goes at once can be read and photographed. Uses a
@@ -73,6 +78,27 @@ private:
     HMODULE library_ = nullptr;
     HHOOK hook_ = nullptr;
 };
+
+// Decides, with the caught window's thread held, whether the window is ready to be looked at.
+using WindowCondition = std::function<bool(HWND window)>;
+// Runs with the caught window's thread held.
+using HeldWindowAction = std::function<void(HWND window)>;
+
+// Like StartAndCatchWindow, but lets the window's thread run in small steps until `ready` holds
+// (checked each time with the thread held), then fills `snapshot`, runs `whileHeld` (may be
+// empty) and lets the thread go on. False, without `whileHeld`, when no window of `className`
+// appeared or `ready` did not hold in time. Use it to look at a window that lives only a
+// moment, for example in the state its first paint leaves on the screen.
+bool StartAndHoldWindow(Process &process, const std::string &exePath, const std::string &arguments,
+                        const char *className, const WindowCondition &ready,
+                        const HeldWindowAction &whileHeld, WindowSnapshot *snapshot,
+                        DWORD timeoutMs = kDefaultTimeoutMs);
+// A condition: the window is visible and nothing of it waits to be painted (its paint has begun;
+// what a paint draws reaches the screen only when the program flushes it, so screen checks still
+// need to look at the screen).
+bool IsShownAndValidated(HWND window);
+// Where the client area's point (x, y) is on the screen.
+POINT ClientToScreenPoint(HWND window, int x, int y);
 
 // Waits until `window` is no longer a window (or no longer visible). True if it went in time.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs = kDefaultTimeoutMs);
@@ -124,8 +150,8 @@ struct Screenshot {
     DWORD At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 bool TakeScreenshot(Screenshot *shot);
-// Saves the screen as a PNG file at a Linux path.
-bool SaveScreenshot(const std::string &linuxPngPath);
+// Saves the screen, or only `area` of it (screen coordinates), as a PNG file at a Linux path.
+bool SaveScreenshot(const std::string &linuxPngPath, const RECT *area = nullptr);
 // Runs a Linux program to its end (Wine starts ELF programs too); its exit code, -1 on failure.
 int RunLinuxCommand(const std::string &commandLine, DWORD timeoutMs = kDefaultTimeoutMs);
 
