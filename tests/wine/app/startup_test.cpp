@@ -30,6 +30,22 @@ void MakeFolder(const std::string &folder) {
     ASSERT_EQ(RegAddin_MakeDir(buffer), 1) << folder;
 }
 
+// The wizard's first dialog: the welcome dialog holds the static 1005. Cancel on it ends the run
+// silently, through the finishing step and the clean-up.
+void CancelAtWelcome(gui::Process &setup) {
+    HWND welcome = nullptr;
+    const DWORD start = GetTickCount();
+    while (!welcome && GetTickCount() - start < gui::kDefaultTimeoutMs) {
+        for (HWND dialog : gui::TopLevelWindows(setup.Id(), "#32770")) {
+            if (GetDlgItem(dialog, 1005))
+                welcome = dialog;
+        }
+        Sleep(20);
+    }
+    ASSERT_NE(welcome, nullptr) << "no welcome dialog";
+    EXPECT_TRUE(gui::PressButton(welcome, IDCANCEL));
+}
+
 bool Exists(const std::string &path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -53,6 +69,7 @@ TEST(StartupWithoutFolder, MissingLogFolderLeavesNoLogAndTheRunIsUnaffected) {
     ASSERT_FALSE(Exists(kDefaultFolder)) << "this case needs a prefix without the default folder";
     gui::Process setup;
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
+    CancelAtWelcome(setup);
     EXPECT_EQ(setup.WaitForExit(), 0);
     EXPECT_FALSE(Exists(kDefaultFolder));
 }
@@ -84,7 +101,7 @@ TEST_F(StartupTest, VersionSwitchShowsTheVersionBox) {
 }
 
 TEST_F(StartupTest, AnyOtherOptionIsRefused) {
-    for (const char *argument : {"-x", "-v ", "/v", "-t", "hello world"}) {
+    for (const char *argument : {"-x", "-v ", "/v", "-t ", "/tt", "hello world"}) {
         int exitCode = 0;
         const gui::MessageBoxInfo box = RunToMessageBox(argument, &exitCode);
         EXPECT_EQ(box.caption, kCaption) << argument;
@@ -104,6 +121,7 @@ TEST_F(StartupTest, PlainStartShowsTheCentredMainWindowAndLogsTheRun) {
     ASSERT_NE(held, nullptr);
     const gui::WindowSnapshot window = gui::Snapshot(held);
     hold.Release();
+    CancelAtWelcome(setup);
     const int width = window.rect.right - window.rect.left;
     const int height = window.rect.bottom - window.rect.top;
     EXPECT_EQ(window.caption, kCaption);
@@ -120,6 +138,8 @@ TEST_F(StartupTest, PlainStartShowsTheCentredMainWindowAndLogsTheRun) {
         log.find("Installing Addin version " + Env("VNX_PRODUCT_BUILD") + "\r\n\r\n");
     const size_t kobal = log.find("Kobal Installer 1.7\r\nNo previous install info found.\r\n");
     const size_t exit = log.find("* Exit Install\r\n");
+    EXPECT_EQ(log.find("Installation Cancelled"), std::string::npos)
+        << "cancel at welcome is silent";
     ASSERT_NE(header, std::string::npos) << log;
     ASSERT_NE(kobal, std::string::npos) << log;
     ASSERT_NE(exit, std::string::npos) << log;
@@ -140,6 +160,7 @@ TEST_F(StartupTest, PreviousInstallationIsLoggedAndItsFolderHoldsTheLog) {
 
     gui::Process setup;
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
+    CancelAtWelcome(setup);
     EXPECT_EQ(setup.WaitForExit(), 0);
     const std::string log = gui::ReadFileText(previousFolder + "\\install.log");
     EXPECT_NE(log.find("Kobal Installer 1.7\r\nPrevious build 2.3.0.101 (ver 2.3) found at "
@@ -158,6 +179,7 @@ TEST_F(StartupTest, RecordWithAnEmptyFolderCountsAsNoPreviousInstallation) {
     ASSERT_EQ(RegAddin_SetInstallInfo(key, &info), 1);
     gui::Process setup;
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
+    CancelAtWelcome(setup);
     EXPECT_EQ(setup.WaitForExit(), 0);
     EXPECT_NE(gui::ReadFileText(DefaultLog()).find("No previous install info found."),
               std::string::npos);

@@ -1,5 +1,6 @@
-// The built installer's main window as the screen shows it, with the welcome dialog hidden. Run twice: as is, and with "msimg32.dll" disabled
-// through a DLL override (VNX_EXPECT_GRADIENT=0), when the title bar must be solid dark blue.
+// The built installer's main window as the screen shows it, with the welcome dialog hidden. Run
+// twice: as is, and with "msimg32.dll" disabled through a DLL override (VNX_EXPECT_GRADIENT=0),
+// when the title bar must be solid dark blue.
 #include <gtest/gtest.h>
 #include <windows.h>
 
