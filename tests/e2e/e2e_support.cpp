@@ -1,0 +1,151 @@
+#include "tests/e2e/e2e_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "regaddin/regaddin.h"
+
+namespace e2e {
+
+std::string Env(const char *name) {
+    const char *value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string EnvPath(const char *name) { return gui::WindowsPath(Env(name)); }
+
+HWND WaitForDialog(DWORD pid, int id, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        for (HWND dialog : gui::TopLevelWindows(pid, "#32770")) {
+            if (GetDlgItem(dialog, id))
+                return dialog;
+        }
+        if (GetTickCount() - start >= timeoutMs)
+            return nullptr;
+        Sleep(20);
+    }
+}
+
+bool WaitForDialogGone(DWORD pid, int id, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        bool present = false;
+        for (HWND dialog : gui::TopLevelWindows(pid, "#32770"))
+            present = present || GetDlgItem(dialog, id) != nullptr;
+        if (!present)
+            return true;
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(20);
+    }
+}
+
+void AcceptWelcome(const gui::Process &setup) {
+    HWND welcome = WaitForDialog(setup.Id(), kWelcomeText);
+    ASSERT_NE(welcome, nullptr) << "no welcome dialog";
+    ASSERT_TRUE(gui::PressButton(welcome, IDOK));
+    ASSERT_TRUE(WaitForDialogGone(setup.Id(), kWelcomeText));
+}
+
+void AcceptAgreement(const gui::Process &setup) {
+    HWND agreement = WaitForDialog(setup.Id(), kAcceptBox);
+    ASSERT_NE(agreement, nullptr) << "no agreement dialog";
+    EXPECT_FALSE(gui::ControlEnabled(agreement, IDOK)) << "Continue starts disabled";
+    ASSERT_TRUE(gui::PressButton(agreement, kAcceptBox));
+    const DWORD start = GetTickCount();
+    while (!gui::ControlEnabled(agreement, IDOK) && GetTickCount() - start < 5000)
+        Sleep(20);
+    ASSERT_TRUE(gui::PressButton(agreement, IDOK));
+    ASSERT_TRUE(WaitForDialogGone(setup.Id(), kAcceptBox));
+}
+
+HWND EnterFolder(const gui::Process &setup, const std::string &folder) {
+    HWND dialog = WaitForDialog(setup.Id(), kFolderEdit);
+    EXPECT_NE(dialog, nullptr) << "no destination-folder dialog";
+    if (!dialog)
+        return nullptr;
+    gui::SetControlText(dialog, kFolderEdit, folder);
+    gui::PressButton(dialog, IDOK);
+    return dialog;
+}
+
+gui::MessageBoxInfo Answer(const gui::Process &setup, int answer, const char *text) {
+    gui::MessageBoxInfo box;
+    EXPECT_TRUE(gui::WaitForMessageBox(setup.Id(), &box, 30000))
+        << "no message box" << (text ? std::string(": expected ") + text : std::string());
+    if (!box.window)
+        return box;
+    EXPECT_EQ(box.caption, kCaption);
+    if (text)
+        EXPECT_EQ(box.text, text);
+    EXPECT_TRUE(gui::AnswerMessageBox(box.window, answer));
+    gui::WaitForWindowGone(box.window, 10000);
+    return box;
+}
+
+std::string ReadText(const std::string &path) { return gui::ReadFileText(path); }
+
+std::vector<std::string> Lines(const std::string &text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::string MissingInOrder(const std::vector<std::string> &lines,
+                           const std::vector<std::string> &expected) {
+    size_t at = 0;
+    for (const std::string &line : expected) {
+        while (at < lines.size() && lines[at] != line)
+            ++at;
+        if (at == lines.size())
+            return line;
+        ++at;
+    }
+    return {};
+}
+
+bool Contains(const std::vector<std::string> &lines, const std::string &line) {
+    for (const std::string &l : lines) {
+        if (l == line)
+            return true;
+    }
+    return false;
+}
+
+bool Exists(const std::string &path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool MakeFolder(const std::string &folder) {
+    char buffer[MAX_PATH];
+    lstrcpynA(buffer, folder.c_str(), sizeof(buffer));
+    return RegAddin_MakeDir(buffer) != 0;
+}
+
+std::string ReadRegistryText(HKEY root, const char *key, const char *value) {
+    char data[2048] = {};
+    DWORD size = sizeof(data) - 1;
+    if (RegGetValueA(root, key, value, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                     nullptr, data, &size) != ERROR_SUCCESS)
+        return {};
+    return data;
+}
+
+void SaveShot(const char *name) {
+    const std::string dir = Env("VNX_SCREENSHOT_DIR");
+    if (!dir.empty()) {
+        Sleep(300); // let the dialog finish painting
+        gui::SaveScreenshot(dir + "/" + name + ".png");
+    }
+}
+
+} // namespace e2e

@@ -1,0 +1,64 @@
+// Shared steps of the end-to-end tests: the installer is started and driven from outside
+// through its dialogs, as a user would, with the GUI driver.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/guidriver/gui_driver.h"
+
+namespace e2e {
+
+// Control ids that tell the wizard's dialogs apart.
+constexpr int kWelcomeText = 1005;
+constexpr int kAcceptBox = 1016;
+constexpr int kFolderEdit = 1004;
+constexpr int kBrowseButton = 1001;
+constexpr int kProgressBar = 1002;
+constexpr int kStatusLine = 1003;
+constexpr int kStepCaption = 1006;
+constexpr int kStepText = 1009;
+constexpr int kFinishCheck = 1007;
+constexpr int kFinishNote = 1000;
+
+constexpr char kCaption[] = "Varnex Spreadsheet Add-In - Installer";
+constexpr char kMainClass[] = "VarnexSpreadsheetAddInInstallerClass";
+constexpr char kDefaultFolder[] = "C:\\Program Files\\Varnok\\VarnexAddin";
+
+std::string Env(const char *name);
+// A Windows path from an environment variable holding a Linux path.
+std::string EnvPath(const char *name);
+
+// The visible dialog of the process that holds control `id`; null when none came in time.
+HWND WaitForDialog(DWORD pid, int id, DWORD timeoutMs = 30000);
+// Waits until no visible dialog of the process holds control `id`.
+bool WaitForDialogGone(DWORD pid, int id, DWORD timeoutMs = 30000);
+
+// Presses Install on the welcome dialog.
+void AcceptWelcome(const gui::Process &setup);
+// Ticks "  I Accept" and presses Continue.
+void AcceptAgreement(const gui::Process &setup);
+// Types `folder` into the destination dialog and presses OK; returns the dialog.
+HWND EnterFolder(const gui::Process &setup, const std::string &folder);
+// Waits for a message box, checks its text when `text` is given, answers it with `answer`.
+gui::MessageBoxInfo Answer(const gui::Process &setup, int answer, const char *text = nullptr);
+
+// The whole file, or empty.
+std::string ReadText(const std::string &path);
+// Lines of a CRLF text.
+std::vector<std::string> Lines(const std::string &text);
+// Checks that every line of `expected` appears in `lines`, in that order; returns the first one
+// that does not (empty when all do).
+std::string MissingInOrder(const std::vector<std::string> &lines,
+                           const std::vector<std::string> &expected);
+bool Contains(const std::vector<std::string> &lines, const std::string &line);
+
+bool Exists(const std::string &path);
+bool MakeFolder(const std::string &folder);
+std::string ReadRegistryText(HKEY root, const char *key, const char *value);
+
+// Saves a screenshot under VNX_SCREENSHOT_DIR (when set) as NAME.png.
+void SaveShot(const char *name);
+
+} // namespace e2e

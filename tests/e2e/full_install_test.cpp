@@ -1,0 +1,307 @@
+// A complete interactive installation of a generated product of 805 files in 46 folders, then
+// an upgrade over it and a third run, driven through the wizard against the stand-in Excel.
+// The cases run in order on one prefix: each one starts from what the one before left.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "tests/e2e/e2e_support.h"
+#include "tests/standins/excel/standin_config.h"
+
+namespace {
+
+using namespace e2e;
+
+const char kTarget[] = "C:\\Varnex Test\\Target";
+const char kJournal[] = "C:\\excel-journal.txt";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VarnexSPAddin";
+const char kInfoKey[] = "SOFTWARE\\Varnok\\Varnex\\SpreadsheetAddin";
+
+std::string SetupExe() { return EnvPath("VNX_SETUP_FULL_EXE"); }
+
+struct FileFacts {
+    std::string bytes;
+    FILETIME written = {};
+};
+
+// Every file below `root`, by its path relative to it.
+void Collect(const std::string &root, const std::string &relative,
+             std::map<std::string, FileFacts> *files, std::set<std::string> *folders) {
+    WIN32_FIND_DATAA found;
+    const std::string folder = relative.empty() ? root : root + "\\" + relative;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        const std::string path = relative.empty() ? name : relative + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            folders->insert(path);
+            Collect(root, path, files, folders);
+        } else {
+            FileFacts facts;
+            facts.bytes = ReadText(root + "\\" + path);
+            facts.written = found.ftLastWriteTime;
+            (*files)[path] = facts;
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// Runs the wizard to the progress dialog for `folder`, answering the folder question(s) with
+// `answers` in order.
+void RunToProgress(gui::Process &setup, const char *arguments, const std::string &folder,
+                   std::vector<std::pair<int, std::string>> answers) {
+    ASSERT_TRUE(setup.Start(SetupExe(), arguments));
+    AcceptWelcome(setup);
+    AcceptAgreement(setup);
+    EnterFolder(setup, folder);
+    for (const auto &answer : answers)
+        Answer(setup, answer.first, answer.second.c_str());
+}
+
+// Watches the progress dialog until the finish dialog appears; returns the step captions seen.
+std::vector<std::string> WatchProgress(const gui::Process &setup, HWND *finish) {
+    std::vector<std::string> captions;
+    HWND progress = WaitForDialog(setup.Id(), kProgressBar);
+    EXPECT_NE(progress, nullptr);
+    const DWORD start = GetTickCount();
+    *finish = nullptr;
+    while (!*finish && GetTickCount() - start < 240000) {
+        if (progress && IsWindow(progress)) {
+            const std::string caption = gui::ControlText(progress, kStepCaption) + " | " +
+                                        gui::ControlText(progress, kStepText);
+            if (caption != " | " && (captions.empty() || captions.back() != caption))
+                captions.push_back(caption);
+        }
+        *finish = WaitForDialog(setup.Id(), kFinishCheck, 0);
+        Sleep(5);
+    }
+    return captions;
+}
+
+TEST(FullInstallation, FirstInstallationIntoANewFolder) {
+    ASSERT_TRUE(MakeFolder(kDefaultFolder)) << "the log lives in the folder known at start-up";
+    standin::Options excel;
+    excel.journal = kJournal;
+    ASSERT_EQ(standin::Install(excel), 1);
+    ASSERT_FALSE(Exists(kTarget));
+
+    gui::Process setup;
+    ASSERT_TRUE(setup.Start(SetupExe(), ""));
+    HWND welcome = WaitForDialog(setup.Id(), kWelcomeText);
+    ASSERT_NE(welcome, nullptr);
+    EXPECT_NE(gui::ControlText(welcome, kWelcomeText)
+                  .find("Version " + Env("VNX_PRODUCT_VERSION") + "   -   Rel " +
+                        Env("VNX_PRODUCT_BUILD") + "   (built "),
+              std::string::npos)
+        << gui::ControlText(welcome, kWelcomeText);
+    SaveShot("wizard_1_welcome");
+    AcceptWelcome(setup);
+    ASSERT_NE(WaitForDialog(setup.Id(), kAcceptBox), nullptr);
+    SaveShot("wizard_2_agreement");
+    AcceptAgreement(setup);
+    HWND folder = WaitForDialog(setup.Id(), kFolderEdit);
+    ASSERT_NE(folder, nullptr);
+    EXPECT_EQ(gui::ControlText(folder, kFolderEdit), kDefaultFolder);
+    SaveShot("wizard_3_folder");
+    EnterFolder(setup, kTarget);
+    const gui::MessageBoxInfo create = Answer(setup, IDYES, "Folder does not exist. Create it?");
+    EXPECT_EQ(create.icon, gui::BoxIcon::Question) << gui::IconName(create.icon);
+    EXPECT_EQ(create.defaultButton, IDNO);
+
+    ASSERT_NE(WaitForDialog(setup.Id(), kProgressBar), nullptr);
+    SaveShot("wizard_4_progress");
+    HWND finish = nullptr;
+    const std::vector<std::string> captions = WatchProgress(setup, &finish);
+    ASSERT_NE(finish, nullptr) << "no finish dialog";
+    EXPECT_EQ(gui::ControlText(finish, 1006), "Installation Complete");
+    EXPECT_EQ(gui::ControlText(finish, kFinishCheck), "View supplementary information");
+    EXPECT_TRUE(gui::ControlChecked(finish, kFinishCheck));
+    SaveShot("wizard_5_finish");
+    // Escape does nothing in the finish dialog.
+    gui::PressEscape(finish);
+    Sleep(500);
+    EXPECT_TRUE(IsWindowVisible(finish));
+    ASSERT_TRUE(gui::PressButton(finish, kFinishCheck));
+    Sleep(200);
+    EXPECT_FALSE(gui::ControlChecked(finish, kFinishCheck));
+    ASSERT_TRUE(gui::PressButton(finish, IDOK));
+    EXPECT_EQ(setup.WaitForExit(60000), 0);
+
+    // The step captions as the dialog showed them (the first ones may pass too fast to see).
+    const std::vector<std::string> expectedSteps = {
+        "Step 2 of 4 | Installing files...", "Step 3 of 4 | Setting up Uninstall...",
+        "Step 4 of 4 | Registering the Varnex Spreadsheet Add-In with Excel..."};
+    EXPECT_EQ(MissingInOrder(captions, expectedSteps), "");
+
+    // Every file byte-identical, with its time.
+    std::map<std::string, FileFacts> source, installed;
+    std::set<std::string> sourceFolders, installedFolders;
+    Collect(EnvPath("VNX_FULL_PRODUCT_DIR"), "", &source, &sourceFolders);
+    Collect(kTarget, "", &installed, &installedFolders);
+    ASSERT_EQ(source.size(), 805u);
+    ASSERT_EQ(sourceFolders.size(), 45u);
+    EXPECT_EQ(installedFolders, sourceFolders);
+    int differences = 0;
+    for (const auto &entry : source) {
+        auto it = installed.find(entry.first);
+        if (it == installed.end()) {
+            ADD_FAILURE() << "missing " << entry.first;
+        } else if (it->second.bytes != entry.second.bytes) {
+            ADD_FAILURE() << "changed " << entry.first;
+        } else if (CompareFileTime(&it->second.written, &entry.second.written) != 0) {
+            ADD_FAILURE() << "time differs " << entry.first;
+        } else {
+            continue;
+        }
+        if (++differences > 10)
+            break;
+    }
+    // Beside the product: the log is elsewhere; only the marker file may have been left.
+    for (const auto &entry : installed)
+        EXPECT_TRUE(source.count(entry.first) || entry.first == "install.sem") << entry.first;
+
+    // The uninstall entry, the install information, the add-in registered.
+    EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"),
+              "Varnex Spreadsheet Add-In");
+    EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+              "\"C:\\Varnex Test\\Target\\Uninstall.exe\" \"C:\\Varnex Test\\Target\"");
+    EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kInfoKey, "Install"), kTarget);
+    EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kInfoKey, "Version"),
+              Env("VNX_PRODUCT_VERSION"));
+    EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kInfoKey, "Build"), Env("VNX_PRODUCT_BUILD"));
+    const auto journal = standin::ReadJournal(kJournal);
+    const auto adds = standin::FindInvokes(journal, "AddIns", "Add");
+    ASSERT_EQ(adds.size(), 1u);
+    ASSERT_EQ(adds[0].args.size(), 2u);
+    EXPECT_EQ(adds[0].args[1], "VT_BSTR:C:\\Varnex Test\\Target\\QUBRIX.xla");
+    EXPECT_EQ(standin::FindInvokes(journal, "AddIn", "Installed").size(), 1u);
+    EXPECT_GE(standin::FindInvokes(journal, "Application", "Quit").size(), 1u);
+
+    // The log's whole sequence.
+    const std::vector<std::string> log =
+        Lines(ReadText(std::string(kDefaultFolder) + "\\install.log"));
+    const std::vector<std::string> expected = {
+        "------------------------------------------------------",
+        "Installing Addin version " + Env("VNX_PRODUCT_BUILD"),
+        "Kobal Installer 1.7",
+        "No previous install info found.",
+        "* Folder does not exist. Create it?",
+        "@ Install Dir=C:\\Varnex Test\\Target",
+        "@ Instances of TarveloProc.exe closed=0",
+        "Parsing start",
+        "Summary=cFiles=805\t cDirs=46",
+        "  Folder=''",
+        "Parsing end",
+        "@ Installing Files=Begin",
+        "0 - C:\\Varnex Test\\Target\\",
+        "100 - C:\\Varnex Test\\Target\\Templates\\" ,
+        "@ Installing Files=End",
+        "Registering the Add-In Uninstall...",
+        "--- RegAddin.lib (1.10) ---",
+        "Adding Control Panel uninstall entries",
+        "--- RegAddin.lib returned 0 ---",
+        "Checking for Excel Running...",
+        "Registering the Add-In...",
+        "Add-In was successfully installed.",
+        "--- RegAddin.lib returned 0 ---",
+        "@ Evaluating PATH environment setting, looking for=C:\\Varnex Test\\Target",
+        "Updating Registry...",
+        "* Installation Complete",
+        "* Exit Install"};
+    std::vector<std::string> trimmed;
+    for (const std::string &line : log) // the last record's path is long: compare its prefix
+        trimmed.push_back(line.rfind("100 - C:\\Varnex Test\\Target\\Templates\\", 0) == 0
+                              ? "100 - C:\\Varnex Test\\Target\\Templates\\"
+                              : line);
+    EXPECT_EQ(MissingInOrder(trimmed, expected), "");
+    int banners = 0, fileLines = 0, decompressing = 0;
+    for (const std::string &line : log) {
+        banners += line == "--- RegAddin.lib (1.10) ---";
+        fileLines += line.rfind("    File='", 0) == 0;
+        decompressing += line.size() > 16 && line.substr(line.size() - 16) == " (decompressing)";
+    }
+    EXPECT_EQ(banners, 1);
+    EXPECT_EQ(fileLines, 805);
+    EXPECT_GT(decompressing, 100);
+    EXPECT_FALSE(Contains(log, "* Release Notes Launched - return: successful"));
+}
+
+TEST(FullInstallation, SecondRunUpgradesAndMovesTheConfigurationFiles) {
+    const std::string target = kTarget;
+    ASSERT_TRUE(Exists(target + "\\qubrix.xla")) << "needs the first installation";
+    for (const char *name : {"tarvelo.prefs", "tarvelo.con"}) {
+        HANDLE file = CreateFileA((target + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(file, name, 5, &written, nullptr);
+        CloseHandle(file);
+    }
+    gui::Process setup;
+    ASSERT_TRUE(setup.Start(SetupExe(), ""));
+    AcceptWelcome(setup);
+    AcceptAgreement(setup);
+    HWND folder = WaitForDialog(setup.Id(), kFolderEdit);
+    ASSERT_NE(folder, nullptr);
+    EXPECT_EQ(gui::ControlText(folder, kFolderEdit), kTarget) << "the recorded folder is proposed";
+    EnterFolder(setup, "c:\\varnex test\\TARGET"); // letter case does not matter
+    const std::string version = Env("VNX_PRODUCT_VERSION"), build = Env("VNX_PRODUCT_BUILD");
+    const std::string question = "Version " + version + " (build " + build +
+                                 ") of the Varnex Spreadsheet Add-In\nalready exists in this "
+                                 "folder.\n\nDo you wish to upgrade it with version " +
+                                 version + " (build " + build + ")?";
+    const gui::MessageBoxInfo box = Answer(setup, IDYES, question.c_str());
+    EXPECT_EQ(box.defaultButton, IDNO);
+    HWND finish = nullptr;
+    WatchProgress(setup, &finish);
+    ASSERT_NE(finish, nullptr);
+    ASSERT_TRUE(gui::ControlChecked(finish, kFinishCheck));
+    ASSERT_TRUE(gui::PressButton(finish, IDOK)); // ticked: the release notes are opened
+    EXPECT_EQ(setup.WaitForExit(60000), 0);
+
+    char appData[MAX_PATH] = {};
+    ASSERT_EQ(RegAddin_GetAppDataFolder(appData), 1);
+    const std::string moved = std::string(appData) + "\\Varnok\\VarnexSpreadsheetAddin";
+    EXPECT_TRUE(Exists(moved + "\\tarvelo.prefs"));
+    EXPECT_TRUE(Exists(moved + "\\tarvelo.con"));
+    EXPECT_FALSE(Exists(target + "\\tarvelo.prefs"));
+    EXPECT_FALSE(Exists(target + "\\tarvelo.con"));
+
+    const std::vector<std::string> log = Lines(ReadText(target + "\\install.log"));
+    const std::string previous = "Previous build " + build + " (ver " + version +
+                                 ") found at C:\\Varnex Test\\Target";
+    EXPECT_EQ(MissingInOrder(log, {previous, "* Installation Complete",
+                                   "@ App Data Folder=" + std::string(appData),
+                                   "Moving \"C:\\varnex test\\TARGET\\tarvelo.prefs\" to \"" +
+                                       moved + "\\tarvelo.prefs\"",
+                                   "", "* Exit Install"}),
+              "");
+    bool launched = false;
+    for (const std::string &line : log)
+        launched = launched || line.rfind("* Release Notes Launched - return: ", 0) == 0;
+    EXPECT_TRUE(launched) << "the shell's answer is logged";
+}
+
+TEST(FullInstallation, ThirdRunLogsTheFailureForTheFirstFile) {
+    const std::string target = kTarget;
+    gui::Process setup;
+    RunToProgress(setup, "", target, {{IDYES, ""}});
+    HWND finish = nullptr;
+    WatchProgress(setup, &finish);
+    ASSERT_NE(finish, nullptr);
+    gui::PressButton(finish, kFinishCheck);
+    Sleep(200);
+    gui::PressButton(finish, IDOK);
+    EXPECT_EQ(setup.WaitForExit(60000), 0);
+    const std::vector<std::string> log = Lines(ReadText(target + "\\install.log"));
+    EXPECT_TRUE(Contains(log, "Failed to copy file \"tarvelo.pref\" or it already exists"));
+}
+
+} // namespace
