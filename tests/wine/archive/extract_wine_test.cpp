@@ -124,14 +124,15 @@ TEST_F(ExtractOnWine, WritesFoldersAndFilesByteForByteWithTheirTimes) {
     EXPECT_EQ(ExtractAll(MixedArchive()), std::vector<int>({1, 1, 1, 1, 1, 1, 0}));
     EXPECT_TRUE(winfiles::IsFolder(folder_));
     EXPECT_TRUE(winfiles::IsFolder(Path("Sub\\Deep")));
-    EXPECT_EQ(ReadAll(Path("stored27.txt")), SampleData(27, 'a'));
-    EXPECT_EQ(ReadAll(Path("packed.bin")), SampleData(50000, 'b'));
-    EXPECT_EQ(ReadAll(Path("Sub\\empty.dat")), "");
-    EXPECT_EQ(ReadAll(Path("Sub\\Deep\\deep.txt")), SampleData(9000, 'c'));
+    // Times first: reading the contents would move the last access time.
     ExpectTimes("stored27.txt", kSummer);
     ExpectTimes("packed.bin", kWinter);
     ExpectTimes("Sub\\empty.dat", kWinter);
     ExpectTimes("Sub\\Deep\\deep.txt", kSummer);
+    EXPECT_EQ(ReadAll(Path("stored27.txt")), SampleData(27, 'a'));
+    EXPECT_EQ(ReadAll(Path("packed.bin")), SampleData(50000, 'b'));
+    EXPECT_EQ(ReadAll(Path("Sub\\empty.dat")), "");
+    EXPECT_EQ(ReadAll(Path("Sub\\Deep\\deep.txt")), SampleData(9000, 'c'));
     EXPECT_TRUE(g_warnings.empty());
     EXPECT_EQ(CountLines("# modifying file attributes"), 0);
 }
@@ -192,11 +193,11 @@ TEST_F(ExtractOnWine, ReadOnlyFilesAreReplacedWithALogLineOthersSilently) {
     Compressed(a, "ro.bin", SampleData(4000, 'r'), kSummer);
     EXPECT_EQ(ExtractAll(a.bytes()), std::vector<int>({1, 1, 1, 0}));
 
+    ExpectTimes("ro.txt", kWinter);
+    ExpectTimes("ro.bin", kSummer);
     EXPECT_EQ(ReadAll(Path("plain.txt")), "new plain");
     EXPECT_EQ(ReadAll(Path("ro.txt")), "new text");
     EXPECT_EQ(ReadAll(Path("ro.bin")), SampleData(4000, 'r'));
-    ExpectTimes("ro.txt", kWinter);
-    ExpectTimes("ro.bin", kSummer);
     for (const char *name : {"ro.txt", "ro.bin"}) {
         const DWORD attributes = GetFileAttributesA(Path(name).c_str());
         EXPECT_EQ(attributes & FILE_ATTRIBUTE_READONLY, 0u) << name;
@@ -495,7 +496,12 @@ TEST(FullDisk, WriteErrorsFailTheFile) {
     ConfigureExtraction({&g_testMode, CaptureWarning});
     PayloadHooks hooks = MakeWin32PayloadHooks(CaptureLine, nullptr);
     const std::string folder = WorkDir();
-    ASSERT_TRUE(Exists(folder + "\\full.bin"));
+    HANDLE probe = CreateFileA((folder + "\\full.bin").c_str(), GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(probe, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    DWORD count = 0;
+    EXPECT_FALSE(WriteFile(probe, "x", 1, &count, nullptr)) << "a write to /dev/full succeeded";
+    CloseHandle(probe);
 
     ArchiveBytes packed;
     packed.Summary(1, 1).Folder("");
