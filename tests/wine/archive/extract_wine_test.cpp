@@ -367,6 +367,16 @@ TEST_F(ExtractOnWine, NestedFolderWithoutItsParentFails) {
     EXPECT_TRUE(g_warnings.empty());
 }
 
+TEST_F(ExtractOnWine, AFileInThePlaceOfAFolderFails) {
+    ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
+    ASSERT_TRUE(winfiles::WriteAll(Path("Empty"), "a file, not a folder"));
+    ArchiveBytes a;
+    a.Summary(0, 2).Folder("").Folder("Empty");
+    EXPECT_EQ(ExtractAll(a.bytes()), std::vector<int>({1, -2}));
+    EXPECT_EQ(ReadAll(Path("Empty")), "a file, not a folder");
+    EXPECT_TRUE(g_warnings.empty());
+}
+
 TEST_F(ExtractOnWine, WithoutATargetFolderParentTheRootFails) {
     folder_ = WorkDir() + "\\no such parent\\Product";
     ArchiveBytes a;
