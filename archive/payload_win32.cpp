@@ -55,7 +55,7 @@ int MakeFolder(void *, const char *path) {
     // its folder is missing.
     const DWORD attributes = GetFileAttributesA(path);
     return (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) ? 0
-                                                                                               : 1;
+                                                                                              : 1;
 }
 
 int ClearReadOnly(void *, const char *path) {

@@ -442,9 +442,9 @@ TEST_F(ExtractOnWine, WalkLogsFileTimesInLocalTime) {
         ASSERT_TRUE(SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local));
         differsFromUtc = differsFromUtc || utc.wHour != local.wHour;
         char line[200];
-        std::snprintf(line, sizeof line, "    File='%s' (%d)  %02d/%02d/%d - %02d:%02d:%02d", f.name,
-                      f.size, local.wMonth, local.wDay, local.wYear, local.wHour, local.wMinute,
-                      local.wSecond);
+        std::snprintf(line, sizeof line, "    File='%s' (%d)  %02d/%02d/%d - %02d:%02d:%02d",
+                      f.name, f.size, local.wMonth, local.wDay, local.wYear, local.wHour,
+                      local.wMinute, local.wSecond);
         EXPECT_EQ(CountLines(line), 1) << line;
     }
     EXPECT_TRUE(differsFromUtc) << "the time zone under test should not be UTC";
@@ -485,11 +485,9 @@ TEST_F(ExtractOnWine, DamagedArchivesAreRefused) {
         PayloadArchive archive(c.bytes.data(), uint32_t(c.bytes.size()), folder_.c_str(), &hooks_);
         EXPECT_EQ(archive.entryCount, 0) << c.what;
         EXPECT_FALSE(archive.IsUsable()) << c.what;
-        EXPECT_TRUE(std::any_of(g_log.begin(), g_log.end(),
-                                [](const std::string &line) {
-                                    return line.rfind("Damaged archive at offset ", 0) == 0;
-                                }))
-            << c.what;
+        EXPECT_TRUE(std::any_of(g_log.begin(), g_log.end(), [](const std::string &line) {
+            return line.rfind("Damaged archive at offset ", 0) == 0;
+        })) << c.what;
     }
     EXPECT_FALSE(Exists(folder_));
     EXPECT_FALSE(Exists(WorkDir() + "\\evil.txt"));

@@ -29,8 +29,7 @@ std::string Quoted(const fs::path &path) {
 bool SameBytes(const fs::path &a, const fs::path &b) {
     std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
     return x.good() && y.good() &&
-           std::equal(std::istreambuf_iterator<char>(x), {}, std::istreambuf_iterator<char>(y),
-                      {});
+           std::equal(std::istreambuf_iterator<char>(x), {}, std::istreambuf_iterator<char>(y), {});
 }
 
 TEST(VnxpackOnWindows, PacksListsVerifiesAndUnpacksAGeneratedTree) {
