@@ -10,8 +10,8 @@ struct ExtractPlatform {
     void *context;
     // Read at every call; while it points at a non-zero value nothing is written. May be null.
     const int *testMode;
-    // Creates one folder level (_mkdir). Returns 0 when created or already there (EEXIST), else
-    // non-zero.
+    // Creates one folder level (_mkdir). Returns 0 when created or already there as a folder
+    // (EEXIST), else non-zero (a file of that name in the way fails too).
     int (*makeFolder)(void *context, const char *path);
     // When a file exists at `path` with the read-only attribute, clears that attribute (adding
     // FILE_ATTRIBUTE_NORMAL, other attributes kept) and returns 1; otherwise returns 0.

@@ -47,7 +47,15 @@ int WalkLocalTime(void *, payload::FileTime utc, payload::CalendarTime *local) {
 
 // The extraction platform.
 int MakeFolder(void *, const char *path) {
-    return (_mkdir(path) == 0 || errno == EEXIST) ? 0 : 1;
+    if (_mkdir(path) == 0)
+        return 0;
+    if (errno != EEXIST)
+        return 1;
+    // Only a folder will do: a file of that name would let the record count as installed while
+    // its folder is missing.
+    const DWORD attributes = GetFileAttributesA(path);
+    return (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) ? 0
+                                                                                              : 1;
 }
 
 int ClearReadOnly(void *, const char *path) {

@@ -19,6 +19,7 @@
 #include "archive/payload_writer.h"
 #include "archive/pe_resource.h"
 #include "decompress/decompress.h"
+#include "decompress/stream_decoder.h"
 #include "tools/commands.h"
 
 namespace fs = std::filesystem;
@@ -152,13 +153,35 @@ bool IsCompressed(const RESITEM *item) {
     return item->size > item->datalen;
 }
 
-// Decodes or copies one member's contents into `out` (a file that is replaced).
+// Receives decoded bytes into an open file stream.
+class StreamSink : public vkp::ByteSink {
+public:
+    explicit StreamSink(std::ofstream *out) : out_(out) {}
+    bool Write(const uint8_t *data, size_t size) override {
+        return bool(out_->write(reinterpret_cast<const char *>(data), std::streamsize(size)));
+    }
+
+private:
+    std::ofstream *out_;
+};
+
+// Decodes or copies one member's contents into `out` (a file that is replaced). The file is
+// opened through std::filesystem, never by a narrow path: on Windows a narrow path goes through
+// the ANSI code page, which cannot name every folder (nor every UTF-8 name).
 bool WriteMember(const Payload &p, const RESITEM *item, const fs::path &out, std::string *error) {
     if (IsCompressed(item)) {
-        const int result =
-            DecompressBounded(p.DataOf(item), uint32_t(item->datalen), out.u8string().c_str());
-        if (result != kDecompressOk) {
-            *error = "cannot decode (result " + std::to_string(result) + ")";
+        std::ofstream f(out, std::ios::binary | std::ios::trunc);
+        if (!f) {
+            *error = "cannot write " + out.u8string();
+            return false;
+        }
+        StreamSink sink(&f);
+        const int result = vkp::DecodeStream(p.DataOf(item), uint32_t(item->datalen), &sink,
+                                             vkp::DecodeMethod::kTable);
+        f.close();
+        if (result != kDecompressOk || !f) {
+            *error = "cannot decode (result " +
+                     std::to_string(result != kDecompressOk ? result : kDecompressWriteError) + ")";
             return false;
         }
         std::error_code ec;
