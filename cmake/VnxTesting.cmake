@@ -65,3 +65,6 @@ function(vnx_add_wine_gtest target)
     vnx_add_wine_test(NAME ${target} COMMAND ${target} TIMEOUT ${A_TIMEOUT} ENV ${A_ENV}
                       LABELS ${A_LABELS})
 endfunction()
+
+# Where Windows tests find the stand-in Excel (tests/standins/excel builds it there).
+vnx_winpath(VNX_STANDIN_EXCEL_WINPATH ${CMAKE_BINARY_DIR}/tests/standins/excel/standin_excel.exe)

@@ -78,8 +78,9 @@ gui::MessageBoxInfo Answer(const gui::Process &setup, int answer, const char *te
     if (!box.window)
         return box;
     EXPECT_EQ(box.caption, kCaption);
-    if (text)
+    if (text) {
         EXPECT_EQ(box.text, text);
+    }
     EXPECT_TRUE(gui::AnswerMessageBox(box.window, answer));
     gui::WaitForWindowGone(box.window, 10000);
     return box;

@@ -31,7 +31,16 @@ def content(rng, kind, size):
     return bytes(data[:size])
 
 
+def write_empty_payload(path):
+    """A payload archive without records: the 30-byte preamble alone."""
+    with open(path, "wb") as f:
+        f.write(b"0".ljust(30, b"\0"))
+
+
 def main():
+    if sys.argv[1] == "--empty-payload":
+        write_empty_payload(sys.argv[2])
+        return
     out = sys.argv[1]
     rng = random.Random(805)
     if os.path.isdir(out):

@@ -1,0 +1,49 @@
+// A rehearsal of the full product with the test-mode switch: the whole wizard and the whole log,
+// and nothing written on the machine.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "tests/e2e/e2e_support.h"
+
+namespace {
+
+using namespace e2e;
+
+TEST(TestMode, RehearsalWritesNothingAndLogsEverything) {
+    ASSERT_TRUE(MakeFolder(kDefaultFolder));
+    for (const char *switchText : {"/T"}) {
+        gui::Process setup;
+        ASSERT_TRUE(setup.Start(EnvPath("VNX_SETUP_FULL_EXE"), switchText));
+        AcceptWelcome(setup);
+        AcceptAgreement(setup);
+        EnterFolder(setup, "C:\\Rehearsal");
+        Answer(setup, IDYES, "Folder does not exist. Create it?");
+        HWND finish = WaitForDialog(setup.Id(), kFinishCheck, 180000);
+        ASSERT_NE(finish, nullptr);
+        gui::PressButton(finish, kFinishCheck);
+        Sleep(200);
+        gui::PressButton(finish, IDOK);
+        EXPECT_EQ(setup.WaitForExit(60000), 0);
+    }
+    EXPECT_FALSE(Exists("C:\\Rehearsal"));
+    EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE,
+                               "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VarnexSPAddin",
+                               "DisplayName"),
+              "");
+    EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Varnok\\Varnex\\SpreadsheetAddin",
+                               "Install"),
+              "");
+    const std::vector<std::string> log =
+        Lines(ReadText(std::string(kDefaultFolder) + "\\install.log"));
+    EXPECT_EQ(MissingInOrder(log, {"Summary=cFiles=805\t cDirs=46", "@ Installing Files=Begin",
+                                   "@ Installing Files=End",
+                                   "Test Mode: Skip registering the Add-In",
+                                   "* Installation Complete", "* Exit Install"}),
+              "");
+    int records = 0;
+    for (const std::string &line : log)
+        records += line.find(" - C:\\Rehearsal\\") != std::string::npos;
+    EXPECT_EQ(records, 851);
+}
+
+} // namespace

@@ -1,0 +1,281 @@
+// The wizard's paths other than a plain success: folder validation, the upgrade question for a
+// folder that only holds the add-in, every way to cancel, failures, and a rehearsal (test mode).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "tests/e2e/e2e_support.h"
+#include "tests/standins/excel/standin_config.h"
+
+namespace {
+
+using namespace e2e;
+
+std::string SetupExe() { return EnvPath("VNX_SETUP_EXE"); }
+std::string DefaultLogText() { return ReadText(std::string(kDefaultFolder) + "\\install.log"); }
+
+class WizardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(MakeFolder(kDefaultFolder));
+        DeleteFileA((std::string(kDefaultFolder) + "\\install.log").c_str());
+        standin::Options excel;
+        ASSERT_EQ(standin::Install(excel), 1);
+    }
+    void TearDown() override {
+        if (setup_.IsRunning())
+            setup_.Terminate();
+    }
+    void StartToFolder(const char *arguments = "") {
+        ASSERT_TRUE(setup_.Start(SetupExe(), arguments));
+        AcceptWelcome(setup_);
+        AcceptAgreement(setup_);
+        folderDialog_ = WaitForDialog(setup_.Id(), kFolderEdit);
+        ASSERT_NE(folderDialog_, nullptr);
+    }
+    // Enters `folder`, expects a warning with `text`, and that the dialog stays.
+    void ExpectRefused(const std::string &folder, const char *text) {
+        EnterFolder(setup_, folder);
+        const gui::MessageBoxInfo box = Answer(setup_, IDOK, text);
+        EXPECT_EQ(box.icon, gui::BoxIcon::Warning) << folder;
+        EXPECT_EQ(box.owner, folderDialog_) << "warnings are owned by the dialog";
+        EXPECT_TRUE(IsWindowVisible(folderDialog_)) << folder;
+        EXPECT_EQ(gui::ControlText(folderDialog_, kFolderEdit), folder) << "the entry is kept";
+    }
+    // Lets the run finish at the finish dialog (unticked) and returns the exit code.
+    int FinishRun() {
+        HWND finish = WaitForDialog(setup_.Id(), kFinishCheck, 120000);
+        EXPECT_NE(finish, nullptr) << "no finish dialog";
+        if (!finish)
+            return -1;
+        gui::PressButton(finish, kFinishCheck);
+        Sleep(200);
+        gui::PressButton(finish, IDOK);
+        return setup_.WaitForExit(60000);
+    }
+    gui::Process setup_;
+    HWND folderDialog_ = nullptr;
+};
+
+TEST_F(WizardTest, FolderValidationRefusesBadEntriesAndAcceptsGoodOnes) {
+    MakeFolder("C:\\Temp");
+    HANDLE file = CreateFileA("C:\\Temp\\afile.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                              nullptr);
+    CloseHandle(file);
+    StartToFolder();
+    ExpectRefused("C:\\", "The specified folder is invalid!");
+    ExpectRefused("C:", "The specified folder is invalid!");
+    ExpectRefused("  ", "The specified folder is invalid!");
+    ExpectRefused("Q:\\Data", "The specified folder is invalid!");
+    ExpectRefused("Temp\\Varnex", "The specified folder is invalid!");
+    ExpectRefused("\\\\server\\share\\Varnex", "The specified folder is invalid!");
+    ExpectRefused("C:\\Temp\\afile.txt", "Invalid Folder Name");
+    // A new folder: No keeps the dialog open, nothing is created.
+    EnterFolder(setup_, "C:\\Temp\\New Folder");
+    Answer(setup_, IDNO, "Folder does not exist. Create it?");
+    EXPECT_TRUE(IsWindowVisible(folderDialog_));
+    EXPECT_FALSE(Exists("C:\\Temp\\New Folder"));
+    // Blanks around an existing folder and a trailing backslash are taken away.
+    EnterFolder(setup_, "  \tC:\\Temp\\  ");
+    ASSERT_TRUE(WaitForDialogGone(setup_.Id(), kFolderEdit)) << "C:\\Temp\\ is accepted";
+    ASSERT_NE(WaitForDialog(setup_.Id(), kProgressBar), nullptr);
+    EXPECT_EQ(FinishRun(), 0);
+    EXPECT_TRUE(Exists("C:\\Temp\\qubrix.xla"));
+    const std::vector<std::string> log = Lines(DefaultLogText());
+    EXPECT_TRUE(Contains(log, "@ Install Dir=C:\\Temp")) << DefaultLogText();
+    EXPECT_TRUE(Contains(log, "* The specified folder is invalid!"));
+    EXPECT_TRUE(Contains(log, "* Invalid Folder Name"));
+}
+
+TEST_F(WizardTest, AFolderHoldingTheAddinAsksWhetherToUpgrade) {
+    MakeFolder("C:\\Other");
+    HANDLE file = CreateFileA("C:\\Other\\qubrix.xla", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                              nullptr);
+    CloseHandle(file);
+    StartToFolder();
+    const char *question = "A version of the Varnex Spreadsheet Add-In may already exist in this "
+                           "folder.\n\nDo you wish to upgrade it with this version?";
+    EnterFolder(setup_, "C:\\Other");
+    const gui::MessageBoxInfo no = Answer(setup_, IDNO, question);
+    EXPECT_EQ(no.defaultButton, IDNO);
+    EXPECT_EQ(no.icon, gui::BoxIcon::Question);
+    EXPECT_TRUE(IsWindowVisible(folderDialog_)) << "No keeps the dialog open";
+    EnterFolder(setup_, "C:\\Other");
+    Answer(setup_, IDYES, question);
+    EXPECT_EQ(FinishRun(), 0);
+}
+
+TEST_F(WizardTest, CancelOnTheWelcomeDialogIsSilent) {
+    for (bool escape : {false, true}) {
+        gui::Process setup;
+        ASSERT_TRUE(setup.Start(SetupExe(), ""));
+        HWND welcome = WaitForDialog(setup.Id(), kWelcomeText);
+        ASSERT_NE(welcome, nullptr);
+        if (escape)
+            gui::PressEscape(welcome);
+        else
+            gui::PressButton(welcome, IDCANCEL);
+        EXPECT_EQ(setup.WaitForExit(), 0);
+    }
+    const std::string log = DefaultLogText();
+    EXPECT_EQ(log.find("Installation Cancelled"), std::string::npos);
+    EXPECT_NE(log.find("* Exit Install"), std::string::npos);
+}
+
+TEST_F(WizardTest, CancelOnAgreementOrFolderSaysInstallationCancelled) {
+    for (int dialog : {kAcceptBox, kFolderEdit}) {
+        gui::Process setup;
+        ASSERT_TRUE(setup.Start(SetupExe(), ""));
+        AcceptWelcome(setup);
+        if (dialog == kFolderEdit)
+            AcceptAgreement(setup);
+        HWND window = WaitForDialog(setup.Id(), dialog);
+        ASSERT_NE(window, nullptr);
+        gui::PressButton(window, IDCANCEL);
+        const gui::MessageBoxInfo box = Answer(setup, IDOK, "Installation Cancelled");
+        EXPECT_EQ(box.icon, gui::BoxIcon::Warning);
+        EXPECT_EQ(setup.WaitForExit(), 0);
+    }
+}
+
+TEST_F(WizardTest, GivingUpWhileExcelRunsCancels) {
+    // A window of Excel's class, as a running Excel shows it.
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "XLMain";
+    RegisterClassA(&windowClass);
+    HWND excel = CreateWindowA("XLMain", "Excel", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                               windowClass.hInstance, nullptr);
+    ASSERT_NE(excel, nullptr);
+    gui::Process setup;
+    ASSERT_TRUE(setup.Start(SetupExe(), ""));
+    AcceptWelcome(setup);
+    const char *text = "Microsoft Excel is currently running.\n\n Close Excel and press 'OK' to "
+                       "continue installing, or press 'Cancel' to terminate this installation.";
+    // OK while Excel still runs asks again; Cancel gives up.
+    gui::MessageBoxInfo box = Answer(setup, IDOK, text);
+    EXPECT_EQ(box.defaultButton, IDCANCEL);
+    Answer(setup, IDCANCEL, text);
+    Answer(setup, IDOK, "Installation Cancelled");
+    EXPECT_EQ(setup.WaitForExit(), 0);
+    DestroyWindow(excel);
+}
+
+TEST_F(WizardTest, RegistrationFailuresAreLoggedAndTheRecordIsStillWritten) {
+    struct Case {
+        const char *name;
+        int code;
+        const char *text;
+        void (*configure)(standin::Options *);
+    } cases[] = {
+        {"start", 1, "Excel failed to start. Excel may not be installed on this machine.",
+         [](standin::Options *o) { o->failStart = true; }},
+        {"version", 2, "Unsupported version of Excel.",
+         [](standin::Options *o) { o->version = "16.0"; }},
+        {"workbooks", 3, "Failure communicating with Excel.",
+         [](standin::Options *o) { o->noWorkbooks = true; }},
+        {"workbook", 4, "Failure communicating with Excel.",
+         [](standin::Options *o) { o->failWorkbookAdd = true; }},
+        {"addin", 5, "Failure communicating with Excel.",
+         [](standin::Options *o) { o->failAddinAdd = true; }},
+    };
+    const char *warning =
+        "The Varnex Spreadsheet Add-In product files have been installed;\nhowever, a problem "
+        "occurred registering the add-in with Microsoft Excel.\n\nExcel was not found or may not "
+        "be properly installed on this machine.\n\nSee the Excel documentation for steps to "
+        "manually\nremove or register an add-in with Excel.";
+    for (const Case &c : cases) {
+        standin::Options excel;
+        c.configure(&excel);
+        ASSERT_EQ(standin::Configure(excel), 1);
+        const std::string folder = std::string("C:\\Reg\\") + c.name;
+        gui::Process setup;
+        ASSERT_TRUE(setup.Start(SetupExe(), ""));
+        AcceptWelcome(setup);
+        AcceptAgreement(setup);
+        EnterFolder(setup, folder);
+        Answer(setup, IDYES, "Folder does not exist. Create it?");
+        const gui::MessageBoxInfo box = Answer(setup, IDOK, warning);
+        EXPECT_EQ(box.icon, gui::BoxIcon::Warning) << c.name;
+        EXPECT_EQ(setup.WaitForExit(60000), 0);
+        const std::vector<std::string> log = Lines(DefaultLogText());
+        EXPECT_TRUE(Contains(log, "Registering with Excel Failed (" + std::to_string(c.code) + ")"))
+            << c.name;
+        EXPECT_TRUE(Contains(log, std::string("@ Error Information=") + c.text)) << c.name;
+        EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Varnok\\Varnex\\SpreadsheetAddin",
+                                   "Install"),
+                  folder)
+            << "the record is written after a failed registration too";
+        standin::EndAllInstances();
+    }
+}
+
+TEST_F(WizardTest, ALockedFileFailsTheCopy) {
+    MakeFolder("C:\\Locked");
+    // The add-in file held open without write sharing: it cannot be replaced.
+    HANDLE held = CreateFileA("C:\\Locked\\qubrix.xla", GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    StartToFolder();
+    EnterFolder(setup_, "C:\\Locked");
+    Answer(setup_, IDYES); // the folder holds the add-in: upgrade it
+    gui::MessageBoxInfo box;
+    ASSERT_TRUE(gui::WaitForMessageBox(setup_.Id(), &box, 60000));
+    const bool stored = box.text == "CreateFile Error = '32'";
+    const bool compressed = box.text == "Failed to install file C:\\Locked\\.\\qubrix.xla!  Is this file open?";
+    EXPECT_TRUE(stored || compressed) << box.text;
+    gui::AnswerMessageBox(box.window, IDOK);
+    Answer(setup_, IDOK, "Installation Unsuccessful");
+    EXPECT_EQ(setup_.WaitForExit(), 0);
+    CloseHandle(held);
+    const std::vector<std::string> log = Lines(DefaultLogText());
+    EXPECT_TRUE(Contains(log, "* " + box.text));
+    EXPECT_FALSE(Contains(log, "Updating Registry...")) << "no record after a failed copy";
+}
+
+TEST_F(WizardTest, AnEmptyPayloadIsUnsuccessful) {
+    ASSERT_TRUE(setup_.Start(EnvPath("VNX_SETUP_EMPTY_EXE"), ""));
+    AcceptWelcome(setup_);
+    AcceptAgreement(setup_);
+    EnterFolder(setup_, "C:\\Empty");
+    Answer(setup_, IDYES, "Folder does not exist. Create it?");
+    Answer(setup_, IDOK, "Installation Unsuccessful");
+    EXPECT_EQ(setup_.WaitForExit(), 0);
+}
+
+TEST_F(WizardTest, CancelDuringTheCopyAsksAndStopsOnlyWhenConfirmed) {
+    // The full product: its copy lasts long enough to be interrupted.
+    ASSERT_TRUE(setup_.Start(EnvPath("VNX_SETUP_FULL_EXE"), ""));
+    AcceptWelcome(setup_);
+    AcceptAgreement(setup_);
+    EnterFolder(setup_, "C:\\Cancelled");
+    Answer(setup_, IDYES, "Folder does not exist. Create it?");
+    HWND progress = WaitForDialog(setup_.Id(), kProgressBar);
+    ASSERT_NE(progress, nullptr);
+    const DWORD start = GetTickCount();
+    while (!gui::ControlEnabled(progress, IDCANCEL) && GetTickCount() - start < 20000)
+        Sleep(5);
+    HWND mainWindow = gui::WaitForWindow(kMainClass, nullptr, setup_.Id());
+    // No: the copy goes on from the next record.
+    ASSERT_TRUE(gui::PressButton(progress, IDCANCEL));
+    const gui::MessageBoxInfo no = Answer(setup_, IDNO, "Cancel Installation?");
+    EXPECT_EQ(no.defaultButton, IDYES);
+    EXPECT_EQ(no.owner, mainWindow) << "the question is owned by the main window";
+    const std::string before = gui::ControlText(progress, kStatusLine);
+    Sleep(500);
+    EXPECT_NE(gui::ControlText(progress, kStatusLine), before) << "the copy went on";
+    // Yes: it stops; the files already extracted stay.
+    ASSERT_TRUE(gui::PressButton(progress, IDCANCEL));
+    Answer(setup_, IDYES, "Cancel Installation?");
+    Answer(setup_, IDOK, "Installation Cancelled");
+    EXPECT_EQ(setup_.WaitForExit(), 0);
+    EXPECT_TRUE(Exists("C:\\Cancelled\\qubrix.xla"));
+    const std::vector<std::string> log = Lines(DefaultLogText());
+    EXPECT_TRUE(Contains(log, "@ Installing Files=Begin"));
+    EXPECT_FALSE(Contains(log, "@ Installing Files=End"));
+    EXPECT_FALSE(Contains(log, "Updating Registry..."));
+}
+
+} // namespace
