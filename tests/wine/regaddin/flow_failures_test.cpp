@@ -1,5 +1,6 @@
 // Runs that end early: Excel missing or failing to start, members that fail, and the folder checks
 // that come before Excel is touched.
+#include "regaddin/excel_flow_steps.h"
 #include "tests/wine/regaddin/flow_fixture.h"
 
 namespace {
@@ -128,6 +129,24 @@ TEST_F(FailureTest, FolderChecksComeBeforeExcel) {
                                          "--- RegAddin.lib returned 11 ---"));
     EXPECT_FALSE(PathExists(options_.journal)) << "no Excel ran";
     EXPECT_FALSE(PathExists(MarkerPath()));
+}
+
+// The marker path is the folder, a backslash and "install.sem": a folder as long as the run
+// accepts (311 characters less the add-in name) must not make it overrun a fixed buffer; the whole
+// path is logged and, where it cannot be created, the wait ends at once.
+TEST_F(FailureTest, MarkerPathOfALongFolderIsFormedWhole) {
+    const std::string longFolder = "C:\\" + std::string(306, 'f');
+    const std::string marker = longFolder + "\\install.sem";
+    regtest::ClearCaptured();
+    const bool created = CreateInstallSemaphore(longFolder.c_str());
+    ASSERT_GE(regtest::LinesWithoutBanner().size(), 1u);
+    EXPECT_EQ("Creating semaphore = \"" + marker + "\"", regtest::LinesWithoutBanner()[0]);
+    EXPECT_FALSE(created) << "the folder does not exist";
+    EXPECT_EQ(1u, regtest::LinesWithoutBanner().size());
+    regtest::ClearCaptured();
+    EXPECT_TRUE(WaitForSemaphoreRemoval(longFolder.c_str(), 15));
+    EXPECT_THAT(regtest::LinesWithoutBanner(),
+                ElementsAre("Install semaphore not found - wait = 0"));
 }
 
 } // namespace
