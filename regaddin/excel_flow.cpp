@@ -1,0 +1,351 @@
+// The Excel half of registration: cleaning Excel's add-in list in the current user's registry,
+// and adding the add-in through a private, invisible Excel instance.
+#include "regaddin/excel_flow.h"
+#include "regaddin/excel_flow_steps.h"
+
+#include "automation/excel_session.h"
+#include "automation/wait_timer.h"
+#include "regaddin/log.h"
+#include "regaddin/regaddin.h"
+#include "regaddin/registration.h"
+#include "regaddin/string_rules.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Excel's add-in list under HKEY_CURRENT_USER, formatted with the version text.
+const char kOptionsKeyFormat[] = "Software\\Microsoft\\Office\\%s\\Excel\\Options";
+const std::size_t kOptionsKeyCapacity = 500;
+// Largest "OPEN" value text examined; a longer one ends the search like a missing value.
+const DWORD kOpenValueCapacity = 500;
+const char kMarkerFileName[] = "install.sem";
+const char kMarkerText[] = "Varnex Sem"; // written without its terminator
+const char kWorkbookTitle[] = "Varnok";
+const char kExcelWindowClass[] = "XLMain";
+const int kWaitChecks = 15;
+const std::size_t kTimerErrorCapacity = 300;
+const char *const kAcceptedVersionPrefixes[] = {"15.", "14.", "13.", "12.", "11.", "10.", "9."};
+
+// The run state, process-wide like the rest of the library (one call at a time).
+char g_excelVersion[kExcelVersionCapacity] = "";
+std::vector<std::string> g_deleteList;
+bool g_entriesDeleted = false;
+
+using SessionPtr = std::unique_ptr<ExcelSession>;
+
+SessionPtr StartExcel(int keepCom) {
+    return SessionPtr(new ExcelSession(kExcelLaunchNew, 0, keepCom));
+}
+
+// Logs the timer's own text for its last failure.
+void LogTimerError(WaitTimer *timer) {
+    char text[kTimerErrorCapacity];
+    timer->TakeError(text, sizeof text);
+    LogMessage("%s", text);
+}
+
+// True when the timer could be created; otherwise its text is logged.
+bool TimerReady(WaitTimer *timer) {
+    char text[kTimerErrorCapacity];
+    if (timer->TakeError(text, sizeof text) == 0)
+        return true;
+    LogMessage("%s", text);
+    return false;
+}
+
+std::string MarkerPath(const char *folder) {
+    return std::string(folder != nullptr ? folder : "") + "\\" + kMarkerFileName;
+}
+
+bool PathPresent(const std::string &path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Collects into the delete list the names of the values that name the add-in. The search goes
+// "OPEN", "OPEN1", "OPEN2", ... and stops at the first value that cannot be read.
+void FindOpenEntries(const char *keyPath, const char *addinFileName) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        LogMessage("Could not open registry key - \"HKEY_CURRENT_USER\\%s\"", keyPath);
+        return;
+    }
+    char name[32] = "OPEN";
+    LONG status = ERROR_SUCCESS;
+    for (int i = 0;; ++i) {
+        if (i > 0)
+            std::snprintf(name, sizeof name, "OPEN%d", i);
+        // One byte more than the query may fill: the stored data need not end in a NUL (a value
+        // of any type is read as it is), and the text must be terminated before it is searched
+        // or logged.
+        char data[kOpenValueCapacity + 1];
+        DWORD size = kOpenValueCapacity;
+        status =
+            RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(data), &size);
+        if (status != ERROR_SUCCESS)
+            break;
+        data[size < kOpenValueCapacity ? size : kOpenValueCapacity] = '\0';
+        if (FindNoCase(data, addinFileName) >= 0) {
+            LogMessage("Found registry entry %s = %s", name, data);
+            g_deleteList.push_back(name);
+        }
+    }
+    LogMessage("Stopped search at registry value %s - (code = %ld)", name,
+               static_cast<long>(status));
+    if (RegCloseKey(key) != ERROR_SUCCESS)
+        LogMessage("Could not close registry key.");
+}
+
+// Deletes the values of the delete list and empties it. False if the key could not be opened
+// or closed.
+bool DeleteListedEntries(const char *keyPath) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+        LogMessage("Could not open registry key (for delete) - \"HKEY_CURRENT_USER\\%s\"", keyPath);
+        g_deleteList.clear();
+        return false;
+    }
+    for (const std::string &name : g_deleteList) {
+        if (RegDeleteValueA(key, name.c_str()) == ERROR_SUCCESS) {
+            g_entriesDeleted = true;
+            LogMessage("Deleted registry value %s", name.c_str());
+        } else {
+            LogMessage("Could not delete registry value %s", name.c_str());
+        }
+    }
+    g_deleteList.clear();
+    if (RegCloseKey(key) != ERROR_SUCCESS) {
+        LogMessage("Could not close registry key.");
+        return false;
+    }
+    return true;
+}
+
+// Opens a private Excel; logs and returns null when it cannot be reached.
+SessionPtr OpenSession(int keepCom) {
+    SessionPtr session = StartExcel(keepCom);
+    if (session->GetStatus() != kExcelConnected) {
+        LogMessage("Failed to initialize Excel - error = %d", session->GetStatus());
+        return nullptr;
+    }
+    return session;
+}
+
+// Closes Excel after stale entries were deleted, so that the new instance starts from the
+// cleaned list, and opens a new one. 0, kRegAddinExcelNotStarted or kRegAddinExcelDidNotClose.
+int RestartExcel(int keepCom, SessionPtr *session) {
+    LogMessage("Closing Excel...");
+    session->reset();
+    LogMessage("Excel closing, waiting for completion...");
+    if (!WaitForExcelExit(kWaitChecks)) {
+        LogMessage("Excel close did not complete - no restart possible");
+        return kRegAddinExcelDidNotClose;
+    }
+    LogMessage("Excel closed, restarting...");
+    *session = OpenSession(keepCom);
+    if (!*session)
+        return kRegAddinExcelNotStarted;
+    LogMessage("Excel restarted.");
+    return kRegAddinOk;
+}
+
+// Adds and installs the add-in in a connected Excel: temporary workbook, marker file, add-in
+// manager, marker wait. The workbook is released here; the session stays open.
+int AddAddinThroughExcel(ExcelSession *session, const char *folder, const char *addinPath) {
+    IDispatch *workbooks = session->GetWorkbooks();
+    if (workbooks == nullptr) {
+        LogMessage("Failed to find the Excel workbooks collection");
+        return kRegAddinNoWorkbooks;
+    }
+    LogMessage("Adding a temporary workbook...");
+    session->SetDisplayAlerts(0);
+    IDispatch *workbook = session->AddWorkbook(workbooks, kWorkbookTitle);
+    workbooks->Release();
+    if (workbook == nullptr) {
+        LogMessage("Failed to add a temporary workbook");
+        return kRegAddinWorkbookNotAdded;
+    }
+    CreateInstallSemaphore(folder);
+
+    LogMessage("Invoking the Add-In manager...");
+    int result;
+    IDispatch *addin = session->AddAddin(addinPath, 1);
+    if (addin != nullptr) {
+        WaitForSemaphoreRemoval(folder, kWaitChecks);
+        addin->Release();
+        LogMessage("Add-In Manager successfully added the Add-In.");
+        LogMessage("Add-In was successfully installed.");
+        result = kRegAddinOk;
+    } else {
+        LogMessage("Failed to add the Addin via the Addin Manager.");
+        result = kRegAddinAddinNotAdded;
+    }
+    workbook->Release();
+    return result;
+}
+
+} // namespace
+
+void ResetExcelFlowState() {
+    g_excelVersion[0] = '\0';
+    g_deleteList.clear();
+    g_entriesDeleted = false;
+}
+
+const char *ExcelVersionText() {
+    return g_excelVersion;
+}
+
+bool ExcelEntriesDeleted() {
+    return g_entriesDeleted;
+}
+
+bool CheckExcelVersion(ExcelSession *session) {
+    session->GetVersion(g_excelVersion, sizeof g_excelVersion);
+    LogMessage("Excel version = %s", g_excelVersion);
+    if (g_excelVersion[0] == '\0')
+        return false;
+    for (const char *prefix : kAcceptedVersionPrefixes) {
+        if (StartsWith(g_excelVersion, prefix))
+            return true;
+    }
+    return false;
+}
+
+bool RemoveOpenEntries(const char *version, const char *addinFileName) {
+    char keyPath[kOptionsKeyCapacity];
+    const int length = std::snprintf(keyPath, sizeof keyPath, kOptionsKeyFormat, version);
+    if (length < 0 || static_cast<std::size_t>(length) >= sizeof keyPath) {
+        // Only a version text far longer than Excel's own could get here; a cut key path could
+        // name some other key, so nothing is searched.
+        LogMessage("Could not open registry key - \"HKEY_CURRENT_USER\\%s\"", keyPath);
+        LogMessage("Entries to delete = %d", 0);
+        return true;
+    }
+    FindOpenEntries(keyPath, addinFileName);
+    LogMessage("Entries to delete = %d", static_cast<int>(g_deleteList.size()));
+    if (g_deleteList.empty())
+        return true;
+    return DeleteListedEntries(keyPath);
+}
+
+bool CreateInstallSemaphore(const char *folder) {
+    const std::string path = MarkerPath(folder);
+    LogMessage("Creating semaphore = \"%s\"", path.c_str());
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const DWORD length = static_cast<DWORD>(sizeof kMarkerText - 1);
+    DWORD written = 0;
+    const bool ok = WriteFile(file, kMarkerText, length, &written, nullptr) && written == length;
+    if (ok)
+        LogMessage("Created semaphore");
+    else
+        LogMessage("Failed to create semaphore \"%s\"", path.c_str());
+    CloseHandle(file);
+    return ok;
+}
+
+bool WaitForSemaphoreRemoval(const char *folder, int checks) {
+    WaitTimer timer;
+    if (!TimerReady(&timer))
+        return false;
+    const std::string path = MarkerPath(folder);
+    bool removed = false;
+    for (int waits = 0; waits < checks;) {
+        if (!PathPresent(path)) {
+            LogMessage("Install semaphore not found - wait = %d", waits);
+            timer.Wait(); // lets the add-in finish opening
+            removed = true;
+            break;
+        }
+        ++waits;
+        LogMessage("Wait %d", waits);
+        if (!timer.Wait()) {
+            LogTimerError(&timer);
+            break;
+        }
+    }
+    timer.Close();
+    if (!removed)
+        LogMessage("Semaphore failed to delete (timeout), or error!");
+    return removed;
+}
+
+bool WaitForExcelExit(int checks) {
+    WaitTimer timer;
+    if (!TimerReady(&timer))
+        return false;
+    for (int waits = 0; waits < checks;) {
+        if (FindWindowA(kExcelWindowClass, nullptr) == nullptr) {
+            LogMessage("Excel window not found - wait = %d", waits);
+            timer.Close();
+            return true;
+        }
+        ++waits;
+        LogMessage("Wait %d", waits);
+        if (!timer.Wait()) {
+            LogTimerError(&timer);
+            break;
+        }
+    }
+    LogMessage("Excel window failed to close (timeout), or error!");
+    timer.Close();
+    return false;
+}
+
+int RegisterWithExcel(int keepCom, const char *folder, const char *addinPath,
+                      const char *addinFileName) {
+    ResetExcelFlowState();
+    LogMessage("Invoking Excel...");
+    SessionPtr session = OpenSession(keepCom);
+    if (!session)
+        return kRegAddinExcelNotStarted;
+    if (!CheckExcelVersion(session.get())) {
+        LogMessage("Unsupported version of Excel");
+        return kRegAddinUnsupportedExcel;
+    }
+    if (!RemoveOpenEntries(g_excelVersion, addinFileName))
+        LogMessage("Failed to remove registry entries");
+    if (g_entriesDeleted) {
+        const int restart = RestartExcel(keepCom, &session);
+        if (restart != kRegAddinOk)
+            return restart;
+    }
+    const int result = AddAddinThroughExcel(session.get(), folder, addinPath);
+    if (result == kRegAddinNoWorkbooks || result == kRegAddinWorkbookNotAdded)
+        return result; // the session closes here, without a wait for Excel's window
+    session.reset();   // quits the private Excel
+    if (!WaitForExcelExit(kWaitChecks))
+        LogMessage("Excel close did not complete!!!!");
+    return result;
+}
+
+int UnregisterFromExcel(int keepCom) {
+    ResetExcelFlowState();
+    LogMessage("Invoking Excel...");
+    SessionPtr session = OpenSession(keepCom);
+    if (!session)
+        return kRegAddinExcelNotStarted;
+    if (!CheckExcelVersion(session.get())) {
+        LogMessage("Unsupported version of Excel");
+        return kRegAddinUnsupportedExcel;
+    }
+    int result = kRegAddinOk;
+    // Only the default add-in's entries are removed, whatever file name the caller checked.
+    if (!RemoveOpenEntries(g_excelVersion, kDefaultAddinFile)) {
+        LogMessage("Failed to remove registry entries");
+        result = kRegAddinEntriesNotRemoved;
+    }
+    LogMessage("Closing Excel...");
+    session.reset();
+    LogMessage("Excel closed.");
+    return result;
+}
