@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "regaddin/regaddin.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/standins/excel/standin_config.h"
 
@@ -18,6 +19,9 @@ std::string DefaultLogText() { return ReadText(std::string(kDefaultFolder) + "\\
 class WizardTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Each case starts as a first installation: the log stays in the default folder.
+        char key[] = "SpreadsheetAddin";
+        RegAddin_RemoveInstallInfo(key);
         ASSERT_TRUE(MakeFolder(kDefaultFolder));
         DeleteFileA((std::string(kDefaultFolder) + "\\install.log").c_str());
         standin::Options excel;
