@@ -62,18 +62,22 @@ HWND CreateMainWindow(HINSTANCE instance) {
         return nullptr;
 
     // Centred on the primary display, then raised by 15 pixels.
+    MoveToScreenCentre(window, 0, -15);
+    return window;
+}
+
+void MoveToScreenCentre(HWND window, int shiftX, int shiftY) {
     HDC screen = GetDC(nullptr);
     const int screenWidth = GetDeviceCaps(screen, HORZRES);
     const int screenHeight = GetDeviceCaps(screen, VERTRES);
     ReleaseDC(nullptr, screen);
     RECT frame = {};
     GetWindowRect(window, &frame);
-    const int frameWidth = frame.right - frame.left;
-    const int frameHeight = frame.bottom - frame.top;
-    SetWindowPos(window, nullptr, screenWidth / 2 - frameWidth / 2,
-                 screenHeight / 2 - frameHeight / 2 - 15, 0, 0,
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    SetWindowPos(window, nullptr, screenWidth / 2 + shiftX - width / 2,
+                 screenHeight / 2 + shiftY - height / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    return window;
 }
 
 namespace {

@@ -10,3 +10,6 @@ int ParseCommandLine(const char *commandLine);
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 ATOM RegisterMainWindowClass(HINSTANCE instance);
 HWND CreateMainWindow(HINSTANCE instance);
+// Moves a window so that its centre is the primary display's centre plus (shiftX, shiftY), with
+// the screen size from HORZRES and VERTRES and integer halves that truncate.
+void MoveToScreenCentre(HWND window, int shiftX, int shiftY);

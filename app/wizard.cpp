@@ -11,6 +11,7 @@
 
 #include "app/install_run.h"
 #include "app/installer_state.h"
+#include "app/main_window.h"
 #include "app/message_boxes.h"
 #include "app/text_rules.h"
 #include "archive/payload_win32.h"
@@ -121,16 +122,7 @@ void OnProgressCancel(HWND dialog) {
 } // namespace
 
 void CenterDialog(HWND window) {
-    HDC screen = GetDC(nullptr);
-    const int screenWidth = GetDeviceCaps(screen, HORZRES);
-    const int screenHeight = GetDeviceCaps(screen, VERTRES);
-    ReleaseDC(nullptr, screen);
-    RECT frame = {};
-    GetWindowRect(window, &frame);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    SetWindowPos(window, nullptr, screenWidth / 2 + 34 - width / 2, screenHeight / 2 - height / 2,
-                 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    MoveToScreenCentre(window, 34, 0);
 }
 
 int CheckExcelRunning(HWND owner) {

@@ -68,3 +68,17 @@ endfunction()
 
 # Where Windows tests find the stand-in Excel (tests/standins/excel builds it there).
 vnx_winpath(VNX_STANDIN_EXCEL_WINPATH ${CMAKE_BINARY_DIR}/tests/standins/excel/standin_excel.exe)
+
+# Adds every sub-folder of the current source folder that has a CMakeLists.txt, in name order;
+# each decides what it builds for the current target.
+macro(vnx_add_subfolders)
+    file(GLOB vnx_subfolders LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+         ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    list(SORT vnx_subfolders)
+    foreach(vnx_subfolder ${vnx_subfolders})
+        if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${vnx_subfolder}
+           AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${vnx_subfolder}/CMakeLists.txt)
+            add_subdirectory(${vnx_subfolder})
+        endif()
+    endforeach()
+endmacro()

@@ -79,8 +79,8 @@ int main(int argc, char **argv) {
             std::string text = box.text;
             for (char &c : text)
                 c = c == '\n' ? ' ' : c;
-            const bool question = std::find(box.buttons.begin(), box.buttons.end(), IDYES) !=
-                                  box.buttons.end();
+            const bool question =
+                std::find(box.buttons.begin(), box.buttons.end(), IDYES) != box.buttons.end();
             std::printf("drive_setup: message \"%s\" -> %s\n", text.c_str(),
                         question ? "Yes" : "OK");
             gui::AnswerMessageBox(box.window, question ? IDYES : IDOK);

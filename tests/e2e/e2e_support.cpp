@@ -13,7 +13,9 @@ std::string Env(const char *name) {
     return value ? value : "";
 }
 
-std::string EnvPath(const char *name) { return gui::WindowsPath(Env(name)); }
+std::string EnvPath(const char *name) {
+    return gui::WindowsPath(Env(name));
+}
 
 HWND WaitForDialog(DWORD pid, int id, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
@@ -86,7 +88,9 @@ gui::MessageBoxInfo Answer(const gui::Process &setup, int answer, const char *te
     return box;
 }
 
-std::string ReadText(const std::string &path) { return gui::ReadFileText(path); }
+std::string ReadText(const std::string &path) {
+    return gui::ReadFileText(path);
+}
 
 std::vector<std::string> Lines(const std::string &text) {
     std::vector<std::string> lines;
@@ -135,8 +139,8 @@ bool MakeFolder(const std::string &folder) {
 std::string ReadRegistryText(HKEY root, const char *key, const char *value) {
     char data[2048] = {};
     DWORD size = sizeof(data) - 1;
-    if (RegGetValueA(root, key, value, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
-                     nullptr, data, &size) != ERROR_SUCCESS)
+    if (RegGetValueA(root, key, value, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
+                     data, &size) != ERROR_SUCCESS)
         return {};
     return data;
 }

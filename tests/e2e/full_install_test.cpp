@@ -18,10 +18,13 @@ using namespace e2e;
 
 const char kTarget[] = "C:\\Varnex Test\\Target";
 const char kJournal[] = "C:\\excel-journal.txt";
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VarnexSPAddin";
+const char kUninstallKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VarnexSPAddin";
 const char kInfoKey[] = "SOFTWARE\\Varnok\\Varnex\\SpreadsheetAddin";
 
-std::string SetupExe() { return EnvPath("VNX_SETUP_FULL_EXE"); }
+std::string SetupExe() {
+    return EnvPath("VNX_SETUP_FULL_EXE");
+}
 
 struct FileFacts {
     std::string bytes;
@@ -76,9 +79,9 @@ std::vector<std::string> WatchProgress(const gui::Process &setup, HWND *finish) 
     while (!*finish && GetTickCount() - start < 240000) {
         if (progress && IsWindow(progress)) {
             // Read without a message: the dialog's thread is busy while Excel is driven.
-            const std::string caption =
-                gui::Snapshot(GetDlgItem(progress, kStepCaption)).caption + " | " +
-                gui::Snapshot(GetDlgItem(progress, kStepText)).caption;
+            const std::string caption = gui::Snapshot(GetDlgItem(progress, kStepCaption)).caption +
+                                        " | " +
+                                        gui::Snapshot(GetDlgItem(progress, kStepText)).caption;
             if (caption != " | " && (captions.empty() || captions.back() != caption))
                 captions.push_back(caption);
         }
@@ -279,8 +282,8 @@ TEST(FullInstallation, SecondRunUpgradesAndMovesTheConfigurationFiles) {
     EXPECT_FALSE(Exists(target + "\\tarvelo.con"));
 
     const std::vector<std::string> log = Lines(ReadText(target + "\\install.log"));
-    const std::string previous = "Previous build " + build + " (ver " + version +
-                                 ") found at C:\\Varnex Test\\Target";
+    const std::string previous =
+        "Previous build " + build + " (ver " + version + ") found at C:\\Varnex Test\\Target";
     EXPECT_EQ(MissingInOrder(log, {previous, "* Installation Complete",
                                    "@ App Data Folder=" + std::string(appData),
                                    "Moving \"c:\\varnex test\\TARGET\\tarvelo.prefs\" to \"" +

@@ -26,20 +26,21 @@ TEST(TestMode, RehearsalWritesNothingAndLogsEverything) {
         EXPECT_EQ(setup.WaitForExit(60000), 0);
     }
     EXPECT_FALSE(Exists("C:\\Rehearsal"));
-    EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE,
-                               "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VarnexSPAddin",
-                               "DisplayName"),
-              "");
+    EXPECT_EQ(
+        ReadRegistryText(HKEY_LOCAL_MACHINE,
+                         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VarnexSPAddin",
+                         "DisplayName"),
+        "");
     EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Varnok\\Varnex\\SpreadsheetAddin",
                                "Install"),
               "");
     const std::vector<std::string> log =
         Lines(ReadText(std::string(kDefaultFolder) + "\\install.log"));
-    EXPECT_EQ(MissingInOrder(log, {"Summary=cFiles=805\t cDirs=46", "@ Installing Files=Begin",
-                                   "@ Installing Files=End",
-                                   "Test Mode: Skip registering the Add-In",
-                                   "* Installation Complete", "* Exit Install"}),
-              "");
+    EXPECT_EQ(
+        MissingInOrder(log, {"Summary=cFiles=805\t cDirs=46", "@ Installing Files=Begin",
+                             "@ Installing Files=End", "Test Mode: Skip registering the Add-In",
+                             "* Installation Complete", "* Exit Install"}),
+        "");
     int records = 0;
     for (const std::string &line : log)
         records += line.find(" - C:\\Rehearsal\\") != std::string::npos;

@@ -13,8 +13,12 @@ namespace {
 
 using namespace e2e;
 
-std::string SetupExe() { return EnvPath("VNX_SETUP_EXE"); }
-std::string DefaultLogText() { return ReadText(std::string(kDefaultFolder) + "\\install.log"); }
+std::string SetupExe() {
+    return EnvPath("VNX_SETUP_EXE");
+}
+std::string DefaultLogText() {
+    return ReadText(std::string(kDefaultFolder) + "\\install.log");
+}
 
 class WizardTest : public ::testing::Test {
 protected:
@@ -64,8 +68,8 @@ protected:
 
 TEST_F(WizardTest, FolderValidationRefusesBadEntriesAndAcceptsGoodOnes) {
     MakeFolder("C:\\Temp");
-    HANDLE file = CreateFileA("C:\\Temp\\afile.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                              nullptr);
+    HANDLE file =
+        CreateFileA("C:\\Temp\\afile.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     CloseHandle(file);
     StartToFolder();
     ExpectRefused("C:\\", "The specified folder is invalid!");
@@ -94,8 +98,8 @@ TEST_F(WizardTest, FolderValidationRefusesBadEntriesAndAcceptsGoodOnes) {
 
 TEST_F(WizardTest, AFolderHoldingTheAddinAsksWhetherToUpgrade) {
     MakeFolder("C:\\Other");
-    HANDLE file = CreateFileA("C:\\Other\\qubrix.xla", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                              nullptr);
+    HANDLE file =
+        CreateFileA("C:\\Other\\qubrix.xla", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     CloseHandle(file);
     StartToFolder();
     const char *question = "A version of the Varnex Spreadsheet Add-In may already exist in this "
@@ -212,6 +216,8 @@ TEST_F(WizardTest, RegistrationFailuresAreLoggedAndTheRecordIsStillWritten) {
                                    "Install"),
                   folder)
             << "the record is written after a failed registration too";
+        char key[] = "SpreadsheetAddin"; // the next case logs to the default folder again
+        RegAddin_RemoveInstallInfo(key);
         standin::EndAllInstances();
     }
 }
@@ -228,9 +234,11 @@ TEST_F(WizardTest, ALockedFileFailsTheCopy) {
     gui::MessageBoxInfo box;
     ASSERT_TRUE(gui::WaitForMessageBox(setup_.Id(), &box, 60000));
     const bool stored = box.text == "CreateFile Error = '32'";
-    const bool compressed = box.text == "Failed to install file C:\\Locked\\.\\qubrix.xla!  Is this file open?";
+    const bool compressed =
+        box.text == "Failed to install file C:\\Locked\\.\\qubrix.xla!  Is this file open?";
     EXPECT_TRUE(stored || compressed) << box.text;
     gui::AnswerMessageBox(box.window, IDOK);
+    gui::WaitForWindowGone(box.window, 10000);
     Answer(setup_, IDOK, "Installation Unsuccessful");
     EXPECT_EQ(setup_.WaitForExit(), 0);
     CloseHandle(held);
