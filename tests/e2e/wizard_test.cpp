@@ -114,6 +114,40 @@ TEST_F(WizardTest, AFolderHoldingTheAddinAsksWhetherToUpgrade) {
     EXPECT_EQ(FinishRun(), 0);
 }
 
+TEST_F(WizardTest, TheFolderBrowserOpensAtTheCurrentDirectory) {
+    MakeFolder("C:\\Start Here");
+    ASSERT_TRUE(setup_.Start(SetupExe(), "", "C:\\Start Here"));
+    AcceptWelcome(setup_);
+    AcceptAgreement(setup_);
+    folderDialog_ = WaitForDialog(setup_.Id(), kFolderEdit);
+    ASSERT_NE(folderDialog_, nullptr);
+    for (int answer : {IDCANCEL, IDOK}) {
+        ASSERT_TRUE(gui::PressButton(folderDialog_, kBrowseButton));
+        // The shell's browser: a dialog of the process with a tree of folders.
+        HWND browser = nullptr;
+        const DWORD start = GetTickCount();
+        while (!browser && GetTickCount() - start < 20000) {
+            for (HWND dialog : gui::TopLevelWindows(setup_.Id(), "#32770")) {
+                if (dialog != folderDialog_ &&
+                    FindWindowExA(dialog, nullptr, "SysTreeView32", nullptr))
+                    browser = dialog;
+            }
+            Sleep(50);
+        }
+        ASSERT_NE(browser, nullptr) << "no folder browser";
+        Sleep(500); // let it select the current directory
+        gui::PressButton(browser, answer);
+        ASSERT_TRUE(gui::WaitForWindowGone(browser, 10000));
+        Sleep(300);
+        // Cancel leaves the entry alone; OK puts the selection (the current directory) there.
+        EXPECT_EQ(gui::ControlText(folderDialog_, kFolderEdit),
+                  answer == IDOK ? "C:\\Start Here" : kDefaultFolder);
+    }
+    gui::PressButton(folderDialog_, IDCANCEL);
+    Answer(setup_, IDOK, "Installation Cancelled");
+    EXPECT_EQ(setup_.WaitForExit(), 0);
+}
+
 TEST_F(WizardTest, CancelOnTheWelcomeDialogIsSilent) {
     for (bool escape : {false, true}) {
         gui::Process setup;
