@@ -19,18 +19,18 @@
 
 namespace {
 
-constexpr int kWelcomeText = 1005;
-constexpr int kLegalNotice = 1012;
-constexpr int kAcceptBox = 1016;
-constexpr int kFolderEdit = 1004;
-constexpr int kBrowseButton = 1001;
-constexpr int kProgressBar = 1002;
-constexpr int kStatusLine = 1003;
-constexpr int kStepCaption = 1006;
-constexpr int kStepText = 1009;
-constexpr int kFinishTitle = 1006;
-constexpr int kFinishCheck = 1007;
-constexpr int kFinishNote = 1000;
+constexpr int kWelcomeText = IDC_WELCOME_TEXT;
+constexpr int kLegalNotice = IDC_LEGAL_NOTICE;
+constexpr int kAcceptBox = IDC_ACCEPT_BOX;
+constexpr int kFolderEdit = IDC_FOLDER_EDIT;
+constexpr int kBrowseButton = IDC_BROWSE;
+constexpr int kProgressBar = IDC_PROGRESS_BAR;
+constexpr int kStatusLine = IDC_STATUS_LINE;
+constexpr int kStepCaption = IDC_STEP_CAPTION;
+constexpr int kStepText = IDC_STEP_TEXT;
+constexpr int kFinishTitle = IDC_STEP_CAPTION;
+constexpr int kFinishCheck = IDC_FINISH_CHECK;
+constexpr int kFinishNote = IDC_FINISH_NOTE;
 
 constexpr char kAddinFile[] = "qubrix.xla";
 

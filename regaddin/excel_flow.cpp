@@ -301,17 +301,30 @@ bool WaitForExcelExit(int checks) {
     return false;
 }
 
-int RegisterWithExcel(int keepCom, const char *folder, const char *addinPath,
-                      const char *addinFileName) {
+// The start of both directions: a fresh run state, a private Excel, its version accepted.
+// Null with the result code in `*result` when either fails.
+static SessionPtr StartCheckedSession(int keepCom, int *result) {
     ResetExcelFlowState();
     LogMessage("Invoking Excel...");
     SessionPtr session = OpenSession(keepCom);
-    if (!session)
-        return kRegAddinExcelNotStarted;
+    if (!session) {
+        *result = kRegAddinExcelNotStarted;
+        return nullptr;
+    }
     if (!CheckExcelVersion(session.get())) {
         LogMessage("Unsupported version of Excel");
-        return kRegAddinUnsupportedExcel;
+        *result = kRegAddinUnsupportedExcel;
+        return nullptr;
     }
+    return session;
+}
+
+int RegisterWithExcel(int keepCom, const char *folder, const char *addinPath,
+                      const char *addinFileName) {
+    int failure = kRegAddinOk;
+    SessionPtr session = StartCheckedSession(keepCom, &failure);
+    if (!session)
+        return failure;
     if (!RemoveOpenEntries(g_excelVersion, addinFileName))
         LogMessage("Failed to remove registry entries");
     if (g_entriesDeleted) {
@@ -329,15 +342,10 @@ int RegisterWithExcel(int keepCom, const char *folder, const char *addinPath,
 }
 
 int UnregisterFromExcel(int keepCom) {
-    ResetExcelFlowState();
-    LogMessage("Invoking Excel...");
-    SessionPtr session = OpenSession(keepCom);
+    int failure = kRegAddinOk;
+    SessionPtr session = StartCheckedSession(keepCom, &failure);
     if (!session)
-        return kRegAddinExcelNotStarted;
-    if (!CheckExcelVersion(session.get())) {
-        LogMessage("Unsupported version of Excel");
-        return kRegAddinUnsupportedExcel;
-    }
+        return failure;
     int result = kRegAddinOk;
     // Only the default add-in's entries are removed, whatever file name the caller checked.
     if (!RemoveOpenEntries(g_excelVersion, kDefaultAddinFile)) {

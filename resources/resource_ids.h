@@ -69,5 +69,19 @@
 #define IDD_FINISH 114
 #define IDD_AGREEMENT 118
 
+// Controls of the dialogs (1 and 2 are IDOK and IDCANCEL).
+#define IDC_FINISH_NOTE 1000
+#define IDC_BROWSE 1001
+#define IDC_PROGRESS_BAR 1002
+#define IDC_STATUS_LINE 1003
+#define IDC_FOLDER_EDIT 1004
+#define IDC_WELCOME_TEXT 1005
+#define IDC_STEP_CAPTION 1006 // also the finish dialog's title
+#define IDC_FINISH_CHECK 1007
+#define IDC_STEP_TEXT 1009
+#define IDC_LEGAL_NOTICE 1012
+#define IDC_ACCEPT_GROUP 1013
+#define IDC_ACCEPT_BOX 1016
+
 // The payload archive: resource type "TESTDATA", id 105.
 #define IDR_PAYLOAD 105

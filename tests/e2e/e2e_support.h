@@ -6,21 +6,22 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource_ids.h"
 #include "tests/guidriver/gui_driver.h"
 
 namespace e2e {
 
-// Control ids that tell the wizard's dialogs apart.
-constexpr int kWelcomeText = 1005;
-constexpr int kAcceptBox = 1016;
-constexpr int kFolderEdit = 1004;
-constexpr int kBrowseButton = 1001;
-constexpr int kProgressBar = 1002;
-constexpr int kStatusLine = 1003;
-constexpr int kStepCaption = 1006;
-constexpr int kStepText = 1009;
-constexpr int kFinishCheck = 1007;
-constexpr int kFinishNote = 1000;
+// Control ids that tell the wizard's dialogs apart, as the installer's resources define them.
+constexpr int kWelcomeText = IDC_WELCOME_TEXT;
+constexpr int kAcceptBox = IDC_ACCEPT_BOX;
+constexpr int kFolderEdit = IDC_FOLDER_EDIT;
+constexpr int kBrowseButton = IDC_BROWSE;
+constexpr int kProgressBar = IDC_PROGRESS_BAR;
+constexpr int kStatusLine = IDC_STATUS_LINE;
+constexpr int kStepCaption = IDC_STEP_CAPTION;
+constexpr int kStepText = IDC_STEP_TEXT;
+constexpr int kFinishCheck = IDC_FINISH_CHECK;
+constexpr int kFinishNote = IDC_FINISH_NOTE;
 
 constexpr char kCaption[] = "Varnex Spreadsheet Add-In - Installer";
 constexpr char kMainClass[] = "VarnexSpreadsheetAddInInstallerClass";
