@@ -19,19 +19,6 @@
 
 namespace {
 
-constexpr int kWelcomeText = IDC_WELCOME_TEXT;
-constexpr int kLegalNotice = IDC_LEGAL_NOTICE;
-constexpr int kAcceptBox = IDC_ACCEPT_BOX;
-constexpr int kFolderEdit = IDC_FOLDER_EDIT;
-constexpr int kBrowseButton = IDC_BROWSE;
-constexpr int kProgressBar = IDC_PROGRESS_BAR;
-constexpr int kStatusLine = IDC_STATUS_LINE;
-constexpr int kStepCaption = IDC_STEP_CAPTION;
-constexpr int kStepText = IDC_STEP_TEXT;
-constexpr int kFinishTitle = IDC_STEP_CAPTION;
-constexpr int kFinishCheck = IDC_FINISH_CHECK;
-constexpr int kFinishNote = IDC_FINISH_NOTE;
-
 constexpr char kAddinFile[] = "qubrix.xla";
 
 // Progress dialog state: the busy flag keeps timer ticks out while a step or a question runs.
@@ -46,7 +33,7 @@ void WarnIn(HWND dialog, int id) {
 // The folder checks of the OK button; true when the dialog may end.
 bool AcceptFolder(HWND dialog) {
     char *folder = g_state.installDir;
-    GetDlgItemTextA(dialog, kFolderEdit, folder, MAX_PATH);
+    GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, folder, MAX_PATH);
     TrimBlanks(folder);
     size_t length = std::strlen(folder);
     if (length < 3) {
@@ -201,7 +188,7 @@ INT_PTR CALLBACK WelcomeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         char format[kStringCapacity], text[kStringCapacity * 2];
         LoadResString(IDS_WELCOME_TEXT, format, sizeof(format));
         std::snprintf(text, sizeof(text), format, ProductString(IDS_RELEASE_LINE));
-        SetDlgItemTextA(dialog, kWelcomeText, text);
+        SetDlgItemTextA(dialog, IDC_WELCOME_TEXT, text);
         CenterDialog(dialog);
         return TRUE;
     }
@@ -215,16 +202,17 @@ INT_PTR CALLBACK WelcomeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 INT_PTR CALLBACK AgreementDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
         char text[kStringCapacity];
-        SetDlgItemTextA(dialog, kLegalNotice, LoadResString(IDS_LEGAL_NOTICE, text, sizeof(text)));
+        SetDlgItemTextA(dialog, IDC_LEGAL_NOTICE,
+                        LoadResString(IDS_LEGAL_NOTICE, text, sizeof(text)));
         CenterDialog(dialog);
         return TRUE;
     }
     if (message != WM_COMMAND)
         return FALSE;
     switch (LOWORD(wParam)) {
-    case kAcceptBox:
+    case IDC_ACCEPT_BOX:
         EnableWindow(GetDlgItem(dialog, IDOK),
-                     IsDlgButtonChecked(dialog, kAcceptBox) == BST_CHECKED);
+                     IsDlgButtonChecked(dialog, IDC_ACCEPT_BOX) == BST_CHECKED);
         return TRUE;
     case IDOK:
     case IDCANCEL:
@@ -237,7 +225,7 @@ INT_PTR CALLBACK AgreementDlgProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 INT_PTR CALLBACK FolderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
-        SetDlgItemTextA(dialog, kFolderEdit, g_state.installDir);
+        SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, g_state.installDir);
         CenterDialog(dialog);
         return TRUE;
     }
@@ -247,11 +235,11 @@ INT_PTR CALLBACK FolderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     case IDCANCEL:
         EndDialog(dialog, 0);
         return TRUE;
-    case kBrowseButton: {
+    case IDC_BROWSE: {
         char chosen[MAX_PATH];
         if (BrowseForFolder(dialog, chosen)[0]) {
             lstrcpynA(g_state.installDir, chosen, sizeof(g_state.installDir));
-            SetDlgItemTextA(dialog, kFolderEdit, chosen);
+            SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, chosen);
         }
         return TRUE;
     }
@@ -267,11 +255,12 @@ INT_PTR CALLBACK FolderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG: {
-        SetProgressControls(GetDlgItem(dialog, kProgressBar), GetDlgItem(dialog, kStatusLine),
-                            GetDlgItem(dialog, kStepCaption), GetDlgItem(dialog, kStepText));
+        SetProgressControls(
+            GetDlgItem(dialog, IDC_PROGRESS_BAR), GetDlgItem(dialog, IDC_STATUS_LINE),
+            GetDlgItem(dialog, IDC_STEP_CAPTION), GetDlgItem(dialog, IDC_STEP_TEXT));
         SetWindowTextA(dialog, ProductString(IDS_PROGRESS_TITLE));
         CenterDialog(dialog);
-        SendDlgItemMessageA(dialog, kProgressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+        SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
         char text[kStringCapacity];
         LoadResString(IDS_PREPARING, text, sizeof(text));
         SetProgress(0, "");
@@ -299,17 +288,18 @@ INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 INT_PTR CALLBACK FinishDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
         char text[kStringCapacity];
-        SetDlgItemTextA(dialog, kFinishTitle, ProductString(IDS_COMPLETE));
-        SetDlgItemTextA(dialog, kFinishCheck,
+        SetDlgItemTextA(dialog, IDC_STEP_CAPTION, ProductString(IDS_COMPLETE));
+        SetDlgItemTextA(dialog, IDC_FINISH_CHECK,
                         LoadResString(IDS_VIEW_SUPPLEMENTARY, text, sizeof(text)));
-        CheckDlgButton(dialog, kFinishCheck, BST_CHECKED);
-        SetDlgItemTextA(dialog, kFinishNote, LoadResString(IDS_FINISH_NOTE, text, sizeof(text)));
+        CheckDlgButton(dialog, IDC_FINISH_CHECK, BST_CHECKED);
+        SetDlgItemTextA(dialog, IDC_FINISH_NOTE,
+                        LoadResString(IDS_FINISH_NOTE, text, sizeof(text)));
         CenterDialog(dialog);
         return TRUE;
     }
     // No Cancel: Escape (command 2) does nothing here.
     if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
-        g_state.openReleaseNotes = IsDlgButtonChecked(dialog, kFinishCheck) == BST_CHECKED;
+        g_state.openReleaseNotes = IsDlgButtonChecked(dialog, IDC_FINISH_CHECK) == BST_CHECKED;
         EndDialog(dialog, 1);
         return TRUE;
     }

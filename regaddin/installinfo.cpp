@@ -46,10 +46,7 @@ int RegAddin_SetInstallInfo(char *productKey, installinfo_tag *info) {
     if (!FormatKeyPath(keyPath, sizeof keyPath, kInstallInfoKey, productKey))
         return 0;
     RegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_SET_VALUE, key.Receive()) !=
-            ERROR_SUCCESS &&
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
+    if (!OpenOrCreateMachineKey(keyPath, &key))
         return 0;
     SetRegistryText(key.Get(), "Install",
                     FieldText<sizeof info->installDir>(info->installDir).text);

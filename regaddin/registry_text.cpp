@@ -46,3 +46,10 @@ bool FormatKeyPath(char *out, std::size_t capacity, const char *format, const ch
     }
     return true;
 }
+
+bool OpenOrCreateMachineKey(const char *path, RegKey *key) {
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_SET_VALUE, key->Receive()) ==
+               ERROR_SUCCESS ||
+           RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_ALL_ACCESS, nullptr, key->Receive(), nullptr) == ERROR_SUCCESS;
+}

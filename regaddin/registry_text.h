@@ -42,3 +42,7 @@ public:
 private:
     HKEY key_ = nullptr;
 };
+
+// Opens `path` under HKEY_LOCAL_MACHINE with set-value access or, when that fails, creates it
+// (non-volatile, full access, default security). True when `key` is open afterwards.
+bool OpenOrCreateMachineKey(const char *path, RegKey *key);

@@ -15,11 +15,7 @@ const char *const kValueNames[] = {"DisplayName", "UninstallString", "InstallLoc
 bool WriteEntry(const char *keyPath, const char *displayName, const char *folder) {
     LogMessage("Adding Control Panel uninstall entries");
     RegKey key;
-    if (keyPath[0] == '\0' ||
-        (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_SET_VALUE, key.Receive()) !=
-             ERROR_SUCCESS &&
-         RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                         KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)) {
+    if (keyPath[0] == '\0' || !OpenOrCreateMachineKey(keyPath, &key)) {
         LogMessage("Failed to create key \"%s\"", keyPath);
         return false;
     }
