@@ -6,7 +6,7 @@
 
 #include "compress/match_finder.h"
 #include "compress/symbol_writer.h"
-#include "decompress/stream_format.h"
+#include "codec/stream_format.h"
 
 namespace vkp {
 namespace {

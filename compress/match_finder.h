@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "decompress/stream_format.h"
+#include "codec/stream_format.h"
 
 namespace vkp {
 

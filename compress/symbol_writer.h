@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "decompress/code_tree.h"
-#include "decompress/stream_format.h"
+#include "codec/code_tree.h"
+#include "codec/stream_format.h"
 
 namespace vkp {
 

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
-#include "decompress/code_tree.h"
+#include "codec/code_tree.h"
 #include "decompress/decompress.h"
-#include "decompress/stream_format.h"
+#include "codec/stream_format.h"
 
 namespace vkp {
 namespace {

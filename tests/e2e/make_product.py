@@ -16,8 +16,10 @@ def content(rng, kind, size):
         words = ["varnex", "cell", "range", "sheet", "formula", "value", "sum", "row",
                  "column", "pivot", "chart", "table", "lookup", "index", "match"]
         out = []
-        while sum(len(w) + 1 for w in out) < size:
+        length = 0
+        while length < size:
             out.append(rng.choice(words))
+            length += len(out[-1]) + 1
         return (" ".join(out)[:size]).encode("ascii")
     if kind == "zeros":
         return bytes(size)

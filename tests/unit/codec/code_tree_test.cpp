@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "decompress/code_tree.h"
+#include "codec/code_tree.h"
 #include "tests/unit/codec/test_streams.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "decompress/code_tree.h"
+#include "codec/code_tree.h"
 
 #include <algorithm>
 
