@@ -39,10 +39,46 @@ void WalkProgress(unsigned percent) {
     SetProgress(static_cast<int>(percent), nullptr);
 }
 
+// Repaints a control at once: the step that follows (a large file, Excel) may block the thread
+// for a long time, and the dialog must show what it is doing meanwhile.
+void RepaintNow(HWND control) {
+    InvalidateRect(control, nullptr, FALSE);
+    UpdateWindow(control);
+}
+
 void SetControlText(HWND control, const char *text) {
     if (control && IsWindow(control)) {
         SetWindowTextA(control, text);
-        InvalidateRect(control, nullptr, FALSE);
+        RepaintNow(control);
+    }
+}
+
+// The payload resource's bytes, located and locked; null when it is missing. Resources stay
+// mapped for the life of the process, so the bytes need no release.
+const uint8_t *FindPayload(HRSRC *resource, HGLOBAL *loaded, uint32_t *length) {
+    *resource = FindResourceA(g_state.instance, MAKEINTRESOURCEA(IDR_PAYLOAD), "TESTDATA");
+    *loaded = *resource ? LoadResource(g_state.instance, *resource) : nullptr;
+    const auto *bytes = *loaded ? static_cast<const uint8_t *>(LockResource(*loaded)) : nullptr;
+    *length = bytes ? SizeofResource(g_state.instance, *resource) : 0;
+    return bytes;
+}
+
+// The folder itself when it exists, else its nearest existing parent (at most the drive root):
+// the volume whose free space a run into that folder will use.
+void NearestExistingFolder(const char *folder, char *out, size_t size) {
+    lstrcpynA(out, folder, static_cast<int>(size));
+    for (;;) {
+        const DWORD attributes = GetFileAttributesA(out);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return;
+        char *cut = std::strrchr(out, '\\');
+        if (!cut)
+            return;
+        if (cut - out <= 2) { // "C:\": keep the root
+            cut[1] = '\0';
+            return;
+        }
+        *cut = '\0';
     }
 }
 
@@ -60,8 +96,11 @@ int FirstStep() {
                   static_cast<long>(g_run.archive->diskSpaceRequired));
     WriteKeyValue("Disk Space Required", number);
 
+    // A rehearsal's folder may not exist yet: ask the volume it will be made on.
+    char volumeFolder[MAX_PATH];
+    NearestExistingFolder(g_state.installDir, volumeFolder, sizeof(volumeFolder));
     ULARGE_INTEGER available = {}, total = {}, free = {};
-    if (!g_run.freeSpace(g_state.installDir, &available, &total, &free))
+    if (!g_run.freeSpace(volumeFolder, &available, &total, &free))
         return result; // no disk check and no announcement
     std::snprintf(number, sizeof(number), "%lld", static_cast<long long>(total.QuadPart));
     WriteKeyValue("Disk Size", number);
@@ -125,17 +164,26 @@ PayloadArchive *CurrentArchive() {
     return g_run.archive;
 }
 
+uint32_t MaxInstallFolderLength() {
+    HRSRC resource = nullptr;
+    HGLOBAL loaded = nullptr;
+    uint32_t length = 0;
+    const uint8_t *bytes = FindPayload(&resource, &loaded, &length);
+    // A quiet walk: the log gets the payload's lines when the run loads it.
+    PayloadArchive archive(bytes, length, "", nullptr);
+    // A payload that cannot be installed fails the run later with its own message.
+    return archive.IsUsable() ? archive.MaxTargetFolderLength() : payload::kMaxFolderPathLength;
+}
+
 bool LoadPayload() {
-    g_run.resource = FindResourceA(g_state.instance, MAKEINTRESOURCEA(IDR_PAYLOAD), "TESTDATA");
-    g_run.loaded = g_run.resource ? LoadResource(g_state.instance, g_run.resource) : nullptr;
-    g_run.bytes = g_run.loaded ? static_cast<const uint8_t *>(LockResource(g_run.loaded)) : nullptr;
+    uint32_t length = 0;
+    g_run.bytes = FindPayload(&g_run.resource, &g_run.loaded, &length);
     if (g_run.bytes) {
         static const int noTestMode = 0;
         ConfigureExtraction({g_state.testMode ? &g_state.testMode : &noTestMode, Warn});
         const PayloadHooks hooks = MakeWin32PayloadHooks(LogLine, WalkProgress);
-        g_run.archive = new (std::nothrow)
-            PayloadArchive(g_run.bytes, SizeofResource(g_state.instance, g_run.resource),
-                           g_state.installDir, &hooks);
+        g_run.archive =
+            new (std::nothrow) PayloadArchive(g_run.bytes, length, g_state.installDir, &hooks);
     }
     if (!g_run.archive) {
         Warn(ProductString(IDS_RESOURCE_NOT_FOUND));
@@ -160,7 +208,7 @@ void ReleasePayload() {
 void SetProgress(int percent, const char *text) {
     if (g_run.bar && IsWindow(g_run.bar)) {
         SendMessageA(g_run.bar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
-        InvalidateRect(g_run.bar, nullptr, FALSE);
+        RepaintNow(g_run.bar);
     }
     if (text)
         SetControlText(g_run.status, text);

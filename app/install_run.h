@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+
 class PayloadArchive;
 
 // Free-space query of the target volume (GetDiskFreeSpaceExA's signature). Replaceable so that
@@ -15,6 +17,10 @@ constexpr int kAnnouncedSteps = 4;
 
 // The progress dialog's controls, handed over when it opens.
 void SetProgressControls(HWND bar, HWND status, HWND caption, HWND stepText);
+
+// Longest install folder (characters, no trailing backslash) under which every path of the
+// payload fits the system's limits. Walks the payload quietly.
+uint32_t MaxInstallFolderLength();
 
 bool LoadPayload();
 void ReleasePayload();

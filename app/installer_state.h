@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+
 #include "regaddin/regaddin.h"
 
 class InstallLog;
@@ -10,7 +12,7 @@ class InstallLog;
 typedef BOOL(WINAPI *GradientFillFn)(HDC, PTRIVERTEX, ULONG, PVOID, ULONG, ULONG);
 
 constexpr int kStringCapacity = 512;
-constexpr int kStringCount = 61; // ids 0..60
+constexpr int kStringCount = 62; // ids 0..61
 constexpr UINT WM_INSTALL_FINISHED = WM_USER + 1;
 
 struct InstallerState {
@@ -28,7 +30,8 @@ struct InstallerState {
     GradientFillFn gradientFill = nullptr;
     HMODULE graphicsLibrary = nullptr;
     InstallLog *log = nullptr;
-    int testMode = 0; // rehearsal: nothing is written, registration is skipped
+    int testMode = 0;             // rehearsal: nothing is written, registration is skipped
+    uint32_t maxFolderLength = 0; // longest install folder the payload's paths allow
 };
 
 extern InstallerState g_state;

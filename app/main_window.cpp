@@ -41,7 +41,7 @@ int ParseCommandLine(const char *commandLine) {
 
 ATOM RegisterMainWindowClass(HINSTANCE instance) {
     WNDCLASSA windowClass = {};
-    windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_NOCLOSE;
+    windowClass.style = kMainWindowClassStyle;
     windowClass.lpfnWndProc = MainWndProc;
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
@@ -103,9 +103,13 @@ void RunDialogSequence(HWND window) {
             g_state.wizardCancelled = true;
         } else {
             WriteKeyValue("Install Dir", g_state.installDir);
-            char closed[16];
-            std::snprintf(closed, sizeof(closed), "%d", RegAddin_CloseTarveloProc());
-            WriteKeyValue("Instances of TarveloProc.exe closed", closed);
+            if (g_state.testMode) { // a rehearsal leaves the running add-in alone
+                LogLine("Test Mode: Skip closing TarveloProc.exe");
+            } else {
+                char closed[16];
+                std::snprintf(closed, sizeof(closed), "%d", RegAddin_CloseTarveloProc());
+                WriteKeyValue("Instances of TarveloProc.exe closed", closed);
+            }
             if (RunDialog(IDD_PROGRESS, ProgressDlgProc) == 0)
                 g_state.wizardCancelled = true;
         }
@@ -113,8 +117,9 @@ void RunDialogSequence(HWND window) {
     PostMessageA(window, WM_INSTALL_FINISHED, 0, 0);
 }
 
-// The text logged for a failed registration with Excel; the user sees a general warning.
-void ErrorText(int code, char *text, int size) {
+} // namespace
+
+void RegistrationErrorText(int code, char *text, int size) {
     int id = 0;
     switch (code) {
     case 1:
@@ -143,6 +148,8 @@ void ErrorText(int code, char *text, int size) {
     LoadResString(id, text, size);
 }
 
+namespace {
+
 void Finish() {
     if (g_state.wizardCancelled) {
         if (!g_state.cancelIsSilent)
@@ -170,7 +177,7 @@ void Finish() {
         return;
     }
     char text[kStringCapacity];
-    ErrorText(g_state.installResult, text, sizeof(text));
+    RegistrationErrorText(g_state.installResult, text, sizeof(text));
     if (text[0])
         WriteKeyValue("Error Information", text);
     Warn(ProductString(IDS_REGISTRATION_FAILED));

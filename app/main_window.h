@@ -4,11 +4,17 @@
 
 constexpr char kMainWindowClass[] = "VarnexSpreadsheetAddInInstallerClass";
 constexpr char kInstallerVersion[] = "1.7";
+// 0x223: the window redraws whole when resized, keeps its own device context, has no Close.
+constexpr UINT kMainWindowClassStyle = CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE;
+static_assert(kMainWindowClassStyle == 0x223, "main window class style");
 
 // 0 when start-up is to go on, 1 when the program is to end at once with exit code 1.
 int ParseCommandLine(const char *commandLine);
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 ATOM RegisterMainWindowClass(HINSTANCE instance);
+// The text logged for a failed registration with Excel (RegAddin_Install's code); the user sees
+// a general warning.
+void RegistrationErrorText(int code, char *text, int size);
 HWND CreateMainWindow(HINSTANCE instance);
 // Moves a window so that its centre is the primary display's centre plus (shiftX, shiftY), with
 // the screen size from HORZRES and VERTRES and integer halves that truncate.

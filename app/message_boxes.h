@@ -10,5 +10,10 @@ int AskYesNo(HWND owner, const char *text, UINT extraFlags);
 int AskOkCancel(HWND owner, const char *text, UINT extraFlags);
 int AskYesNoMain(const char *text);
 
-// Writes one raw line to the install log. Also the log callback of every RegAddin_* call.
+// Writes one raw line to the install log.
 void LogLine(const char *text);
+// The same in the shape of the registration library's log callback, handed to every RegAddin_*
+// call that takes one.
+inline void LogLine(char *text) {
+    LogLine(static_cast<const char *>(text));
+}

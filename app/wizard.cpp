@@ -30,22 +30,43 @@ void WarnIn(HWND dialog, int id) {
     ShowWarning(dialog, LoadResString(id, text, sizeof(text)));
 }
 
+// A drive letter, a colon and a separator: "C:Varnex" would be relative to the drive's current
+// folder, and a network path has no drive to check.
+bool HasDriveRoot(const char *folder) {
+    return folder[1] == ':' && (folder[2] == '\\' || folder[2] == '/') && DriveExists(folder[0]);
+}
+
+void WarnTooLong(HWND dialog, uint32_t maxLength) {
+    char format[kStringCapacity], text[kStringCapacity + 16];
+    std::snprintf(text, sizeof(text), LoadResString(IDS_FOLDER_TOO_LONG, format, sizeof(format)),
+                  static_cast<int>(maxLength));
+    ShowWarning(dialog, text);
+}
+
 // The folder checks of the OK button; true when the dialog may end.
-bool AcceptFolder(HWND dialog) {
-    char *folder = g_state.installDir;
-    GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, folder, MAX_PATH);
-    TrimBlanks(folder);
-    size_t length = std::strlen(folder);
+bool AcceptFolder(HWND dialog, uint32_t maxLength) {
+    // Read more than a path can hold: a longer entry is refused, never cut.
+    char entry[4 * MAX_PATH];
+    GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, entry, sizeof(entry));
+    TrimBlanks(entry);
+    size_t length = std::strlen(entry);
     if (length < 3) {
         WarnIn(dialog, IDS_FOLDER_INVALID);
         return false;
     }
-    if (folder[length - 1] == '\\')
-        folder[--length] = '\0';
-    if (length < 3 || folder[1] != ':' || !DriveExists(folder[0])) {
+    if (entry[length - 1] == '\\')
+        entry[--length] = '\0';
+    if (length < 3 || !HasDriveRoot(entry)) {
         WarnIn(dialog, IDS_FOLDER_INVALID);
         return false;
     }
+    // Every file of the product must fit below the folder.
+    if (length > maxLength) {
+        WarnTooLong(dialog, maxLength);
+        return false;
+    }
+    char *folder = g_state.installDir;
+    lstrcpynA(folder, entry, sizeof(g_state.installDir));
     struct _stat info;
     if (_stat(folder, &info) == 0) {
         if (info.st_mode & _S_IFDIR)
@@ -152,7 +173,9 @@ int ConfirmUpgrade(HWND owner, const char *folder) {
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM) {
     char path[MAX_PATH];
     if (message == BFFM_INITIALIZED) {
-        if (GetCurrentDirectoryA(sizeof(path), path))
+        // A result as large as the buffer is the size a longer directory would need.
+        const DWORD length = GetCurrentDirectoryA(sizeof(path), path);
+        if (length > 0 && length < sizeof(path))
             SendMessageA(window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path));
     } else if (message == BFFM_SELCHANGED) {
         if (SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path)) {
@@ -225,6 +248,7 @@ INT_PTR CALLBACK AgreementDlgProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 INT_PTR CALLBACK FolderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
+        g_state.maxFolderLength = MaxInstallFolderLength();
         SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, g_state.installDir);
         CenterDialog(dialog);
         return TRUE;
@@ -244,7 +268,7 @@ INT_PTR CALLBACK FolderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         return TRUE;
     }
     case IDOK:
-        if (AcceptFolder(dialog))
+        if (AcceptFolder(dialog, g_state.maxFolderLength))
             EndDialog(dialog, 1);
         return TRUE;
     default:

@@ -1,6 +1,8 @@
 #include "archive/payload_archive.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -50,7 +52,7 @@ PayloadArchive::PayloadArchive(const uint8_t *data, uint32_t length, const char 
     : currentIndex(0), entryCount(0), totalSize(0), diskSpaceRequired(0), resourceData(data),
       head(nullptr), current(nullptr), subFolder(""), pathBuffer(nullptr), targetFolder(folder),
       resourceLength(length), clusterSize(payload::kDefaultClusterSize), damaged(0),
-      damageOffset(0), hooks_() {
+      damageOffset(0), longestFileTail(0), longestFolderTail(0), hooks_() {
     if (hooks != nullptr)
         hooks_ = *hooks;
     pathBuffer = new (std::nothrow) char[payload::kPathBufferSize];
@@ -137,6 +139,8 @@ void PayloadArchive::Parse(const uint8_t *data, uint32_t length) {
     diskSpaceRequired = 0;
     damaged = 0;
     damageOffset = 0;
+    longestFileTail = 0;
+    longestFolderTail = 0;
     subFolder = "";
 
     Log("Parsing start");
@@ -154,6 +158,7 @@ void PayloadArchive::Parse(const uint8_t *data, uint32_t length) {
     RESITEM *summary = nullptr;
     RESITEM *last = nullptr;
     int32_t summaryFiles = 0, summaryDirs = 0, filesSeen = 0, foldersSeen = 0;
+    size_t folderLength = 0; // of the folder the following files go to, as BuildPath names it
 
     if (data != nullptr && length > payload::kPreambleSize) {
         int32_t entryTotal = 0;
@@ -222,6 +227,8 @@ void PayloadArchive::Parse(const uint8_t *data, uint32_t length) {
             } else if (h.rectype == payload::kFolderRecord) {
                 Log("  Folder='%s'", name);
                 ++foldersSeen;
+                folderLength = name[0] == '\0' ? 1 : std::strlen(name); // the root is "."
+                longestFolderTail = std::max(longestFolderTail, uint32_t(1 + std::strlen(name)));
                 if (Append(&last, payload::kFolderRecord, name) == nullptr) {
                     Log("Error allocating Directory RESITEM memory for %s - abort.", name);
                     StopIncomplete(at);
@@ -236,6 +243,11 @@ void PayloadArchive::Parse(const uint8_t *data, uint32_t length) {
                 }
                 if (h.datalen < 0 || dataStart + uint32_t(h.datalen) > recordEnd) {
                     MarkDamaged(at, "data area runs past the end of the record");
+                    break;
+                }
+                // Extraction adds the offset to the resource pointer as a signed 32-bit value.
+                if (dataStart > uint64_t(INT32_MAX)) {
+                    MarkDamaged(at, "data area starts past 2 GiB");
                     break;
                 }
                 const int32_t size = h.uncompressed > 0 ? h.uncompressed : h.datalen;
@@ -256,6 +268,8 @@ void PayloadArchive::Parse(const uint8_t *data, uint32_t length) {
                     break;
                 }
                 ++filesSeen;
+                longestFileTail =
+                    std::max(longestFileTail, uint32_t(1 + folderLength + 1 + nameLength));
                 item->offset = static_cast<int32_t>(dataStart);
                 item->datalen = h.datalen;
                 item->size = size;
@@ -289,6 +303,13 @@ void PayloadArchive::Parse(const uint8_t *data, uint32_t length) {
     totalSize = static_cast<uint32_t>(total + slack);
     diskSpaceRequired = static_cast<uint32_t>(disk + slack);
     Log("Parsing end");
+}
+
+uint32_t PayloadArchive::MaxTargetFolderLength() const {
+    const auto room = [](uint32_t limit, uint32_t tail) { return limit > tail ? limit - tail : 0; };
+    return std::min({payload::kMaxFolderPathLength,
+                     room(payload::kMaxFolderPathLength, longestFolderTail),
+                     room(payload::kMaxFilePathLength, longestFileTail)});
 }
 
 int PayloadArchive::Next() {

@@ -74,6 +74,11 @@ public:
     // 1 when the archive may be installed: records were walked and nothing was damaged.
     int IsUsable() const { return entryCount > 0 && !damaged; }
 
+    // Longest target folder (in characters, without a trailing backslash) below which every
+    // record's full path stays within payload::kMaxFilePathLength for files and
+    // payload::kMaxFolderPathLength for folders; 0 when no folder would do.
+    uint32_t MaxTargetFolderLength() const;
+
     int32_t currentIndex;       // steps taken by Next since the walk
     int32_t entryCount;         // records walked less one (the summary); 0 when damaged
     uint32_t totalSize;         // bytes of all files plus slack
@@ -89,6 +94,9 @@ public:
     uint32_t clusterSize;  // as used for diskSpaceRequired, always positive
     int damaged;           // 1 when the walk stopped early: a damaged record, or out of memory
     uint32_t damageOffset; // offset of that record from the start of the resource
+    // What BuildPath adds after the target folder, at most, for a file and for a folder record.
+    uint32_t longestFileTail;
+    uint32_t longestFolderTail;
 
 private:
     void Log(const char *format, ...)

@@ -32,6 +32,10 @@ constexpr char kFileRecord = 'F';
 constexpr uint32_t kMaxNameLength = 80;
 // The parser's path buffer, terminating NUL included: paths have at most 511 characters.
 constexpr uint32_t kPathBufferSize = 512;
+// Longest full paths the installer's system calls take: a file's (MAX_PATH less its NUL) and a
+// folder's (CreateDirectoryA keeps room for an 8.3 name: 248 characters with the NUL).
+constexpr uint32_t kMaxFilePathLength = 259;
+constexpr uint32_t kMaxFolderPathLength = 247;
 // Added to both size totals, together with one cluster.
 constexpr uint32_t kSlackBytes = 80000;
 // Used when the volume's cluster size cannot be found out.

@@ -2,8 +2,9 @@
 // Every entry point is also exported from the installer executable by name.
 #pragma once
 
-// Receives one log line at a time, without a line terminator.
-typedef void (*RegAddinLogCallback)(const char *line);
+// Receives one log line at a time, without a line terminator. The text is the library's own
+// buffer: the callee may read it during the call only.
+typedef void (*RegAddinLogCallback)(char *line);
 
 // The record of one installation in the registry. Each field is a NUL-terminated ANSI text.
 struct installinfo_tag {

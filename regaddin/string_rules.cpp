@@ -1,24 +1,9 @@
 #include "regaddin/string_rules.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
-
-unsigned char UpperCp1252(unsigned char c) {
-    if (c >= 'a' && c <= 'z')
-        return static_cast<unsigned char>(c - 0x20);
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) // a-grave .. thorn, but the division sign
-        return static_cast<unsigned char>(c - 0x20);
-    switch (c) {
-    case 0x9A: // s caron
-    case 0x9C: // oe ligature
-    case 0x9E: // z caron
-        return static_cast<unsigned char>(c - 0x10);
-    case 0xFF: // y diaeresis
-        return 0x9F;
-    default:
-        return c;
-    }
-}
 
 int FindNoCase(const char *text, const char *pattern) {
     if (text == nullptr || pattern == nullptr || *text == '\0' || *pattern == '\0')
@@ -27,15 +12,18 @@ int FindNoCase(const char *text, const char *pattern) {
     const std::size_t patLen = std::strlen(pattern);
     if (textLen < patLen)
         return -1;
-    for (std::size_t start = 0; start + patLen <= textLen; ++start) {
-        std::size_t i = 0;
-        while (i < patLen && UpperCp1252(static_cast<unsigned char>(text[start + i])) ==
-                                 UpperCp1252(static_cast<unsigned char>(pattern[i])))
-            ++i;
-        if (i == patLen)
-            return static_cast<int>(start);
-    }
-    return -1;
+    // One allocation holds both upper-cased copies, each with its NUL.
+    std::unique_ptr<char[]> copies(new (std::nothrow) char[textLen + patLen + 2]);
+    if (!copies)
+        return -1;
+    char *upperText = copies.get();
+    char *upperPattern = upperText + textLen + 1;
+    std::memcpy(upperText, text, textLen + 1);
+    std::memcpy(upperPattern, pattern, patLen + 1);
+    UpperCaseInPlace(upperText, textLen);
+    UpperCaseInPlace(upperPattern, patLen);
+    const char *found = std::strstr(upperText, upperPattern);
+    return found != nullptr ? static_cast<int>(found - upperText) : -1;
 }
 
 int StartsWith(const char *text, const char *prefix) {

@@ -55,6 +55,7 @@
 #define IDS_MOVING_FILES 58
 #define IDS_FINISH_NOTE 59
 #define IDS_FOLDER_INVALID 60
+#define IDS_FOLDER_TOO_LONG 61
 
 // Bitmaps.
 #define IDB_PRODUCT_ICON 101

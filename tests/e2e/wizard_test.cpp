@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 #include "regaddin/regaddin.h"
@@ -18,6 +19,21 @@ std::string SetupExe() {
 }
 std::string DefaultLogText() {
     return ReadText(std::string(kDefaultFolder) + "\\install.log");
+}
+
+const char kExcelRunning[] =
+    "Microsoft Excel is currently running.\n\n Close Excel and press 'OK' to "
+    "continue installing, or press 'Cancel' to terminate this installation.";
+
+// A window of Excel's class, as a running Excel shows it.
+HWND ShowExcelWindow() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "XLMain";
+    RegisterClassA(&windowClass);
+    return CreateWindowA("XLMain", "Excel", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                         windowClass.hInstance, nullptr);
 }
 
 class WizardTest : public ::testing::Test {
@@ -78,7 +94,27 @@ TEST_F(WizardTest, FolderValidationRefusesBadEntriesAndAcceptsGoodOnes) {
     ExpectRefused("Q:\\Data", "The specified folder is invalid!");
     ExpectRefused("Temp\\Varnex", "The specified folder is invalid!");
     ExpectRefused("\\\\server\\share\\Varnex", "The specified folder is invalid!");
+    ExpectRefused("C:Varnex", "The specified folder is invalid!"); // relative to the drive
+
     ExpectRefused("C:\\Temp\\afile.txt", "Invalid Folder Name");
+    // A folder too long for the product's paths is refused before anything is asked or made; the
+    // message says how long a folder may be, and one of exactly that length is taken.
+    EnterFolder(setup_, "C:\\Temp\\" + std::string(300, 'L'));
+    const gui::MessageBoxInfo tooLong = Answer(setup_, IDOK);
+    int maxLength = 0;
+    ASSERT_EQ(std::sscanf(tooLong.text.c_str(),
+                          "The folder name is too long for the files of this product. Choose a "
+                          "folder name of at most %d characters.",
+                          &maxLength),
+              1)
+        << tooLong.text;
+    EXPECT_GT(maxLength, 200);
+    EXPECT_LT(maxLength, 248);
+    const std::string longest = "C:\\Temp\\" + std::string(maxLength - 8, 'L');
+    ExpectRefused(longest + "L", tooLong.text.c_str());
+    EnterFolder(setup_, longest);
+    Answer(setup_, IDNO, "Folder does not exist. Create it?");
+    EXPECT_FALSE(Exists(longest));
     // A new folder: No keeps the dialog open, nothing is created.
     EnterFolder(setup_, "C:\\Temp\\New Folder");
     Answer(setup_, IDNO, "Folder does not exist. Create it?");
@@ -182,20 +218,12 @@ TEST_F(WizardTest, CancelOnAgreementOrFolderSaysInstallationCancelled) {
 }
 
 TEST_F(WizardTest, GivingUpWhileExcelRunsCancels) {
-    // A window of Excel's class, as a running Excel shows it.
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "XLMain";
-    RegisterClassA(&windowClass);
-    HWND excel = CreateWindowA("XLMain", "Excel", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                               windowClass.hInstance, nullptr);
+    HWND excel = ShowExcelWindow();
     ASSERT_NE(excel, nullptr);
     gui::Process setup;
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
     AcceptWelcome(setup);
-    const char *text = "Microsoft Excel is currently running.\n\n Close Excel and press 'OK' to "
-                       "continue installing, or press 'Cancel' to terminate this installation.";
+    const char *text = kExcelRunning;
     // OK while Excel still runs asks again; Cancel gives up.
     gui::MessageBoxInfo box = Answer(setup, IDOK, text);
     EXPECT_EQ(box.defaultButton, IDCANCEL);
@@ -203,6 +231,35 @@ TEST_F(WizardTest, GivingUpWhileExcelRunsCancels) {
     Answer(setup, IDOK, "Installation Cancelled");
     EXPECT_EQ(setup.WaitForExit(), 0);
     DestroyWindow(excel);
+}
+
+// Excel started while the files were copied: the progress dialog asks before registering, and
+// giving up there cancels the installation with the files in place.
+TEST_F(WizardTest, GivingUpAtTheExcelQuestionOfTheRegistrationCancels) {
+    StartToFolder();
+    EnterFolder(setup_, "C:\\Late Excel");
+    HWND excel = ShowExcelWindow();
+    ASSERT_NE(excel, nullptr);
+    Answer(setup_, IDYES, "Folder does not exist. Create it?");
+    HWND progress = WaitForDialog(setup_.Id(), kProgressBar);
+    ASSERT_NE(progress, nullptr);
+    gui::MessageBoxInfo question;
+    ASSERT_TRUE(gui::WaitForMessageBox(setup_.Id(), &question, 30000));
+    EXPECT_EQ(question.text, kExcelRunning);
+    EXPECT_EQ(question.owner, progress) << "the progress dialog owns the question";
+    EXPECT_EQ(gui::ControlText(progress, kStepCaption), "Step 4 of 4");
+    gui::AnswerMessageBox(question.window, IDCANCEL);
+    gui::WaitForWindowGone(question.window, 10000);
+    Answer(setup_, IDOK, "Installation Cancelled");
+    EXPECT_EQ(setup_.WaitForExit(), 0);
+    DestroyWindow(excel);
+    EXPECT_TRUE(Exists("C:\\Late Excel\\qubrix.xla"));
+    const std::vector<std::string> log = Lines(DefaultLogText());
+    EXPECT_EQ(MissingInOrder(log, {"Checking for Excel Running...",
+                                   "Excel Running - User Cancelled.", "* Installation Cancelled"}),
+              "");
+    EXPECT_FALSE(Contains(log, "Registering the Add-In..."));
+    EXPECT_FALSE(Contains(log, "Updating Registry...")) << "no record after a cancel";
 }
 
 TEST_F(WizardTest, RegistrationFailuresAreLoggedAndTheRecordIsStillWritten) {
@@ -271,9 +328,11 @@ TEST_F(WizardTest, ALockedFileFailsTheCopy) {
     const bool compressed =
         box.text == "Failed to install file C:\\Locked\\.\\qubrix.xla!  Is this file open?";
     EXPECT_TRUE(stored || compressed) << box.text;
+    HWND mainWindow = gui::WaitForWindow(kMainClass, nullptr, setup_.Id());
+    EXPECT_EQ(box.owner, mainWindow) << "warnings without a dialog of their own";
     gui::AnswerMessageBox(box.window, IDOK);
     gui::WaitForWindowGone(box.window, 10000);
-    Answer(setup_, IDOK, "Installation Unsuccessful");
+    EXPECT_EQ(Answer(setup_, IDOK, "Installation Unsuccessful").owner, mainWindow);
     EXPECT_EQ(setup_.WaitForExit(), 0);
     CloseHandle(held);
     const std::vector<std::string> log = Lines(DefaultLogText());
@@ -315,7 +374,7 @@ TEST_F(WizardTest, CancelDuringTheCopyAsksAndStopsOnlyWhenConfirmed) {
     // Yes: it stops; the files already extracted stay.
     ASSERT_TRUE(gui::PressButton(progress, IDCANCEL));
     Answer(setup_, IDYES, "Cancel Installation?");
-    Answer(setup_, IDOK, "Installation Cancelled");
+    EXPECT_EQ(Answer(setup_, IDOK, "Installation Cancelled").owner, mainWindow);
     EXPECT_EQ(setup_.WaitForExit(), 0);
     EXPECT_TRUE(Exists("C:\\Cancelled\\qubrix.xla"));
     const std::vector<std::string> log = Lines(DefaultLogText());

@@ -1,6 +1,7 @@
 // The walk, the totals and the stepping of PayloadArchive over hand-built archives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -256,6 +257,38 @@ TEST(PayloadStepping, NextBuildPathAndIsCompressedAlongTheArchive) {
     EXPECT_EQ(archive.BuildPath(), nullptr);
     EXPECT_EQ(archive.IsCompressed(), 0);
     EXPECT_EQ(archive.Next(), archive.entryCount);
+}
+
+// The longest target folder the walk allows is exactly the one under which the longest path
+// reaches its system limit: a file's 259 characters or a folder's 247.
+TEST(PayloadStepping, MaxTargetFolderLengthLetsTheLongestPathReachItsLimit) {
+    const std::string longName(60, 'n');
+    for (const char *deepFolder : {"Doc", "Doc\\Lib\\A folder name of some length\\and another"}) {
+        ArchiveBytes a;
+        a.Summary(2, 2).Folder("").Stored("short.txt", "x", kTime);
+        a.Folder(deepFolder).Stored(longName.c_str(), "y", kTime);
+        const uint32_t fileTail = uint32_t(1 + std::strlen(deepFolder) + 1 + longName.size());
+        const uint32_t folderTail = uint32_t(1 + std::strlen(deepFolder));
+        char folder[600] = "";
+        PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), folder, nullptr);
+        ASSERT_TRUE(archive.IsUsable());
+        EXPECT_EQ(archive.longestFileTail, fileTail);
+        EXPECT_EQ(archive.longestFolderTail, folderTail);
+        const uint32_t max = archive.MaxTargetFolderLength();
+        EXPECT_EQ(max, std::min(259 - fileTail, 247 - folderTail));
+        std::strcpy(folder, ("C:\\" + std::string(max - 3, 'f')).c_str());
+        size_t longestFile = 0, longestFolder = 0;
+        for (int i = 0; i < archive.entryCount; ++i) {
+            archive.Next();
+            const size_t length = std::strlen(archive.BuildPath());
+            size_t &longest = archive.current->rectype == 'F' ? longestFile : longestFolder;
+            longest = std::max(longest, length);
+        }
+        EXPECT_LE(longestFile, 259u);
+        EXPECT_LE(longestFolder, 247u);
+        EXPECT_TRUE(longestFile == 259u || longestFolder == 247u)
+            << longestFile << " " << longestFolder;
+    }
 }
 
 TEST(PayloadStepping, BuildPathFollowsTheFolderBufferAndRefusesOverlongPaths) {

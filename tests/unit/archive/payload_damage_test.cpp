@@ -2,6 +2,9 @@
 // an archive that must not be installed; cut and flipped archives never read outside the bytes.
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -201,6 +204,44 @@ TEST(PayloadDamage, EachDamageStopsTheWalkWithOneLineAndAnUnusableArchive) {
         EXPECT_EQ(p.log.lines.back(), "Parsing end");
         ExpectRecordsInside(p);
     }
+}
+
+// A file record whose data starts past 2 GiB: the record's offset would not fit the signed 32-bit
+// offset that extraction adds to the resource pointer. The 2 GiB in between are never touched,
+// so a reserved, unbacked mapping stands in for them.
+TEST(PayloadDamage, DataStartingPast2GiBIsDamage) {
+    const uint64_t length = (uint64_t(1) << 31) + 8192;
+    void *map = mmap(nullptr, length, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    auto *bytes = static_cast<uint8_t *>(map);
+    ArchiveBytes head;
+    head.Summary(1, 1);
+    std::memcpy(bytes, head.bytes().data(), head.bytes().size());
+    // The root folder's record carries a data area that reaches just below 2 GiB.
+    const uint32_t folderAt = uint32_t(head.bytes().size());
+    const uint32_t fileAt = (uint32_t(1) << 31) - 16;
+    payload::EncodeRecordHeader({int32_t(fileAt - folderAt),
+                                 int32_t(fileAt - folderAt - 29),
+                                 0,
+                                 1,
+                                 payload::kFolderRecord,
+                                 {0, 0}},
+                                bytes + folderAt);
+    bytes[folderAt + 28] = '\0';
+    payload::EncodeRecordHeader({28 + 6 + 4, 4, 0, 6, payload::kFileRecord, kTime}, bytes + fileAt);
+    std::memcpy(bytes + fileAt + 28, "a.txt", 6);
+    {
+        Lines log;
+        PayloadHooks hooks = log.Hooks();
+        PayloadArchive archive(bytes, uint32_t(fileAt + 28 + 6 + 4), "C:\\I", &hooks);
+        EXPECT_EQ(archive.damaged, 1);
+        EXPECT_EQ(archive.damageOffset, fileAt);
+        EXPECT_FALSE(archive.IsUsable());
+        EXPECT_EQ(log.lines.end(),
+                  std::find(log.lines.begin(), log.lines.end(), "    File='a.txt'"));
+    }
+    munmap(map, length);
 }
 
 TEST(PayloadDamage, SafeNamesPass) {

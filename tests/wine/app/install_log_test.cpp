@@ -128,6 +128,7 @@ TEST_F(InstallLogTest, NoteKeepsCarriageReturnsAndJoinsLines) {
     InstallLog log(folder_.c_str(), "install.log", "Installation Started", "1.0");
     ASSERT_EQ(log.WriteNote("a\nb\n\nc"), 1);
     const std::vector<std::string> lines = SplitCrLf(ReadAll(path_));
+    ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "* a b  c");
 }
 
@@ -136,11 +137,14 @@ TEST_F(InstallLogTest, LongLinesAreCutAtTheFormatterLimit) {
     const std::string value(3000, 'v');
     ASSERT_EQ(log.WriteKeyValue("Key", value.c_str()), 1);
     const std::vector<std::string> lines = SplitCrLf(ReadAll(path_));
+    ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back().size(), 1023u);
     EXPECT_EQ(lines.back().substr(0, 6), "@ Key=");
     // WriteLine itself takes any length.
     ASSERT_EQ(log.WriteLine(value.c_str()), 1);
-    EXPECT_EQ(SplitCrLf(ReadAll(path_)).back(), value);
+    const std::vector<std::string> after = SplitCrLf(ReadAll(path_));
+    ASSERT_FALSE(after.empty());
+    EXPECT_EQ(after.back(), value);
 }
 
 TEST_F(InstallLogTest, TwoRunsGiveTwoHeaderBlocks) {

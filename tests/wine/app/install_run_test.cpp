@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
 
 #include "app/install_run.h"
 #include "app/installer_state.h"
+#include "app/main_window.h"
+#include "app/wizard.h"
 #include "archive/install_log.h"
+#include "resources/resource_ids.h"
 #include "archive/payload_archive.h"
 #include "tests/guidriver/gui_driver.h"
 
@@ -135,6 +139,93 @@ TEST_F(InstallRunTest, TheCopyRunsToTheLastRecordWithItsPercentages) {
     EXPECT_NE(log.find("100 - C:\\RunTest\\"), std::string::npos);
     EXPECT_NE(log.find("@ Installing Files=End"), std::string::npos);
     EXPECT_NE(gui::ReadFileText("C:\\RunTest\\qubrix.xla").size(), 0u);
+}
+
+// What the log records for each code of a failed registration; codes without a text of their own,
+// 8 and anything above 12 among them, are named by number.
+TEST(RegistrationErrors, EachCodeHasItsText) {
+    const std::string start = "Excel failed to start. Excel may not be installed on this machine.";
+    const std::string version = "Unsupported version of Excel.";
+    const std::string comm = "Failure communicating with Excel.";
+    const std::string registry = "Error updating the Windows Registry.";
+    const std::string file = "Varnex Spreadsheet Add-In File Not Found.";
+    const std::pair<int, std::string> cases[] = {
+        {1, start},
+        {2, version},
+        {3, comm},
+        {4, comm},
+        {5, comm},
+        {6, registry},
+        {7, registry},
+        {9, file},
+        {10, file},
+        {8, "Unknown Error (8)"},
+        {11, "Unknown Error (11)"},
+        {12, "Unknown Error (12)"},
+        {13, "Unknown Error (13)"},
+    };
+    for (const auto &c : cases) {
+        char text[kStringCapacity];
+        RegistrationErrorText(c.first, text, sizeof(text));
+        EXPECT_EQ(text, c.second) << c.first;
+    }
+}
+
+// The wizard's dialogs from the installer's own templates, as the user's screen shows them.
+class WizardDialogs : public ::testing::Test {
+protected:
+    static INT_PTR CALLBACK Passive(HWND, UINT message, WPARAM, LPARAM) {
+        return message == WM_INITDIALOG;
+    }
+    static void Pump() {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+};
+
+// The legal notice is two lines, each on a line of its own in its 20-unit static: none wraps.
+TEST_F(WizardDialogs, TheLegalNoticeShowsAsTwoWholeLines) {
+    HWND dialog = CreateDialogParamA(g_state.instance, MAKEINTRESOURCEA(IDD_AGREEMENT), nullptr,
+                                     AgreementDlgProc, 0);
+    ASSERT_NE(dialog, nullptr);
+    HWND notice = GetDlgItem(dialog, IDC_LEGAL_NOTICE);
+    const std::string text = gui::WindowText(notice);
+    ASSERT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    RECT client = {};
+    GetClientRect(notice, &client);
+    HDC dc = GetDC(notice);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(notice, WM_GETFONT, 0, 0)));
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(dc, &metrics);
+    RECT needed = client;
+    DrawTextA(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(notice, dc);
+    EXPECT_EQ(needed.bottom - needed.top, 2 * metrics.tmHeight) << "a line wraps: " << text;
+    EXPECT_LE(needed.bottom, client.bottom) << "the second line is cut";
+    DestroyWindow(dialog);
+}
+
+// A step that blocks the thread (one large file, Excel) must find its file name already painted.
+TEST_F(WizardDialogs, ProgressTextsArePaintedBeforeTheStepGoesOn) {
+    HWND dialog =
+        CreateDialogParamA(g_state.instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, Passive, 0);
+    ASSERT_NE(dialog, nullptr);
+    ShowWindow(dialog, SW_SHOWNORMAL);
+    Pump();
+    const int ids[] = {IDC_PROGRESS_BAR, IDC_STATUS_LINE, IDC_STEP_CAPTION, IDC_STEP_TEXT};
+    SetProgressControls(GetDlgItem(dialog, ids[0]), GetDlgItem(dialog, ids[1]),
+                        GetDlgItem(dialog, ids[2]), GetDlgItem(dialog, ids[3]));
+    SetProgress(40, "C:\\RunTest\\Big\\large.bin");
+    NextStep("Installing files...");
+    for (int id : ids)
+        EXPECT_FALSE(GetUpdateRect(GetDlgItem(dialog, id), nullptr, FALSE)) << "control " << id;
+    EXPECT_EQ(gui::ControlText(dialog, IDC_STATUS_LINE), "C:\\RunTest\\Big\\large.bin");
+    SetProgressControls(nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(dialog);
 }
 
 } // namespace

@@ -88,10 +88,9 @@ TEST_F(StartupTest, VersionSwitchShowsTheVersionBox) {
         int exitCode = 0;
         const gui::MessageBoxInfo box = RunToMessageBox(argument, &exitCode);
         EXPECT_EQ(box.caption, std::string(kCaption) + "  (v1.7)");
-        EXPECT_EQ(box.text,
-                  "Version " + Env("VNX_PRODUCT_VERSION") + "  (build " + Env("VNX_PRODUCT_BUILD") +
-                      "  -  " + Env("VNX_BUILD_DATE") +
-                      ")\n\nCopyright (C) 2014-2026 Varnok Software Ltd. All rights reserved.");
+        EXPECT_EQ(box.text, "Version " + Env("VNX_PRODUCT_VERSION") + "  (build " +
+                                Env("VNX_PRODUCT_BUILD") + "  -  " + Env("VNX_BUILD_DATE") +
+                                ")\n\nCopyright (C) 2014-2026 Varnok Ltd.");
         EXPECT_EQ(box.icon, gui::BoxIcon::Information) << gui::IconName(box.icon);
         EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
         EXPECT_EQ(box.owner, nullptr);
@@ -120,11 +119,13 @@ TEST_F(StartupTest, PlainStartShowsTheCentredMainWindowAndLogsTheRun) {
     HWND held = hold.WaitPainted();
     ASSERT_NE(held, nullptr);
     const gui::WindowSnapshot window = gui::Snapshot(held);
+    const ULONG_PTR classStyle = GetClassLongPtrA(held, GCL_STYLE);
     hold.Release();
     CancelAtWelcome(setup);
     const int width = window.rect.right - window.rect.left;
     const int height = window.rect.bottom - window.rect.top;
     EXPECT_EQ(window.caption, kCaption);
+    EXPECT_EQ(classStyle, 0x223u) << "CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE";
     EXPECT_EQ(window.rect.left, GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2);
     EXPECT_EQ(window.rect.top, GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2 - 15);
     EXPECT_GE(width, 110);

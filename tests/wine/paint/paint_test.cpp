@@ -427,6 +427,12 @@ protected:
                               copyrightTop + copyright_.cy),
                   20);
         EXPECT_EQ(CountInRect(0x666666, 0, 0, kWidth, copyrightTop), 0);
+        // It stands 45 pixels right of the centre: its last 40 pixels are drawn, nothing left of
+        // it.
+        EXPECT_GT(CountInRect(0x666666, copyrightLeft + copyright_.cx - 40, copyrightTop,
+                              copyrightLeft + copyright_.cx, kHeight),
+                  0);
+        EXPECT_EQ(CountInRect(0x666666, 0, copyrightTop, copyrightLeft, kHeight), 0);
         const int separator = static_cast<int>(kHeight - 1.5 * copyright_.cy);
         EXPECT_EQ(Hex(At(kWidth - 2, separator)), Hex(grey)) << "separator";
         EXPECT_EQ(Hex(At(kWidth - 2, separator - 1)), Hex(face));
@@ -484,6 +490,18 @@ protected:
 
 HMODULE PaintedPicture::library_ = nullptr;
 GradientFillFn PaintedPicture::gradient_ = nullptr;
+
+// In the main window as it is made, the copyright line stands right of the logo strip and ends
+// inside the window.
+TEST_F(PaintedPicture, CopyrightLineFitsBetweenTheLogoStripAndTheRightEdge) {
+    RECT frame = {};
+    AdjustWindowRectEx(&frame, WS_POPUP, FALSE,
+                       WS_EX_DLGMODALFRAME | WS_EX_STATICEDGE | WS_EX_APPWINDOW);
+    const int clientWidth = ComputeMainWindowWidth(80) + 30 - (frame.right - frame.left);
+    const int left = clientWidth / 2 - copyright_.cx / 2 + 45;
+    EXPECT_GE(left, 18 + 99 + 2) << "width " << copyright_.cx << " in a client of " << clientWidth;
+    EXPECT_LE(left + copyright_.cx, clientWidth - 2);
+}
 
 TEST_F(PaintedPicture, GradientTitleBarFromActiveCaptionToButtonFace) {
     Paint(true);

@@ -20,9 +20,9 @@ struct Export {
 
 #if defined(_WIN64)
 const Export kExports[] = {
-    {"?RegAddin_Install@@YAHHPEAD0P6AXPEBD@Z@Z", VNX_FN(RegAddin_Install)},
-    {"?RegAddin_Uninstall@@YAHHPEAD0P6AXPEBD@Z@Z", VNX_FN(RegAddin_Uninstall)},
-    {"?RegAddin_RegisterUninstall@@YAHPEAD00P6AXPEBD@Z@Z", VNX_FN(RegAddin_RegisterUninstall)},
+    {"?RegAddin_Install@@YAHHPEAD0P6AX0@Z@Z", VNX_FN(RegAddin_Install)},
+    {"?RegAddin_Uninstall@@YAHHPEAD0P6AX0@Z@Z", VNX_FN(RegAddin_Uninstall)},
+    {"?RegAddin_RegisterUninstall@@YAHPEAD00P6AX0@Z@Z", VNX_FN(RegAddin_RegisterUninstall)},
     {"?RegAddin_GetInstallInfo@@YAHPEADPEAUinstallinfo_tag@@@Z", VNX_FN(RegAddin_GetInstallInfo)},
     {"?RegAddin_SetInstallInfo@@YAHPEADPEAUinstallinfo_tag@@@Z", VNX_FN(RegAddin_SetInstallInfo)},
     {"?RegAddin_RemoveInstallInfo@@YAHPEAD@Z", VNX_FN(RegAddin_RemoveInstallInfo)},
@@ -36,9 +36,9 @@ const Export kExports[] = {
 };
 #else
 const Export kExports[] = {
-    {"?RegAddin_Install@@YAHHPAD0P6AXPBD@Z@Z", VNX_FN(RegAddin_Install)},
-    {"?RegAddin_Uninstall@@YAHHPAD0P6AXPBD@Z@Z", VNX_FN(RegAddin_Uninstall)},
-    {"?RegAddin_RegisterUninstall@@YAHPAD00P6AXPBD@Z@Z", VNX_FN(RegAddin_RegisterUninstall)},
+    {"?RegAddin_Install@@YAHHPAD0P6AX0@Z@Z", VNX_FN(RegAddin_Install)},
+    {"?RegAddin_Uninstall@@YAHHPAD0P6AX0@Z@Z", VNX_FN(RegAddin_Uninstall)},
+    {"?RegAddin_RegisterUninstall@@YAHPAD00P6AX0@Z@Z", VNX_FN(RegAddin_RegisterUninstall)},
     {"?RegAddin_GetInstallInfo@@YAHPADPAUinstallinfo_tag@@@Z", VNX_FN(RegAddin_GetInstallInfo)},
     {"?RegAddin_SetInstallInfo@@YAHPADPAUinstallinfo_tag@@@Z", VNX_FN(RegAddin_SetInstallInfo)},
     {"?RegAddin_RemoveInstallInfo@@YAHPAD@Z", VNX_FN(RegAddin_RemoveInstallInfo)},

@@ -105,8 +105,8 @@ TEST_F(FlowTest, VersionsOutsideNineToFifteenAreRefusedWith2) {
                                                        "--- RegAddin.lib returned 2 ---"}})));
 }
 
-TEST_F(FlowTest, VersionsNineAndFifteenAreAccepted) {
-    for (const char *version : {"9.0", "15.0"}) {
+TEST_F(FlowTest, EveryVersionFromNineToFifteenIsAccepted) {
+    for (const char *version : {"9.0", "10.0", "11.0", "12.0", "13.0", "14.0", "15.0"}) {
         SCOPED_TRACE(version);
         regtest::ClearCaptured();
         options_.version = version;

@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,37 @@ TEST_F(SystemPathTest, FindsListedFolders) {
     EXPECT_EQ(RegAddin_IsDirOnPath(dir), 0);
     SetPath("");
     EXPECT_EQ(RegAddin_IsDirOnPath(dir), 0);
+}
+
+// Letter case is that of the machine's ANSI code page. ctest runs this case once more under code
+// pages 1251 and 932 (VNX_EXPECT_ACP names the one the run must have).
+TEST_F(SystemPathTest, FoldsLetterCaseAsTheMachinesCodePage) {
+    const char *expected = std::getenv("VNX_EXPECT_ACP");
+    if (expected) {
+        ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(expected)));
+    }
+    switch (GetACP()) {
+    case 1251: { // a Cyrillic folder, listed in capitals
+        SetPath("A;C:\\\xCF\xD0\xCE\xC3\xD0\xC0\xCC\xCC\xDB;B");
+        char folder[] = "C:\\\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB";
+        EXPECT_EQ(RegAddin_IsDirOnPath(folder), 1);
+        break;
+    }
+    case 932: { // two katakana whose second bytes differ as 'A' and 'a' do: not the same name
+        SetPath("A;C:\\\x83\x41;B");
+        char folder[] = "C:\\\x83\x61";
+        EXPECT_EQ(RegAddin_IsDirOnPath(folder), 0);
+        char same[] = "c:\\\x83\x41";
+        EXPECT_EQ(RegAddin_IsDirOnPath(same), 1);
+        break;
+    }
+    default: {
+        SetPath("A;C:\\\xC9T\xC9;B");
+        char folder[] = "c:\\\xE9t\xE9";
+        EXPECT_EQ(RegAddin_IsDirOnPath(folder), 1);
+        break;
+    }
+    }
 }
 
 TEST_F(SystemPathTest, ValueThatCannotBeReadIsNotSearchedAndNotExtended) {

@@ -9,12 +9,19 @@ std::vector<std::string> &CapturedLines() {
     return lines;
 }
 
-void CaptureLine(const char *line) {
+std::vector<DWORD> &CapturedTicks() {
+    static std::vector<DWORD> ticks;
+    return ticks;
+}
+
+void CaptureLine(char *line) {
     CapturedLines().push_back(line != nullptr ? line : "(null)");
+    CapturedTicks().push_back(GetTickCount());
 }
 
 void ClearCaptured() {
     CapturedLines().clear();
+    CapturedTicks().clear();
 }
 
 std::vector<std::string> LinesWithoutBanner() {

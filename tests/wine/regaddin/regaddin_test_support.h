@@ -12,7 +12,9 @@ const char kBanner[] = "--- RegAddin.lib (1.10) ---";
 
 // The lines the library delivered to CaptureLine since the last Clear.
 std::vector<std::string> &CapturedLines();
-void CaptureLine(const char *line);
+// GetTickCount() at each captured line.
+std::vector<DWORD> &CapturedTicks();
+void CaptureLine(char *line);
 void ClearCaptured();
 // The captured lines without the banner, which goes out once per process (checked on its own).
 std::vector<std::string> LinesWithoutBanner();
