@@ -1,6 +1,6 @@
 #include "automation/dispatch.h"
 
-#include "regaddin/log.h"
+#include "reglog/log.h"
 
 #include <cstdarg>
 #include <cstdint>
@@ -8,12 +8,6 @@
 #include <vector>
 
 namespace {
-
-int g_failAllocation = 0;
-
-void *AllocateArguments(size_t bytes) {
-    return g_failAllocation ? nullptr : std::malloc(bytes);
-}
 
 void LogInvokeFailure(const char *name, DISPID id, HRESULT hr) {
     unsigned long code = static_cast<unsigned long>(hr);
@@ -24,10 +18,6 @@ void LogInvokeFailure(const char *name, DISPID id, HRESULT hr) {
 }
 
 } // namespace
-
-void SetAutoWrapAllocationFailureForTesting(int fail) {
-    g_failAllocation = fail;
-}
 
 HRESULT AutoWrap(int kind, VARIANT *result, IDispatch *object, const wchar_t *name, int count,
                  ...) {
@@ -56,7 +46,7 @@ HRESULT AutoWrap(int kind, VARIANT *result, IDispatch *object, const wchar_t *na
     VARIANT *args = nullptr;
     if (count >= 0 && static_cast<uint64_t>(count) + 1 <= SIZE_MAX / sizeof(VARIANT))
         args = static_cast<VARIANT *>(
-            AllocateArguments((static_cast<size_t>(count) + 1) * sizeof(VARIANT)));
+            AllocateAutoWrapArguments((static_cast<size_t>(count) + 1) * sizeof(VARIANT)));
     if (!args) {
         hr = count < 0 ? E_INVALIDARG : E_OUTOFMEMORY;
         LogInvokeFailure(ansiName, id, hr);

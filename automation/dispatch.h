@@ -42,6 +42,6 @@ int BstrToAnsi(BSTR source, char *buffer, int size);
 // Returns keepCom when it is nonzero, else 0.
 int ReleaseCom(int keepCom);
 
-// For tests: while fail is nonzero, the allocation of AutoWrap's argument array fails, so
-// that an out-of-memory call can be played.
-void SetAutoWrapAllocationFailureForTesting(int fail);
+// The memory of AutoWrap's argument array (malloc; freed with free). Defined alone in
+// argument_memory.cpp, so that a test program can link an allocator of its own that fails.
+void *AllocateAutoWrapArguments(size_t bytes);

@@ -13,8 +13,8 @@
 
 #include "archive/payload_archive.h"
 #include "archive/payload_win32.h"
-#include "archive/payload_writer.h"
-#include "tests/unit/archive/product_tree.h"
+#include "builder/payload_writer.h"
+#include "tests/support/product_tree.h"
 
 namespace fs = std::filesystem;
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/payload_writer.h"
-#include "tests/unit/archive/product_tree.h"
+#include "builder/payload_writer.h"
+#include "tests/support/product_tree.h"
 
 namespace fs = std::filesystem;
 

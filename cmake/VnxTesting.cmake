@@ -30,7 +30,14 @@ function(vnx_winpath out path)
     set(${out} "Z:${p}" PARENT_SCOPE)
 endfunction()
 
+# A test program sees the headers of its own folder.
+function(vnx_expose_own_folder target)
+    file(RELATIVE_PATH folder ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    vnx_expose(${target} ${folder})
+endfunction()
+
 function(vnx_add_native_test target)
+    vnx_expose_own_folder(${target})
     target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock)
     add_test(NAME ${target} COMMAND ${target})
     set_tests_properties(${target} PROPERTIES LABELS native TIMEOUT 600)
@@ -61,6 +68,7 @@ endfunction()
 # A GoogleTest program for Windows, run under Wine as one ctest entry.
 function(vnx_add_wine_gtest target)
     cmake_parse_arguments(A "" "TIMEOUT" "ENV;LABELS" ${ARGN})
+    vnx_expose_own_folder(${target})
     target_link_libraries(${target} PRIVATE gtest gmock gtest_main)
     vnx_add_wine_test(NAME ${target} COMMAND ${target} TIMEOUT ${A_TIMEOUT} ENV ${A_ENV}
                       LABELS ${A_LABELS})
@@ -69,16 +77,4 @@ endfunction()
 # Where Windows tests find the stand-in Excel (tests/standins/excel builds it there).
 vnx_winpath(VNX_STANDIN_EXCEL_WINPATH ${CMAKE_BINARY_DIR}/tests/standins/excel/standin_excel.exe)
 
-# Adds every sub-folder of the current source folder that has a CMakeLists.txt, in name order;
-# each decides what it builds for the current target.
-macro(vnx_add_subfolders)
-    file(GLOB vnx_subfolders LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
-         ${CMAKE_CURRENT_SOURCE_DIR}/*)
-    list(SORT vnx_subfolders)
-    foreach(vnx_subfolder ${vnx_subfolders})
-        if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${vnx_subfolder}
-           AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${vnx_subfolder}/CMakeLists.txt)
-            add_subdirectory(${vnx_subfolder})
-        endif()
-    endforeach()
-endmacro()
+

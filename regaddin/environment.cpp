@@ -1,6 +1,6 @@
 #include "regaddin/environment.h"
 
-#include "regaddin/log.h"
+#include "reglog/log.h"
 #include "regaddin/regaddin.h"
 #include "regaddin/registry_text.h"
 #include "regaddin/string_rules.h"

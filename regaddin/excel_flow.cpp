@@ -5,7 +5,7 @@
 
 #include "automation/excel_session.h"
 #include "automation/wait_timer.h"
-#include "regaddin/log.h"
+#include "reglog/log.h"
 #include "regaddin/regaddin.h"
 #include "regaddin/registration.h"
 #include "regaddin/string_rules.h"

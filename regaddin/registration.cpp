@@ -2,7 +2,7 @@
 
 #include "regaddin/environment.h"
 #include "regaddin/excel_flow.h"
-#include "regaddin/log.h"
+#include "reglog/log.h"
 #include "regaddin/regaddin.h"
 #include "regaddin/uninstall_entry.h"
 

@@ -1,6 +1,6 @@
 #include "regaddin/uninstall_entry.h"
 
-#include "regaddin/log.h"
+#include "reglog/log.h"
 #include "regaddin/registry_text.h"
 
 #include <cstdio>

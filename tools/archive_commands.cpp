@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "archive/cp1252.h"
-#include "archive/file_times.h"
+#include "builder/file_times.h"
 #include "archive/payload_archive.h"
 #include "archive/payload_format.h"
-#include "archive/payload_writer.h"
-#include "archive/pe_resource.h"
+#include "builder/payload_writer.h"
+#include "builder/pe_resource.h"
 #include "decompress/decompress.h"
 #include "decompress/stream_decoder.h"
 #include "tools/commands.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "archive/extract_record.h"
-#include "tests/unit/archive/archive_bytes.h"
+#include "tests/support/archive_bytes.h"
 
 namespace {
 

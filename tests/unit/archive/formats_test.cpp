@@ -8,7 +8,7 @@
 
 #include "archive/cp1252.h"
 #include "archive/payload_format.h"
-#include "archive/pe_resource.h"
+#include "builder/pe_resource.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "archive/cp1252.h"
-#include "archive/file_times.h"
+#include "builder/file_times.h"
 #include "archive/payload_archive.h"
-#include "archive/payload_writer.h"
-#include "tests/unit/archive/product_tree.h"
+#include "builder/payload_writer.h"
+#include "tests/support/product_tree.h"
 
 namespace fs = std::filesystem;
 

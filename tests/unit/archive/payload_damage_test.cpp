@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "archive/payload_archive.h"
-#include "tests/unit/archive/archive_bytes.h"
+#include "tests/support/archive_bytes.h"
 
 namespace {
 

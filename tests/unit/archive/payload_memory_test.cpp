@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "archive/payload_archive.h"
-#include "tests/unit/archive/archive_bytes.h"
+#include "tests/support/archive_bytes.h"
 
 namespace {
 // Number of nothrow allocations that succeed before one fails; negative: none fails.

@@ -13,10 +13,10 @@
 
 #include "archive/payload_archive.h"
 #include "archive/payload_win32.h"
-#include "archive/payload_writer.h"
+#include "builder/payload_writer.h"
 #include "compress/compress.h"
-#include "tests/unit/archive/archive_bytes.h"
-#include "tests/unit/archive/product_tree.h"
+#include "tests/support/archive_bytes.h"
+#include "tests/support/product_tree.h"
 #include "tests/wine/archive/wine_files.h"
 
 namespace {

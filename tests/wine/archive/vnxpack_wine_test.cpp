@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/unit/archive/product_tree.h"
+#include "tests/support/product_tree.h"
 #include "tests/wine/archive/wine_files.h"
 
 namespace {

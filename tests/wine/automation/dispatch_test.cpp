@@ -6,8 +6,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
+
+namespace {
+bool g_failAllocation = false;
+} // namespace
+
+// AutoWrap's argument memory for this program, in the place of the library's: it fails on demand.
+void *AllocateAutoWrapArguments(size_t bytes) {
+    return g_failAllocation ? nullptr : std::malloc(bytes);
+}
 
 namespace {
 
@@ -23,7 +33,7 @@ protected:
         TakeLogLines();
     }
     void TearDown() override {
-        SetAutoWrapAllocationFailureForTesting(0);
+        g_failAllocation = false;
         if (app_) {
             AutoWrap(kAutoMethod, nullptr, app_, L"Quit", 0);
             app_->Release();
@@ -167,11 +177,11 @@ TEST_F(DispatchTest, InvokeFailureIsLoggedWithItsParts) {
 
 TEST_F(DispatchTest, ArgumentArrayThatCannotBeAllocatedFailsLikeInvoke) {
     Start();
-    SetAutoWrapAllocationFailureForTesting(1);
+    g_failAllocation = true;
     VARIANT result;
     VariantInit(&result);
     EXPECT_EQ(E_OUTOFMEMORY, AutoWrap(kAutoGet, &result, app_, L"Version", 0));
-    SetAutoWrapAllocationFailureForTesting(0);
+    g_failAllocation = false;
     std::vector<std::string> log = TakeLogLines();
     ASSERT_EQ(1u, log.size());
     EXPECT_EQ("AutoWrap - IDispatch::Invoke(\"Version\"=00000001) failed w/err 0x8007000e  "

@@ -1,6 +1,6 @@
 #include "tests/wine/automation/test_support.h"
 
-#include "regaddin/log.h"
+#include "reglog/log.h"
 
 #include <cstdarg>
 #include <cstdio>

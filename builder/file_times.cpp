@@ -1,4 +1,4 @@
-#include "archive/file_times.h"
+#include "builder/file_times.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "archive/payload_writer.h"
+#include "builder/payload_writer.h"
 
 #include <algorithm>
 #include <atomic>
@@ -20,7 +20,7 @@
 #endif
 
 #include "archive/cp1252.h"
-#include "archive/file_times.h"
+#include "builder/file_times.h"
 #include "archive/payload_format.h"
 #include "compress/compress.h"
 

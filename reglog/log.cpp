@@ -1,4 +1,4 @@
-#include "regaddin/log.h"
+#include "reglog/log.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -8,7 +8,7 @@ namespace {
 const char kLibraryVersion[] = "1.10";
 
 // Process-wide, like the rest of the library: one call at a time.
-RegAddinLogCallback g_callback = nullptr;
+LibraryLogCallback g_callback = nullptr;
 bool g_bannerPending = true;
 
 void DeliverBannerIfPending() {
@@ -34,7 +34,7 @@ void LogMessage(const char *format, ...) {
     g_callback(line);
 }
 
-void BeginLoggedCall(RegAddinLogCallback callback) {
+void BeginLoggedCall(LibraryLogCallback callback) {
     g_callback = callback;
     DeliverBannerIfPending();
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/file_times.h"
+#include "builder/file_times.h"
 
 struct ProductTree {
     uint32_t files = 0;

@@ -1,4 +1,4 @@
-#include "archive/pe_resource.h"
+#include "builder/pe_resource.h"
 
 #include <cstring>
 
