@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "app/command_line.h"
-#include "app/installer_state.h"
 #include "app/install_run.h"
 #include "app/message_boxes.h"
 #include "app/paint.h"
@@ -13,30 +12,31 @@
 #include "archive/install_log.h"
 #include "resources/resource_ids.h"
 
-int ParseCommandLine(const char *commandLine) {
+bool ParseCommandLine(InstallerState &state, const char *commandLine) {
     switch (ClassifyCommandLine(commandLine)) {
     case CommandLineRequest::Install:
-        return 0;
+        return false;
     case CommandLineRequest::Version: {
         char caption[kStringCapacity + 32];
-        std::snprintf(caption, sizeof(caption), "%s  (v%s)", ProductString(IDS_CAPTION),
+        std::snprintf(caption, sizeof(caption), "%s  (v%s)", state.ProductString(IDS_CAPTION),
                       kInstallerVersion);
         char text[4 * kStringCapacity + 32];
         std::snprintf(text, sizeof(text), "Version %s  (build %s  -  %s)\n\n%s",
-                      ProductString(IDS_PRODUCT_VERSION), ProductString(IDS_PRODUCT_BUILD),
-                      ProductString(IDS_BUILD_DATE), ProductString(IDS_COPYRIGHT));
+                      state.ProductString(IDS_PRODUCT_VERSION),
+                      state.ProductString(IDS_PRODUCT_BUILD), state.ProductString(IDS_BUILD_DATE),
+                      state.ProductString(IDS_COPYRIGHT));
         MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONINFORMATION);
-        return 1;
+        return true;
     }
     case CommandLineRequest::TestMode:
-        g_state.testMode = 1;
-        return 0;
+        state.testMode = 1;
+        return false;
     case CommandLineRequest::Invalid:
         break;
     }
-    MessageBoxA(nullptr, "Invalid command line option!", ProductString(IDS_CAPTION),
+    MessageBoxA(nullptr, "Invalid command line option!", state.ProductString(IDS_CAPTION),
                 MB_OK | MB_ICONERROR);
-    return 1;
+    return true;
 }
 
 ATOM RegisterMainWindowClass(HINSTANCE instance) {
@@ -51,13 +51,13 @@ ATOM RegisterMainWindowClass(HINSTANCE instance) {
     return RegisterClassA(&windowClass);
 }
 
-HWND CreateMainWindow(HINSTANCE instance) {
-    const int base = ComputeMainWindowWidth(80);
+HWND CreateMainWindow(InstallerState &state) {
+    const int base = ComputeMainWindowWidth(state, 80);
     const int width = base + 30;
     const int height = static_cast<int>(base * 0.66);
     HWND window = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_STATICEDGE | WS_EX_APPWINDOW,
-                                  kMainWindowClass, ProductString(IDS_CAPTION), WS_POPUP, 0, 0,
-                                  width, height, nullptr, nullptr, instance, nullptr);
+                                  kMainWindowClass, state.ProductString(IDS_CAPTION), WS_POPUP, 0,
+                                  0, width, height, nullptr, nullptr, state.instance, &state);
     if (!window)
         return nullptr;
 
@@ -80,113 +80,119 @@ void MoveToScreenCentre(HWND window, int shiftX, int shiftY) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-namespace {
-
-INT_PTR RunDialog(int id, DLGPROC procedure) {
-    return DialogBoxParamA(g_state.instance, MAKEINTRESOURCEA(id), g_state.mainWindow, procedure,
-                           0);
+void RegistrationErrorText(const InstallerState &state, int code, char *text, int size) {
+    int id = 0;
+    switch (code) {
+    case kRegAddinExcelNotStarted:
+        id = IDS_ERR_EXCEL_START;
+        break;
+    case kRegAddinUnsupportedExcel:
+        id = IDS_ERR_EXCEL_VERSION;
+        break;
+    case kRegAddinNoWorkbooks:
+    case kRegAddinWorkbookNotAdded:
+    case kRegAddinAddinNotAdded:
+        id = IDS_ERR_EXCEL_COMM;
+        break;
+    case kRegAddinPathNotUpdated:
+    case kRegAddinEntriesNotRemoved:
+        id = IDS_ERR_REGISTRY;
+        break;
+    case kRegAddinNoFolder:
+    case kRegAddinUninstallEntryFailed:
+        id = IDS_ERR_FILE_NOT_FOUND;
+        break;
+    default: // 8 is no code; 11 and 12 have no text of their own
+        std::snprintf(text, size, "Unknown Error (%d)", code);
+        return;
+    }
+    state.LoadResString(id, text, size);
 }
 
-void WriteKeyValue(const char *key, const char *value) {
-    if (g_state.log)
-        g_state.log->WriteKeyValue(key, value);
+namespace {
+
+INT_PTR RunDialog(const InstallerState &state, int id, DLGPROC procedure, void *parameter) {
+    return DialogBoxParamA(state.instance, MAKEINTRESOURCEA(id), state.mainWindow, procedure,
+                           reinterpret_cast<LPARAM>(parameter));
+}
+
+void WriteKeyValue(const InstallerState &state, const char *key, const char *value) {
+    if (state.log)
+        state.log->WriteKeyValue(key, value);
+}
+
+// The progress dialog over a new installation run; false when the user cancelled in it.
+bool RunInstallation(InstallerState &state) {
+    InstallRun run(state);
+    ProgressDialog progress;
+    progress.state = &state;
+    progress.run = &run;
+    return RunDialog(state, IDD_PROGRESS, ProgressDlgProc, &progress) != 0;
 }
 
 // The wizard, run once from the first paint: each dialog's result 0 means cancel.
-void RunDialogSequence(HWND window) {
-    if (RunDialog(IDD_WELCOME, WelcomeDlgProc) == 0) {
-        g_state.wizardCancelled = true; // silent: the welcome dialog was not accepted
+void RunDialogSequence(InstallerState &state, HWND window) {
+    if (RunDialog(state, IDD_WELCOME, WelcomeDlgProc, &state) == 0) {
+        state.wizardCancelled = true; // silent: the welcome dialog was not accepted
     } else {
-        g_state.cancelIsSilent = false;
-        if (CheckExcelRunning(window) || RunDialog(IDD_AGREEMENT, AgreementDlgProc) == 0 ||
-            RunDialog(IDD_FOLDER, FolderDlgProc) == 0) {
-            g_state.wizardCancelled = true;
+        state.cancelIsSilent = false;
+        if (CheckExcelRunning(state, window) ||
+            RunDialog(state, IDD_AGREEMENT, AgreementDlgProc, &state) == 0 ||
+            RunDialog(state, IDD_FOLDER, FolderDlgProc, &state) == 0) {
+            state.wizardCancelled = true;
         } else {
-            WriteKeyValue("Install Dir", g_state.installDir);
-            if (g_state.testMode) { // a rehearsal leaves the running add-in alone
+            WriteKeyValue(state, "Install Dir", state.installDir);
+            if (state.testMode) { // a rehearsal leaves the running add-in alone
                 LogLine("Test Mode: Skip closing TarveloProc.exe");
             } else {
                 char closed[16];
                 std::snprintf(closed, sizeof(closed), "%d", RegAddin_CloseTarveloProc());
-                WriteKeyValue("Instances of TarveloProc.exe closed", closed);
+                WriteKeyValue(state, "Instances of TarveloProc.exe closed", closed);
             }
-            if (RunDialog(IDD_PROGRESS, ProgressDlgProc) == 0)
-                g_state.wizardCancelled = true;
+            if (!RunInstallation(state))
+                state.wizardCancelled = true;
         }
     }
     PostMessageA(window, WM_INSTALL_FINISHED, 0, 0);
 }
 
-} // namespace
-
-void RegistrationErrorText(int code, char *text, int size) {
-    int id = 0;
-    switch (code) {
-    case 1:
-        id = IDS_ERR_EXCEL_START;
-        break;
-    case 2:
-        id = IDS_ERR_EXCEL_VERSION;
-        break;
-    case 3:
-    case 4:
-    case 5:
-        id = IDS_ERR_EXCEL_COMM;
-        break;
-    case 6:
-    case 7:
-        id = IDS_ERR_REGISTRY;
-        break;
-    case 9:
-    case 10:
-        id = IDS_ERR_FILE_NOT_FOUND;
-        break;
-    default:
-        std::snprintf(text, size, "Unknown Error (%d)", code);
+void Finish(InstallerState &state) {
+    if (state.wizardCancelled) {
+        if (!state.cancelIsSilent)
+            Warn(state.ProductString(IDS_CANCELLED));
         return;
     }
-    LoadResString(id, text, size);
-}
-
-namespace {
-
-void Finish() {
-    if (g_state.wizardCancelled) {
-        if (!g_state.cancelIsSilent)
-            Warn(ProductString(IDS_CANCELLED));
+    if (state.installResult < kInstallSucceeded) {
+        Warn(state.ProductString(IDS_UNSUCCESSFUL));
         return;
     }
-    if (g_state.installResult < 0) {
-        Warn(ProductString(IDS_UNSUCCESSFUL));
-        return;
-    }
-    WriteKeyValue("Evaluating PATH environment setting, looking for", g_state.installDir);
-    if (RegAddin_IsDirOnPath(g_state.installDir)) {
+    WriteKeyValue(state, "Evaluating PATH environment setting, looking for", state.installDir);
+    if (RegAddin_IsDirOnPath(state.installDir)) {
         char text[kStringCapacity];
-        Warn(LoadResString(IDS_PATH_NOTE, text, sizeof(text)));
+        Warn(state.LoadResString(IDS_PATH_NOTE, text, sizeof(text)));
     }
-    if (!g_state.testMode) // a rehearsal leaves the registry alone
-        RecordInstallInfo();
-    if (g_state.installResult == 0) {
+    if (!state.testMode) // a rehearsal leaves the registry alone
+        RecordInstallInfo(state);
+    if (state.installResult == kInstallSucceeded) {
         char line[kStringCapacity + 4];
-        std::snprintf(line, sizeof(line), "* %s", ProductString(IDS_COMPLETE));
+        std::snprintf(line, sizeof(line), "* %s", state.ProductString(IDS_COMPLETE));
         LogLine(line);
-        if (g_state.upgrade && !g_state.testMode)
-            MigrateUserConfig();
-        RunDialog(IDD_FINISH, FinishDlgProc);
+        if (state.upgrade && !state.testMode)
+            MigrateUserConfig(state);
+        RunDialog(state, IDD_FINISH, FinishDlgProc, &state);
         return;
     }
     char text[kStringCapacity];
-    RegistrationErrorText(g_state.installResult, text, sizeof(text));
+    RegistrationErrorText(state, state.installResult, text, sizeof(text));
     if (text[0])
-        WriteKeyValue("Error Information", text);
-    Warn(ProductString(IDS_REGISTRATION_FAILED));
+        WriteKeyValue(state, "Error Information", text);
+    Warn(state.ProductString(IDS_REGISTRATION_FAILED));
 }
 
-void OpenReleaseNotes() {
+void OpenReleaseNotes(const InstallerState &state) {
     char name[kStringCapacity], path[MAX_PATH + kStringCapacity];
-    std::snprintf(path, sizeof(path), "%s\\%s", g_state.installDir,
-                  LoadResString(IDS_RELEASE_NOTES, name, sizeof(name)));
+    std::snprintf(path, sizeof(path), "%s\\%s", state.installDir,
+                  state.LoadResString(IDS_RELEASE_NOTES, name, sizeof(name)));
     const INT_PTR result = reinterpret_cast<INT_PTR>(
         ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL));
     char line[96];
@@ -198,14 +204,17 @@ void OpenReleaseNotes() {
     LogLine(line);
 }
 
-LRESULT OnPaint(HWND window) {
+// The wizard starts inside the first paint: its modal dialogs run nested message loops, so the
+// paint handler returns only when the whole dialog sequence is over. Later paints come through
+// those loops and only paint.
+LRESULT OnPaint(InstallerState &state, HWND window) {
     PAINTSTRUCT paint;
     BeginPaint(window, &paint);
-    PaintMainWindow(window, paint.hdc);
+    PaintMainWindow(state, window, paint.hdc);
     EndPaint(window, &paint);
-    if (!g_state.wizardStarted) {
-        g_state.wizardStarted = true;
-        RunDialogSequence(window);
+    if (!state.wizardStarted) {
+        state.wizardStarted = true;
+        RunDialogSequence(state, window);
     }
     return 0;
 }
@@ -213,17 +222,25 @@ LRESULT OnPaint(HWND window) {
 } // namespace
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto *create = reinterpret_cast<const CREATESTRUCTA *>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto *state = reinterpret_cast<InstallerState *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!state)
+        return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
     case WM_PAINT:
-        return OnPaint(window);
+        return OnPaint(*state, window);
     case WM_INSTALL_FINISHED:
-        Finish();
+        Finish(*state);
         PostMessageA(window, WM_DESTROY, 0, 0);
         return 0;
     case WM_DESTROY:
-        ReleaseTitleIcon();
-        if (g_state.openReleaseNotes)
-            OpenReleaseNotes();
+        ReleaseTitleIcon(*state);
+        if (state->openReleaseNotes)
+            OpenReleaseNotes(*state);
         PostQuitMessage(0);
         return 0;
     default:

@@ -2,20 +2,25 @@
 #pragma once
 #include <windows.h>
 
+#include "app/installer_state.h"
+
 constexpr char kMainWindowClass[] = "VarnexSpreadsheetAddInInstallerClass";
 constexpr char kInstallerVersion[] = "1.7";
 // 0x223: the window redraws whole when resized, keeps its own device context, has no Close.
 constexpr UINT kMainWindowClassStyle = CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE;
 static_assert(kMainWindowClassStyle == 0x223, "main window class style");
 
-// 0 when start-up is to go on, 1 when the program is to end at once with exit code 1.
-int ParseCommandLine(const char *commandLine);
+// False when start-up is to go on, true when the program is to end at once with exit code 1.
+// Sets the state's test mode for the test-mode switch.
+bool ParseCommandLine(InstallerState &state, const char *commandLine);
+// The main window's procedure; the window carries its InstallerState from its creation on.
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 ATOM RegisterMainWindowClass(HINSTANCE instance);
 // The text logged for a failed registration with Excel (RegAddin_Install's code); the user sees
 // a general warning.
-void RegistrationErrorText(int code, char *text, int size);
-HWND CreateMainWindow(HINSTANCE instance);
+void RegistrationErrorText(const InstallerState &state, int code, char *text, int size);
+// Creates the main window for `state`, centred on the screen and raised by 15 pixels.
+HWND CreateMainWindow(InstallerState &state);
 // Moves a window so that its centre is the primary display's centre plus (shiftX, shiftY), with
 // the screen size from HORZRES and VERTRES and integer halves that truncate.
 void MoveToScreenCentre(HWND window, int shiftX, int shiftY);

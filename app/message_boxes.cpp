@@ -4,6 +4,9 @@
 #include "archive/install_log.h"
 #include "resources/resource_ids.h"
 
+// These helpers reach the run state directly: LogLine is the registration library's log callback,
+// which carries no context, and every box is logged through the same log.
+
 namespace {
 
 void LogNote(const char *text) {
@@ -20,7 +23,8 @@ void LogLine(const char *text) {
 
 int Ask(HWND owner, const char *text, UINT buttonsAndIcon, UINT extraFlags) {
     LogNote(text);
-    return MessageBoxA(owner, text, ProductString(IDS_CAPTION), buttonsAndIcon | extraFlags);
+    return MessageBoxA(owner, text, g_state.ProductString(IDS_CAPTION),
+                       buttonsAndIcon | extraFlags);
 }
 
 void ShowWarning(HWND owner, const char *text) {

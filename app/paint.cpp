@@ -7,11 +7,6 @@
 
 namespace {
 
-// Loaded on the first paint and reused by every later one.
-HBITMAP g_titleIcon = nullptr;   // deleted when the main window is destroyed
-HBITMAP g_sidePicture = nullptr; // kept until the process ends
-HBITMAP g_logoStrip = nullptr;   // recoloured once, with the background of the paint that made it
-
 const COLORREF kSolidTitleBar = RGB(0, 0, 166);
 const COLORREF kCaptionText = RGB(224, 224, 224);
 const COLORREF kBannerBlankText = RGB(214, 0, 0);
@@ -52,12 +47,12 @@ TRIVERTEX Vertex(LONG x, LONG y, COLORREF colour) {
 
 // The title bar: a horizontal gradient from the active caption colour to the button face where
 // "msimg32.dll" provides one, else solid dark blue. Returns the solid brush it made, if any.
-HBRUSH PaintTitleBar(HDC dc, int width, int barHeight) {
-    if (g_state.gradientAvailable && g_state.gradientFill) {
+HBRUSH PaintTitleBar(const InstallerState &state, HDC dc, int width, int barHeight) {
+    if (state.gradientAvailable && state.gradientFill) {
         TRIVERTEX vertices[2] = {Vertex(0, 0, GetSysColor(COLOR_ACTIVECAPTION)),
                                  Vertex(width, barHeight, GetSysColor(COLOR_BTNFACE))};
         GRADIENT_RECT rect = {0, 1};
-        g_state.gradientFill(dc, vertices, 2, &rect, 1, GRADIENT_FILL_RECT_H);
+        state.gradientFill(dc, vertices, 2, &rect, 1, GRADIENT_FILL_RECT_H);
         return nullptr;
     }
     HBRUSH solid = CreateSolidBrush(kSolidTitleBar);
@@ -67,7 +62,7 @@ HBRUSH PaintTitleBar(HDC dc, int width, int barHeight) {
 }
 
 // Title bar, banner, texts and separator: everything that is drawn rather than copied.
-void PaintDecoration(HDC dc, int width, int height) {
+void PaintDecoration(const InstallerState &state, HDC dc, int width, int height) {
     HFONT bannerFont = CreateDialogFont(dc, 15);
     HFONT smallFont = CreateDialogFont(dc, 8);
 
@@ -77,8 +72,8 @@ void PaintDecoration(HDC dc, int width, int height) {
     const int barHeight = metrics.tmHeight + metrics.tmExternalLeading + 2;
 
     SetBkMode(dc, TRANSPARENT);
-    HBRUSH solidBrush = PaintTitleBar(dc, width, barHeight);
-    DrawLabel(dc, 20, 1, ProductString(IDS_CAPTION), kCaptionText);
+    HBRUSH solidBrush = PaintTitleBar(state, dc, width, barHeight);
+    DrawLabel(dc, 20, 1, state.ProductString(IDS_CAPTION), kCaptionText);
 
     HGDIOBJ previousFont = SelectObject(dc, bannerFont);
     GetTextMetricsA(dc, &metrics);
@@ -89,12 +84,12 @@ void PaintDecoration(HDC dc, int width, int height) {
     DrawRule(dc, banner.bottom, width, LTGRAY_BRUSH); // etched: grey over white
     DrawRule(dc, banner.bottom + 1, width, WHITE_BRUSH);
 
-    DrawLabel(dc, 6, lineHeight, ProductString(IDS_BANNER_BLANK), kBannerBlankText);
-    const char *title = ProductString(IDS_PRODUCT_TITLE);
+    DrawLabel(dc, 6, lineHeight, state.ProductString(IDS_BANNER_BLANK), kBannerBlankText);
+    const char *title = state.ProductString(IDS_PRODUCT_TITLE);
     DrawLabel(dc, width / 2 - TextWidth(dc, title) / 2, lineHeight, title, RGB(0, 0, 0));
 
     SelectObject(dc, smallFont);
-    const char *copyright = ProductString(IDS_COPYRIGHT);
+    const char *copyright = state.ProductString(IDS_COPYRIGHT);
     int copyrightHeight = 0;
     const int copyrightWidth = TextWidth(dc, copyright, &copyrightHeight);
     DrawLabel(dc, width / 2 - copyrightWidth / 2 + 45,
@@ -108,8 +103,8 @@ void PaintDecoration(HDC dc, int width, int height) {
         DeleteObject(solidBrush);
 }
 
-HBITMAP LoadBitmapResource(int id) {
-    return LoadBitmapA(g_state.instance, MAKEINTRESOURCEA(id));
+HBITMAP LoadBitmapResource(const InstallerState &state, int id) {
+    return LoadBitmapA(state.instance, MAKEINTRESOURCEA(id));
 }
 
 SIZE BitmapSize(HBITMAP bitmap) {
@@ -128,34 +123,35 @@ void CopyBitmap(HDC dc, HDC memory, HBITMAP bitmap, int x, int y) {
 }
 
 // The three bitmaps: the title-bar icon, the side picture and the logo strip.
-void PaintBitmaps(HDC dc, int height, COLORREF background) {
+void PaintBitmaps(InstallerState &state, HDC dc, int height, COLORREF background) {
     HDC memory = CreateCompatibleDC(dc);
     if (!memory)
         return;
     HGDIOBJ previousBitmap = GetCurrentObject(memory, OBJ_BITMAP);
 
-    if (!g_titleIcon)
-        g_titleIcon = LoadBitmapResource(IDB_TITLE_ICON);
-    if (g_titleIcon) {
-        const SIZE size = BitmapSize(g_titleIcon);
+    PaintCache &cache = state.paint;
+    if (!cache.titleIcon)
+        cache.titleIcon = LoadBitmapResource(state, IDB_TITLE_ICON);
+    if (cache.titleIcon) {
+        const SIZE size = BitmapSize(cache.titleIcon);
         SetStretchBltMode(dc, COLORONCOLOR);
         SetBrushOrgEx(dc, 0, 0, nullptr);
-        SelectObject(memory, g_titleIcon);
+        SelectObject(memory, cache.titleIcon);
         StretchBlt(dc, 2, 2, 15, 13, memory, 0, 0, size.cx, size.cy, SRCCOPY);
     }
 
-    if (!g_sidePicture)
-        g_sidePicture = LoadBitmapResource(IDB_SIDE_PICTURE);
-    CopyBitmap(dc, memory, g_sidePicture, 20, 74);
+    if (!cache.sidePicture)
+        cache.sidePicture = LoadBitmapResource(state, IDB_SIDE_PICTURE);
+    CopyBitmap(dc, memory, cache.sidePicture, 20, 74);
 
-    if (!g_logoStrip) {
-        if (HBITMAP logo = LoadBitmapResource(IDB_LOGO_STRIP)) {
-            g_logoStrip = MakeLogoStrip(logo, background);
+    if (!cache.logoStrip) {
+        if (HBITMAP logo = LoadBitmapResource(state, IDB_LOGO_STRIP)) {
+            cache.logoStrip = MakeLogoStrip(logo, background);
             DeleteObject(logo);
         }
     }
-    if (g_logoStrip)
-        CopyBitmap(dc, memory, g_logoStrip, 18, height - BitmapSize(g_logoStrip).cy - 3);
+    if (cache.logoStrip)
+        CopyBitmap(dc, memory, cache.logoStrip, 18, height - BitmapSize(cache.logoStrip).cy - 3);
 
     SelectObject(memory, previousBitmap);
     DeleteDC(memory);
@@ -169,8 +165,8 @@ HFONT CreateDialogFont(HDC dc, int points) {
                        ANTIALIASED_QUALITY, VARIABLE_PITCH, "Dialog");
 }
 
-int ComputeMainWindowWidth(int minimum) {
-    return ComputeMainWindowWidthFor(ProductString(IDS_PRODUCT_TITLE), minimum);
+int ComputeMainWindowWidth(const InstallerState &state, int minimum) {
+    return ComputeMainWindowWidthFor(state.ProductString(IDS_PRODUCT_TITLE), minimum);
 }
 
 int ComputeMainWindowWidthFor(const char *title, int minimum) {
@@ -189,7 +185,7 @@ int ComputeMainWindowWidthFor(const char *title, int minimum) {
     return width > minimum ? width : minimum;
 }
 
-void PaintMainWindow(HWND window, HDC dc) {
+void PaintMainWindow(InstallerState &state, HWND window, HDC dc) {
     // The logo strip takes the colour that the window was erased with. A pixel outside the
     // paint's clipping region reads as CLR_INVALID, which is no colour at all: the class
     // brush's colour stands in for it.
@@ -202,8 +198,8 @@ void PaintMainWindow(HWND window, HDC dc) {
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
 
-    PaintDecoration(dc, width, height);
-    PaintBitmaps(dc, client.bottom, background);
+    PaintDecoration(state, dc, width, height);
+    PaintBitmaps(state, dc, client.bottom, background);
 }
 
 HBITMAP ReplaceColor(HBITMAP bitmap, COLORREF from, COLORREF to) {
@@ -267,15 +263,15 @@ HBITMAP MakeLogoStrip(HBITMAP logo, COLORREF background) {
     return strip;
 }
 
-void ReleaseTitleIcon() {
-    if (g_titleIcon)
-        DeleteObject(g_titleIcon);
-    g_titleIcon = nullptr;
+void ReleaseTitleIcon(InstallerState &state) {
+    if (state.paint.titleIcon)
+        DeleteObject(state.paint.titleIcon);
+    state.paint.titleIcon = nullptr;
 }
 
-void ReleasePaintCache() {
-    ReleaseTitleIcon();
-    HBITMAP *kept[] = {&g_sidePicture, &g_logoStrip};
+void ReleasePaintCache(InstallerState &state) {
+    ReleaseTitleIcon(state);
+    HBITMAP *kept[] = {&state.paint.sidePicture, &state.paint.logoStrip};
     for (HBITMAP *bitmap : kept) {
         if (*bitmap)
             DeleteObject(*bitmap);

@@ -1,4 +1,5 @@
-// The installer's entry point: start-up, the message loop and the clean-up.
+// The installer's entry point: start-up, the message loop and the clean-up. The run state is the
+// process's one InstallerState; everything below WinMain gets it handed in.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -10,30 +11,31 @@
 
 namespace {
 
-void ReadPreviousInstallation() {
+void ReadPreviousInstallation(InstallerState &state) {
     char keyName[kStringCapacity];
-    lstrcpynA(keyName, ProductString(IDS_INSTALLINFO_NAME), sizeof(keyName));
-    if (RegAddin_GetInstallInfo(keyName, &g_state.previous) && g_state.previous.installDir[0])
-        lstrcpynA(g_state.installDir, g_state.previous.installDir, sizeof(g_state.installDir));
+    lstrcpynA(keyName, state.ProductString(IDS_INSTALLINFO_NAME), sizeof(keyName));
+    if (RegAddin_GetInstallInfo(keyName, &state.previous) && state.previous.installDir[0])
+        lstrcpynA(state.installDir, state.previous.installDir, sizeof(state.installDir));
 }
 
-void LoadGradientLibrary() {
-    g_state.graphicsLibrary = LoadLibraryA("msimg32.dll");
-    if (!g_state.graphicsLibrary)
+void LoadGradientLibrary(InstallerState &state) {
+    state.graphicsLibrary = LoadLibraryA("msimg32.dll");
+    if (!state.graphicsLibrary)
         return;
-    g_state.gradientAvailable = true;
-    g_state.gradientFill = reinterpret_cast<GradientFillFn>(
-        reinterpret_cast<void *>(GetProcAddress(g_state.graphicsLibrary, "GradientFill")));
+    state.gradientAvailable = true;
+    state.gradientFill = reinterpret_cast<GradientFillFn>(
+        reinterpret_cast<void *>(GetProcAddress(state.graphicsLibrary, "GradientFill")));
 }
 
-void OpenInstallLog() {
+void OpenInstallLog(InstallerState &state) {
     // The log stays in the folder known now, whatever folder the wizard chooses later.
-    g_state.log = new InstallLog(g_state.installDir, ProductString(IDS_LOG_FILE_NAME),
-                                 ProductString(IDS_LOG_TITLE), ProductString(IDS_PRODUCT_BUILD));
+    state.log =
+        new InstallLog(state.installDir, state.ProductString(IDS_LOG_FILE_NAME),
+                       state.ProductString(IDS_LOG_TITLE), state.ProductString(IDS_PRODUCT_BUILD));
     LogLine("Kobal Installer 1.7");
-    if (g_state.previous.installDir[0]) {
-        g_state.log->WritePreviousInstall(g_state.previous.installDir, g_state.previous.version,
-                                          g_state.previous.build);
+    if (state.previous.installDir[0]) {
+        state.log->WritePreviousInstall(state.previous.installDir, state.previous.version,
+                                        state.previous.build);
     } else {
         LogLine("No previous install info found.");
     }
@@ -55,32 +57,33 @@ int RunMessageLoop() {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int) {
-    LoadProductStrings(instance);
-    if (ParseCommandLine(commandLine))
+    InstallerState &state = g_state;
+    LoadProductStrings(state, instance);
+    if (ParseCommandLine(state, commandLine))
         return 1;
     InitCommonControls();
 
-    g_state.instance = instance;
-    lstrcpynA(g_state.installDir, ProductString(IDS_DEFAULT_FOLDER), sizeof(g_state.installDir));
-    ReadPreviousInstallation();
-    LoadGradientLibrary();
-    OpenInstallLog();
+    state.instance = instance;
+    lstrcpynA(state.installDir, state.ProductString(IDS_DEFAULT_FOLDER), sizeof(state.installDir));
+    ReadPreviousInstallation(state);
+    LoadGradientLibrary(state);
+    OpenInstallLog(state);
 
     if (!previousInstance)
         RegisterMainWindowClass(instance);
-    g_state.mainWindow = CreateMainWindow(instance);
+    state.mainWindow = CreateMainWindow(state);
     int exitCode = 1;
-    if (g_state.mainWindow) {
-        ShowWindow(g_state.mainWindow, SW_SHOWNORMAL);
+    if (state.mainWindow) {
+        ShowWindow(state.mainWindow, SW_SHOWNORMAL);
         exitCode = RunMessageLoop();
     }
 
     LogLine("* Exit Install");
-    g_state.log->Close();
-    delete g_state.log;
-    g_state.log = nullptr;
+    state.log->Close();
+    delete state.log;
+    state.log = nullptr;
     UnregisterClassA(kMainWindowClass, instance);
-    if (g_state.graphicsLibrary)
-        FreeLibrary(g_state.graphicsLibrary);
+    if (state.graphicsLibrary)
+        FreeLibrary(state.graphicsLibrary);
     return exitCode;
 }

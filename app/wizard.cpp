@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/install_run.h"
-#include "app/installer_state.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
 #include "app/text_rules.h"
@@ -21,13 +19,17 @@ namespace {
 
 constexpr char kAddinFile[] = "qubrix.xla";
 
-// Progress dialog state: the busy flag keeps timer ticks out while a step or a question runs.
-bool g_busy = false;
-bool g_cancelEnabled = false;
+// What a dialog was opened with: DialogBoxParam's parameter, kept in the dialog from
+// WM_INITDIALOG on. Null for the few messages that come before it.
+template <typename T> T *DialogData(HWND dialog, UINT message, LPARAM lParam) {
+    if (message == WM_INITDIALOG)
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+    return reinterpret_cast<T *>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
 
-void WarnIn(HWND dialog, int id) {
+void WarnIn(const InstallerState &state, HWND dialog, int id) {
     char text[kStringCapacity];
-    ShowWarning(dialog, LoadResString(id, text, sizeof(text)));
+    ShowWarning(dialog, state.LoadResString(id, text, sizeof(text)));
 }
 
 // A drive letter, a colon and a separator: "C:Varnex" would be relative to the drive's current
@@ -36,53 +38,99 @@ bool HasDriveRoot(const char *folder) {
     return folder[1] == ':' && (folder[2] == '\\' || folder[2] == '/') && DriveExists(folder[0]);
 }
 
-void WarnTooLong(HWND dialog, uint32_t maxLength) {
+void WarnTooLong(const InstallerState &state, HWND dialog, uint32_t maxLength) {
     char format[kStringCapacity], text[kStringCapacity + 16];
-    std::snprintf(text, sizeof(text), LoadResString(IDS_FOLDER_TOO_LONG, format, sizeof(format)),
+    std::snprintf(text, sizeof(text),
+                  state.LoadResString(IDS_FOLDER_TOO_LONG, format, sizeof(format)),
                   static_cast<int>(maxLength));
     ShowWarning(dialog, text);
 }
 
 // The folder checks of the OK button; true when the dialog may end.
-bool AcceptFolder(HWND dialog, uint32_t maxLength) {
+bool AcceptFolder(InstallerState &state, HWND dialog) {
     // Read more than a path can hold: a longer entry is refused, never cut.
     char entry[4 * MAX_PATH];
     GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, entry, sizeof(entry));
     TrimBlanks(entry);
     size_t length = std::strlen(entry);
     if (length < 3) {
-        WarnIn(dialog, IDS_FOLDER_INVALID);
+        WarnIn(state, dialog, IDS_FOLDER_INVALID);
         return false;
     }
     if (entry[length - 1] == '\\')
         entry[--length] = '\0';
     if (length < 3 || !HasDriveRoot(entry)) {
-        WarnIn(dialog, IDS_FOLDER_INVALID);
+        WarnIn(state, dialog, IDS_FOLDER_INVALID);
         return false;
     }
     // Every file of the product must fit below the folder.
-    if (length > maxLength) {
-        WarnTooLong(dialog, maxLength);
+    if (length > state.maxFolderLength) {
+        WarnTooLong(state, dialog, state.maxFolderLength);
         return false;
     }
-    char *folder = g_state.installDir;
-    lstrcpynA(folder, entry, sizeof(g_state.installDir));
+    char *folder = state.installDir;
+    lstrcpynA(folder, entry, sizeof(state.installDir));
     struct _stat info;
     if (_stat(folder, &info) == 0) {
         if (info.st_mode & _S_IFDIR)
-            return ConfirmUpgrade(dialog, folder) == 1;
-        WarnIn(dialog, IDS_INVALID_FOLDER_NAME);
+            return ConfirmUpgrade(state, dialog, folder);
+        WarnIn(state, dialog, IDS_INVALID_FOLDER_NAME);
         return false;
     }
     char question[kStringCapacity];
-    if (AskYesNo(dialog, LoadResString(IDS_CREATE_FOLDER_QUESTION, question, sizeof(question)),
+    if (AskYesNo(dialog,
+                 state.LoadResString(IDS_CREATE_FOLDER_QUESTION, question, sizeof(question)),
                  MB_DEFBUTTON2) != IDYES)
         return false;
     // A rehearsal touches nothing: the folder is taken as it will be.
-    if (g_state.testMode || RegAddin_MakeDir(folder))
+    if (state.testMode || RegAddin_MakeDir(folder))
         return true; // a new folder needs no upgrade question
-    WarnIn(dialog, IDS_CREATE_FOLDER_FAILED);
+    WarnIn(state, dialog, IDS_CREATE_FOLDER_FAILED);
     return false;
+}
+
+// The installation run's view of the progress dialog.
+void RepaintNow(HWND control) {
+    // The step that follows (a large file, Excel) may block the thread for a long time: the
+    // dialog must show what it is doing meanwhile.
+    InvalidateRect(control, nullptr, FALSE);
+    UpdateWindow(control);
+}
+
+void SetControlText(HWND dialog, int id, const char *text) {
+    if (HWND control = GetDlgItem(dialog, id)) {
+        SetWindowTextA(control, text);
+        RepaintNow(control);
+    }
+}
+
+void ShowProgress(void *context, int percent, const char *status) {
+    HWND dialog = static_cast<ProgressDialog *>(context)->window;
+    if (!IsWindow(dialog))
+        return;
+    if (HWND bar = GetDlgItem(dialog, IDC_PROGRESS_BAR)) {
+        SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+        RepaintNow(bar);
+    }
+    if (status)
+        SetControlText(dialog, IDC_STATUS_LINE, status);
+}
+
+void ShowStep(void *context, const char *caption, const char *text) {
+    HWND dialog = static_cast<ProgressDialog *>(context)->window;
+    if (!IsWindow(dialog))
+        return;
+    SetControlText(dialog, IDC_STEP_CAPTION, caption);
+    SetControlText(dialog, IDC_STEP_TEXT, text);
+}
+
+bool UserGivesUpOnExcel(void *context) {
+    const ProgressDialog *progress = static_cast<ProgressDialog *>(context);
+    return CheckExcelRunning(*progress->state, progress->window);
+}
+
+void WarnUser(void *, const char *text) {
+    Warn(text);
 }
 
 void EndProgress(HWND dialog, INT_PTR result) {
@@ -90,41 +138,58 @@ void EndProgress(HWND dialog, INT_PTR result) {
     EndDialog(dialog, result);
 }
 
-void OnProgressTimer(HWND dialog) {
-    if (g_busy)
+void OnProgressTimer(ProgressDialog *progress) {
+    if (progress->busy)
         return;
-    g_busy = true;
-    const int step = InstallStep();
+    HWND dialog = progress->window;
+    progress->busy = true;
+    const RunStep step = progress->run->InstallStep();
     if (step < 0) {
-        g_state.installResult = step;
+        progress->state->installResult = step;
         EndProgress(dialog, 1);
-    } else if (step == 0) {
+    } else if (step == kRunStepDone) {
         EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
-        g_cancelEnabled = false;
+        progress->cancelEnabled = false;
         bool gaveUp = false;
-        g_state.installResult = RegisterProduct(dialog, &gaveUp);
+        progress->state->installResult = progress->run->RegisterProduct(&gaveUp);
         EndProgress(dialog, gaveUp ? 0 : 1);
-        g_busy = false;
+        progress->busy = false;
         return;
     }
     // Cancel becomes usable after the first step and stays so through the copy phase.
-    if (!g_cancelEnabled) {
+    if (!progress->cancelEnabled) {
         EnableWindow(GetDlgItem(dialog, IDCANCEL), TRUE);
-        g_cancelEnabled = true;
+        progress->cancelEnabled = true;
     }
-    g_busy = false;
+    progress->busy = false;
 }
 
-void OnProgressCancel(HWND dialog) {
+void OnProgressCancel(ProgressDialog *progress) {
     // Escape reaches here even while the button is disabled: only a usable Cancel asks.
-    if (!g_cancelEnabled || g_busy)
+    if (!progress->cancelEnabled || progress->busy)
         return;
-    g_busy = true;
-    if (AskYesNoMain(ProductString(IDS_CANCEL_QUESTION)) == IDYES) {
-        EndProgress(dialog, 0);
+    progress->busy = true;
+    if (AskYesNoMain(progress->state->ProductString(IDS_CANCEL_QUESTION)) == IDYES) {
+        EndProgress(progress->window, 0);
         return;
     }
-    g_busy = false;
+    progress->busy = false;
+}
+
+void StartProgress(HWND dialog, ProgressDialog *progress) {
+    progress->window = dialog;
+    progress->run->SetCallbacks({progress, ShowProgress, ShowStep, UserGivesUpOnExcel, WarnUser});
+    SetWindowTextA(dialog, progress->state->ProductString(IDS_PROGRESS_TITLE));
+    CenterDialog(dialog);
+    SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    char text[kStringCapacity];
+    progress->state->LoadResString(IDS_PREPARING, text, sizeof(text));
+    progress->run->SetProgress(0, "");
+    progress->run->NextStep(text);
+    EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
+    progress->cancelEnabled = false;
+    progress->busy = false;
+    SetTimer(dialog, kProgressTimerId, kProgressTimerMs, nullptr);
 }
 
 } // namespace
@@ -133,27 +198,28 @@ void CenterDialog(HWND window) {
     MoveToScreenCentre(window, 34, 0);
 }
 
-int CheckExcelRunning(HWND owner) {
+bool CheckExcelRunning(const InstallerState &state, HWND owner) {
     char text[MAX_PATH];
-    LoadResString(IDS_EXCEL_RUNNING, text, sizeof(text));
+    state.LoadResString(IDS_EXCEL_RUNNING, text, sizeof(text));
     while (FindWindowA("XLMain", nullptr)) {
         if (AskOkCancel(owner, text, MB_DEFBUTTON2) == IDCANCEL)
-            return 1;
+            return true;
     }
-    return 0;
+    return false;
 }
 
-int ConfirmUpgrade(HWND owner, const char *folder) {
-    const installinfo_tag &previous = g_state.previous;
+bool ConfirmUpgrade(InstallerState &state, HWND owner, const char *folder) {
+    const installinfo_tag &previous = state.previous;
     if (previous.installDir[0] && lstrcmpiA(previous.installDir, folder) == 0) {
         char format[kStringCapacity], text[kStringCapacity * 2];
-        LoadResString(IDS_UPGRADE_VERSIONED, format, sizeof(format));
+        state.LoadResString(IDS_UPGRADE_VERSIONED, format, sizeof(format));
         std::snprintf(text, sizeof(text), format, previous.version, previous.build,
-                      ProductString(IDS_PRODUCT_VERSION), ProductString(IDS_PRODUCT_BUILD));
+                      state.ProductString(IDS_PRODUCT_VERSION),
+                      state.ProductString(IDS_PRODUCT_BUILD));
         if (AskYesNo(owner, text, MB_DEFBUTTON2) != IDYES)
-            return 0;
-        g_state.upgrade = true;
-        return 1;
+            return false;
+        state.upgrade = true;
+        return true;
     }
     char pattern[MAX_PATH * 2];
     std::snprintf(pattern, sizeof(pattern), "%s\\%s", folder, kAddinFile);
@@ -162,15 +228,16 @@ int ConfirmUpgrade(HWND owner, const char *folder) {
     if (search != -1) {
         _findclose(search);
         char text[kStringCapacity];
-        if (AskYesNo(owner, LoadResString(IDS_UPGRADE_QUESTION, text, sizeof(text)),
+        if (AskYesNo(owner, state.LoadResString(IDS_UPGRADE_QUESTION, text, sizeof(text)),
                      MB_DEFBUTTON2) != IDYES)
-            return 0;
-        g_state.upgrade = true;
+            return false;
+        state.upgrade = true;
     }
-    return 1;
+    return true;
 }
 
-int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM) {
+int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM data) {
+    InstallerState *state = reinterpret_cast<InstallerState *>(data);
     char path[MAX_PATH];
     if (message == BFFM_INITIALIZED) {
         // A result as large as the buffer is the size a longer directory would need.
@@ -180,24 +247,25 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM) {
     } else if (message == BFFM_SELCHANGED) {
         if (SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path)) {
             SendMessageA(window, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path));
-            lstrcpynA(g_state.installDir, path, sizeof(g_state.installDir));
+            lstrcpynA(state->installDir, path, sizeof(state->installDir));
         }
     }
     return 0;
 }
 
-char *BrowseForFolder(HWND owner, char *buffer) {
+char *BrowseForFolder(InstallerState &state, HWND owner, char *buffer) {
     buffer[0] = '\0';
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IMalloc *allocator = nullptr;
     if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
         BROWSEINFOA info = {};
         info.hwndOwner = owner;
-        info.lpszTitle = ProductString(IDS_BROWSE_TITLE);
+        info.lpszTitle = state.ProductString(IDS_BROWSE_TITLE);
         info.ulFlags = 0xC5;
         info.lpfn = BrowseCallback;
+        info.lParam = reinterpret_cast<LPARAM>(&state);
         if (PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info)) {
-            lstrcpynA(buffer, g_state.installDir, MAX_PATH);
+            lstrcpynA(buffer, state.installDir, MAX_PATH);
             allocator->Free(chosen);
         }
         allocator->Release();
@@ -206,11 +274,14 @@ char *BrowseForFolder(HWND owner, char *buffer) {
     return buffer;
 }
 
-INT_PTR CALLBACK WelcomeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK WelcomeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    const InstallerState *state = DialogData<InstallerState>(dialog, message, lParam);
+    if (!state)
+        return FALSE;
     if (message == WM_INITDIALOG) {
         char format[kStringCapacity], text[kStringCapacity * 2];
-        LoadResString(IDS_WELCOME_TEXT, format, sizeof(format));
-        std::snprintf(text, sizeof(text), format, ProductString(IDS_RELEASE_LINE));
+        state->LoadResString(IDS_WELCOME_TEXT, format, sizeof(format));
+        std::snprintf(text, sizeof(text), format, state->ProductString(IDS_RELEASE_LINE));
         SetDlgItemTextA(dialog, IDC_WELCOME_TEXT, text);
         CenterDialog(dialog);
         return TRUE;
@@ -222,11 +293,14 @@ INT_PTR CALLBACK WelcomeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     return FALSE;
 }
 
-INT_PTR CALLBACK AgreementDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK AgreementDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    const InstallerState *state = DialogData<InstallerState>(dialog, message, lParam);
+    if (!state)
+        return FALSE;
     if (message == WM_INITDIALOG) {
         char text[kStringCapacity];
         SetDlgItemTextA(dialog, IDC_LEGAL_NOTICE,
-                        LoadResString(IDS_LEGAL_NOTICE, text, sizeof(text)));
+                        state->LoadResString(IDS_LEGAL_NOTICE, text, sizeof(text)));
         CenterDialog(dialog);
         return TRUE;
     }
@@ -246,10 +320,13 @@ INT_PTR CALLBACK AgreementDlgProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     }
 }
 
-INT_PTR CALLBACK FolderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK FolderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    InstallerState *state = DialogData<InstallerState>(dialog, message, lParam);
+    if (!state)
+        return FALSE;
     if (message == WM_INITDIALOG) {
-        g_state.maxFolderLength = MaxInstallFolderLength();
-        SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, g_state.installDir);
+        state->maxFolderLength = MaxInstallFolderLength(state->instance);
+        SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, state->installDir);
         CenterDialog(dialog);
         return TRUE;
     }
@@ -261,14 +338,14 @@ INT_PTR CALLBACK FolderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         return TRUE;
     case IDC_BROWSE: {
         char chosen[MAX_PATH];
-        if (BrowseForFolder(dialog, chosen)[0]) {
-            lstrcpynA(g_state.installDir, chosen, sizeof(g_state.installDir));
+        if (BrowseForFolder(*state, dialog, chosen)[0]) {
+            lstrcpynA(state->installDir, chosen, sizeof(state->installDir));
             SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, chosen);
         }
         return TRUE;
     }
     case IDOK:
-        if (AcceptFolder(dialog, g_state.maxFolderLength))
+        if (AcceptFolder(*state, dialog))
             EndDialog(dialog, 1);
         return TRUE;
     default:
@@ -276,54 +353,50 @@ INT_PTR CALLBACK FolderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     }
 }
 
-INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    ProgressDialog *progress = DialogData<ProgressDialog>(dialog, message, lParam);
+    if (!progress)
+        return FALSE;
     switch (message) {
-    case WM_INITDIALOG: {
-        SetProgressControls(
-            GetDlgItem(dialog, IDC_PROGRESS_BAR), GetDlgItem(dialog, IDC_STATUS_LINE),
-            GetDlgItem(dialog, IDC_STEP_CAPTION), GetDlgItem(dialog, IDC_STEP_TEXT));
-        SetWindowTextA(dialog, ProductString(IDS_PROGRESS_TITLE));
-        CenterDialog(dialog);
-        SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-        char text[kStringCapacity];
-        LoadResString(IDS_PREPARING, text, sizeof(text));
-        SetProgress(0, "");
-        NextStep(text);
-        EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
-        g_cancelEnabled = false;
-        g_busy = false;
-        SetTimer(dialog, kProgressTimerId, kProgressTimerMs, nullptr);
+    case WM_INITDIALOG:
+        StartProgress(dialog, progress);
         return TRUE;
-    }
     case WM_TIMER:
-        OnProgressTimer(dialog);
+        OnProgressTimer(progress);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL) {
-            OnProgressCancel(dialog);
+            OnProgressCancel(progress);
             return TRUE;
         }
+        return FALSE;
+    case WM_DESTROY:
+        // The run outlives the dialog: it must not paint into a window that is gone.
+        progress->run->SetCallbacks({});
         return FALSE;
     default:
         return FALSE;
     }
 }
 
-INT_PTR CALLBACK FinishDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK FinishDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    InstallerState *state = DialogData<InstallerState>(dialog, message, lParam);
+    if (!state)
+        return FALSE;
     if (message == WM_INITDIALOG) {
         char text[kStringCapacity];
-        SetDlgItemTextA(dialog, IDC_STEP_CAPTION, ProductString(IDS_COMPLETE));
+        SetDlgItemTextA(dialog, IDC_STEP_CAPTION, state->ProductString(IDS_COMPLETE));
         SetDlgItemTextA(dialog, IDC_FINISH_CHECK,
-                        LoadResString(IDS_VIEW_SUPPLEMENTARY, text, sizeof(text)));
+                        state->LoadResString(IDS_VIEW_SUPPLEMENTARY, text, sizeof(text)));
         CheckDlgButton(dialog, IDC_FINISH_CHECK, BST_CHECKED);
         SetDlgItemTextA(dialog, IDC_FINISH_NOTE,
-                        LoadResString(IDS_FINISH_NOTE, text, sizeof(text)));
+                        state->LoadResString(IDS_FINISH_NOTE, text, sizeof(text)));
         CenterDialog(dialog);
         return TRUE;
     }
     // No Cancel: Escape (command 2) does nothing here.
     if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
-        g_state.openReleaseNotes = IsDlgButtonChecked(dialog, IDC_FINISH_CHECK) == BST_CHECKED;
+        state->openReleaseNotes = IsDlgButtonChecked(dialog, IDC_FINISH_CHECK) == BST_CHECKED;
         EndDialog(dialog, 1);
         return TRUE;
     }

@@ -1,6 +1,22 @@
-// The wizard's dialogs: welcome, agreement, destination folder, progress and finish.
+// The wizard's dialogs: welcome, agreement, destination folder, progress and finish. Each is
+// opened with DialogBoxParam and gets what it needs through its parameter: the run state
+// (InstallerState *) for all but the progress dialog, which gets a ProgressDialog.
 #pragma once
 #include <windows.h>
+
+#include "app/install_run.h"
+#include "app/installer_state.h"
+
+// What the progress dialog works with: the run state and the installation run it drives. The
+// busy flag keeps timer ticks out while a step or a question runs; Cancel is usable only while
+// cancelEnabled holds.
+struct ProgressDialog {
+    InstallerState *state = nullptr;
+    InstallRun *run = nullptr;
+    HWND window = nullptr;
+    bool busy = false;
+    bool cancelEnabled = false;
+};
 
 INT_PTR CALLBACK WelcomeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AgreementDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -10,12 +26,14 @@ INT_PTR CALLBACK FinishDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 
 // Moves a dialog 34 pixels right of the screen's centre.
 void CenterDialog(HWND window);
-// 1 when the user gave up while Excel was running, 0 when no Excel is running.
-int CheckExcelRunning(HWND owner);
-// 1 to accept the folder, 0 to stay in the folder dialog.
-int ConfirmUpgrade(HWND owner, const char *folder);
-// The chosen folder in `buffer` (MAX_PATH characters), or an empty text.
-char *BrowseForFolder(HWND owner, char *buffer);
+// True when the user gave up while Excel was running, false when no Excel is running.
+bool CheckExcelRunning(const InstallerState &state, HWND owner);
+// True to accept the folder, false to stay in the folder dialog.
+bool ConfirmUpgrade(InstallerState &state, HWND owner, const char *folder);
+// The chosen folder in `buffer` (MAX_PATH characters), or an empty text. The browser records
+// its selection in the state's install folder as it goes.
+char *BrowseForFolder(InstallerState &state, HWND owner, char *buffer);
+// The folder browser's callback; `data` is the InstallerState.
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM data);
 
 constexpr UINT_PTR kProgressTimerId = 10000;

@@ -16,33 +16,34 @@ void Warn(const ExtractPlatform *p, const char *format, const char *text, unsign
         p->warn(p->context, message);
 }
 
-int WriteFile(PayloadArchive *archive, const ExtractPlatform *p, const RESITEM *item,
-              const char *path) {
+ExtractResult WriteFile(PayloadArchive *archive, const ExtractPlatform *p, const RESITEM *item,
+                        const char *path) {
     if (p->clearReadOnly(p->context, path))
         archive->WriteLine("# modifying file attributes");
     const uint8_t *data = archive->resourceData + item->offset;
-    const bool compressed = archive->IsCompressed() != 0;
+    const bool compressed = archive->IsCompressed();
     if (compressed) {
         const int decoded = p->decompress(p->context, data, uint32_t(item->datalen), path);
         if (decoded == 2) {
             Warn(p, "Failed to install file %s!  Is this file open?", path, 0);
-            return -1;
+            return kExtractFileFailed;
         }
         if (decoded != 0) {
             Warn(p, "Decompress error!", nullptr, 0);
-            return -1;
+            return kExtractFileFailed;
         }
     }
     unsigned long error = 0;
     void *file = p->openFile(p->context, path, compressed ? 0 : 1, &error);
     if (file == nullptr) {
         Warn(p, "CreateFile Error = '%d'", nullptr, error);
-        return -2;
+        return kExtractNotWritten;
     }
-    int result = 0;
+    // The record is done; whether more follow is the caller's to say.
+    ExtractResult result = kExtractLast;
     if (!compressed &&
         p->writeFile(p->context, file, data, uint32_t(item->datalen)) != uint32_t(item->size))
-        result = -1;
+        result = kExtractFileFailed;
     p->setFileTimes(p->context, file, item->fileTime);
     p->closeFile(p->context, file);
     return result;
@@ -50,25 +51,29 @@ int WriteFile(PayloadArchive *archive, const ExtractPlatform *p, const RESITEM *
 
 } // namespace
 
-int ExtractRecord(PayloadArchive *archive, const ExtractPlatform *p) {
-    if (archive == nullptr || archive->head == nullptr || archive->current == nullptr ||
-        archive->resourceData == nullptr)
-        return -2;
+ExtractResult ExtractRecord(PayloadArchive *archive, const ExtractPlatform *p) {
+    if (archive == nullptr || p == nullptr || archive->head == nullptr ||
+        archive->current == nullptr || archive->resourceData == nullptr)
+        return kExtractNotWritten;
     const RESITEM *item = archive->current;
     const bool testMode = p->testMode != nullptr && *p->testMode != 0;
     if (item->rectype == payload::kFolderRecord || item->rectype == payload::kFileRecord) {
         // A path that does not fit is refused (BuildPath logs it), never cut.
         const char *path = archive->BuildPath();
         if (path == nullptr)
-            return -2;
+            return kExtractNotWritten;
         if (!testMode && item->rectype == payload::kFolderRecord &&
             p->makeFolder(p->context, path) != 0)
-            return -2;
+            return kExtractNotWritten;
         if (!testMode && item->rectype == payload::kFileRecord) {
-            const int result = WriteFile(archive, p, item, path);
+            const ExtractResult result = WriteFile(archive, p, item, path);
             if (result < 0)
                 return result;
         }
     }
-    return item->next != nullptr ? 1 : 0;
+    return item->next != nullptr ? kExtractMore : kExtractLast;
+}
+
+int PayloadArchive::ExtractCurrent() {
+    return ExtractRecord(this, hooks_.extraction);
 }

@@ -1,6 +1,6 @@
 // Writing the archive's current record to disk, with the system calls passed in: the installer
-// passes the Win32 ones, the tests pass fakes. PayloadArchive::ExtractCurrent is meant to be
-// ExtractRecord(this, &platform) with the installer's platform.
+// passes the Win32 ones (archive/payload_win32.h), the tests pass fakes. PayloadArchive::
+// ExtractCurrent is ExtractRecord with the platform of the archive's hooks.
 #pragma once
 #include <cstdint>
 
@@ -31,10 +31,17 @@ struct ExtractPlatform {
     void (*warn)(void *context, const char *text);
 };
 
-// Writes the archive's current record. Results:
-//    1  record done, more follow          0  record done, it was the last one
-//   -1  the file could not be installed (decoding failed, the decoder could not open the
-//       output, a stored file was written short)
-//   -2  nothing to extract, the folder could not be created, the output file could not be
-//       opened, or the target path does not fit the 511-character buffer
-int ExtractRecord(PayloadArchive *archive, const ExtractPlatform *platform);
+// What writing one record gives; the installation run passes it on as its step's value.
+enum ExtractResult : int {
+    // Nothing to extract, the folder could not be created, the output file could not be opened,
+    // or the target path does not fit the 511-character buffer.
+    kExtractNotWritten = -2,
+    // The file could not be installed: decoding failed, the decoder could not open the output,
+    // or a stored file was written short.
+    kExtractFileFailed = -1,
+    kExtractLast = 0, // record done, it was the last one
+    kExtractMore = 1, // record done, more follow
+};
+
+// Writes the archive's current record.
+ExtractResult ExtractRecord(PayloadArchive *archive, const ExtractPlatform *platform);

@@ -349,11 +349,9 @@ char *PayloadArchive::BuildPath() {
     return pathBuffer;
 }
 
-int PayloadArchive::IsCompressed() const {
+bool PayloadArchive::IsCompressed() const {
     return current != nullptr && current->rectype == payload::kFileRecord &&
-                   current->size > current->datalen
-               ? 1
-               : 0;
+           current->size > current->datalen;
 }
 
 void PayloadArchive::Release() {

@@ -14,9 +14,11 @@
 
 #include "archive/payload_format.h"
 
+struct ExtractPlatform;
+
 // What the walk needs from its surroundings. Every member may be null: then nothing is logged,
-// the cluster size is payload::kDefaultClusterSize, times are shown in UTC and no progress is
-// reported. `context` is handed back to every call.
+// the cluster size is payload::kDefaultClusterSize, times are shown in UTC, no progress is
+// reported and ExtractCurrent writes nothing. `context` is handed back to every call.
 struct PayloadHooks {
     void *context;
     // One log line without a line terminator (the installer: InstallLog::WriteLine).
@@ -27,6 +29,8 @@ struct PayloadHooks {
     int (*toLocalTime)(void *context, payload::FileTime utc, payload::CalendarTime *local);
     // Progress of the walk in percent, without a status text (the installer: SetProgress).
     void (*setProgress)(void *context, unsigned percent);
+    // The system calls with which ExtractCurrent writes records (archive/extract_record.h).
+    const ExtractPlatform *extraction;
 };
 
 // One accepted record, in archive order.
@@ -57,12 +61,12 @@ public:
     // Full target path of the current record in pathBuffer, or null: no current record, no
     // target folder, or a path that would not fit the 511 characters (logged, never cut).
     char *BuildPath();
-    // 1 when the current record is a file whose data area is a compressed stream.
-    int IsCompressed() const;
+    // Whether the current record is a file whose data area is a compressed stream.
+    bool IsCompressed() const;
     // Frees pathBuffer and forgets resourceData; the records stay until the object is deleted.
     void Release();
-    // Writes the current record to disk; defined by the installer as ExtractRecord (see
-    // archive/extract_record.h) with its Win32 platform.
+    // Writes the current record with the hooks' extraction platform: ExtractRecord (see
+    // archive/extract_record.h). Without a platform nothing is written (kExtractNotWritten).
     int ExtractCurrent();
 
     // Writes one line through the log hook (nothing without one).
@@ -71,8 +75,8 @@ public:
             hooks_.writeLine(hooks_.context, line);
     }
 
-    // 1 when the archive may be installed: records were walked and nothing was damaged.
-    int IsUsable() const { return entryCount > 0 && !damaged; }
+    // Whether the archive may be installed: records were walked and nothing was damaged.
+    bool IsUsable() const { return entryCount > 0 && !damaged; }
 
     // Longest target folder (in characters, without a trailing backslash) below which every
     // record's full path stays within payload::kMaxFilePathLength for files and

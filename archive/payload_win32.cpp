@@ -13,23 +13,6 @@
 
 namespace {
 
-ExtractionSettings g_settings = {nullptr, nullptr};
-
-struct HookFunctions {
-    void (*writeLine)(const char *);
-    void (*setProgress)(unsigned);
-} g_hookFunctions = {nullptr, nullptr};
-
-void WalkWriteLine(void *, const char *line) {
-    if (g_hookFunctions.writeLine)
-        g_hookFunctions.writeLine(line);
-}
-
-void WalkProgress(void *, unsigned percent) {
-    if (g_hookFunctions.setProgress)
-        g_hookFunctions.setProgress(percent);
-}
-
 uint32_t WalkClusterSize(void *, const char *folder) {
     return QueryClusterSize(folder);
 }
@@ -99,24 +82,29 @@ void CloseFile(void *, void *file) {
     CloseHandle(static_cast<HANDLE>(file));
 }
 
-void WarnUser(void *, const char *text) {
-    if (g_settings.warn)
-        g_settings.warn(text);
-}
-
-ExtractPlatform g_platform = {nullptr,  nullptr,  MakeFolder, ClearReadOnly, Decode,
-                              OpenFile, WriteAll, SetTimes,   CloseFile,     WarnUser};
-
 } // namespace
 
-void ConfigureExtraction(const ExtractionSettings &settings) {
-    g_settings = settings;
-    g_platform.testMode = settings.testMode;
+Win32Payload::Win32Payload(const Win32PayloadSettings &settings)
+    : settings_(settings), platform_{this,     settings.testMode, MakeFolder, ClearReadOnly, Decode,
+                                     OpenFile, WriteAll,          SetTimes,   CloseFile,     Warn},
+      hooks_{this, WriteLine, WalkClusterSize, WalkLocalTime, SetProgress, &platform_} {}
+
+void Win32Payload::WriteLine(void *self, const char *line) {
+    const Win32PayloadSettings &s = static_cast<Win32Payload *>(self)->settings_;
+    if (s.writeLine)
+        s.writeLine(s.context, line);
 }
 
-PayloadHooks MakeWin32PayloadHooks(void (*writeLine)(const char *), void (*setProgress)(unsigned)) {
-    g_hookFunctions = {writeLine, setProgress};
-    return PayloadHooks{nullptr, WalkWriteLine, WalkClusterSize, WalkLocalTime, WalkProgress};
+void Win32Payload::SetProgress(void *self, unsigned percent) {
+    const Win32PayloadSettings &s = static_cast<Win32Payload *>(self)->settings_;
+    if (s.setProgress)
+        s.setProgress(s.context, percent);
+}
+
+void Win32Payload::Warn(void *self, const char *text) {
+    const Win32PayloadSettings &s = static_cast<Win32Payload *>(self)->settings_;
+    if (s.warn)
+        s.warn(s.context, text);
 }
 
 uint32_t QueryClusterSize(const char *folder) {
@@ -144,13 +132,9 @@ uint32_t QueryClusterSize(const char *folder) {
     return 0;
 }
 
-int DriveExists(char letter) {
+bool DriveExists(char letter) {
     char text[2] = {letter, '\0'};
     CharUpperA(text);
     const DWORD drives = GetLogicalDrives();
-    return (drives >> ((static_cast<unsigned char>(text[0]) - 'A') & 0x1F)) & 1;
-}
-
-int PayloadArchive::ExtractCurrent() {
-    return ExtractRecord(this, &g_platform);
+    return ((drives >> ((static_cast<unsigned char>(text[0]) - 'A') & 0x1F)) & 1) != 0;
 }

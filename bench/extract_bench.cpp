@@ -27,17 +27,16 @@ double Now() {
     return double(counter.QuadPart) / double(frequency.QuadPart);
 }
 
-void Warn(const char *text) {
+void Warn(void *, const char *text) {
     std::fprintf(stderr, "warning: %s\n", text);
 }
 
 // Seconds for the walk and the extraction of the whole payload into `target`.
 double ExtractSeconds(const std::vector<uint8_t> &payload, const std::string &target) {
-    static int testMode = 0;
-    ConfigureExtraction({&testMode, Warn});
-    const PayloadHooks hooks = MakeWin32PayloadHooks(nullptr, nullptr);
+    const Win32Payload platform({nullptr, nullptr, nullptr, Warn, nullptr});
     const double start = Now();
-    PayloadArchive archive(payload.data(), uint32_t(payload.size()), target.c_str(), &hooks);
+    PayloadArchive archive(payload.data(), uint32_t(payload.size()), target.c_str(),
+                           platform.Hooks());
     if (!archive.IsUsable()) {
         std::fprintf(stderr, "the payload cannot be used\n");
         std::exit(1);

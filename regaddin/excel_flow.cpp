@@ -33,11 +33,6 @@ const int kWaitChecks = 15;
 const std::size_t kTimerErrorCapacity = 300;
 const char *const kAcceptedVersionPrefixes[] = {"15.", "14.", "13.", "12.", "11.", "10.", "9."};
 
-// The run state, process-wide like the rest of the library (one call at a time).
-char g_excelVersion[kExcelVersionCapacity] = "";
-std::vector<std::string> g_deleteList;
-bool g_entriesDeleted = false;
-
 using SessionPtr = std::unique_ptr<ExcelSession>;
 
 SessionPtr StartExcel(int keepCom) {
@@ -68,9 +63,11 @@ bool PathPresent(const std::string &path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+} // namespace
+
 // Collects into the delete list the names of the values that name the add-in. The search goes
 // "OPEN", "OPEN1", "OPEN2", ... and stops at the first value that cannot be read.
-void FindOpenEntries(const char *keyPath, const char *addinFileName) {
+void ExcelFlowRun::FindOpenEntries(const char *keyPath, const char *addinFileName) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
         LogMessage("Could not open registry key - \"HKEY_CURRENT_USER\\%s\"", keyPath);
@@ -93,7 +90,7 @@ void FindOpenEntries(const char *keyPath, const char *addinFileName) {
         data[size < kOpenValueCapacity ? size : kOpenValueCapacity] = '\0';
         if (FindNoCase(data, addinFileName) >= 0) {
             LogMessage("Found registry entry %s = %s", name, data);
-            g_deleteList.push_back(name);
+            deleteList_.push_back(name);
         }
     }
     LogMessage("Stopped search at registry value %s - (code = %ld)", name,
@@ -104,28 +101,30 @@ void FindOpenEntries(const char *keyPath, const char *addinFileName) {
 
 // Deletes the values of the delete list and empties it. False if the key could not be opened
 // or closed.
-bool DeleteListedEntries(const char *keyPath) {
+bool ExcelFlowRun::DeleteListedEntries(const char *keyPath) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
         LogMessage("Could not open registry key (for delete) - \"HKEY_CURRENT_USER\\%s\"", keyPath);
-        g_deleteList.clear();
+        deleteList_.clear();
         return false;
     }
-    for (const std::string &name : g_deleteList) {
+    for (const std::string &name : deleteList_) {
         if (RegDeleteValueA(key, name.c_str()) == ERROR_SUCCESS) {
-            g_entriesDeleted = true;
+            entriesDeleted_ = true;
             LogMessage("Deleted registry value %s", name.c_str());
         } else {
             LogMessage("Could not delete registry value %s", name.c_str());
         }
     }
-    g_deleteList.clear();
+    deleteList_.clear();
     if (RegCloseKey(key) != ERROR_SUCCESS) {
         LogMessage("Could not close registry key.");
         return false;
     }
     return true;
 }
+
+namespace {
 
 // Opens a private Excel; logs and returns null when it cannot be reached.
 SessionPtr OpenSession(int keepCom) {
@@ -192,33 +191,19 @@ int AddAddinThroughExcel(ExcelSession *session, const char *folder, const char *
 
 } // namespace
 
-void ResetExcelFlowState() {
-    g_excelVersion[0] = '\0';
-    g_deleteList.clear();
-    g_entriesDeleted = false;
-}
-
-const char *ExcelVersionText() {
-    return g_excelVersion;
-}
-
-bool ExcelEntriesDeleted() {
-    return g_entriesDeleted;
-}
-
-bool CheckExcelVersion(ExcelSession *session) {
-    session->GetVersion(g_excelVersion, sizeof g_excelVersion);
-    LogMessage("Excel version = %s", g_excelVersion);
-    if (g_excelVersion[0] == '\0')
+bool ExcelFlowRun::CheckExcelVersion(ExcelSession *session) {
+    session->GetVersion(version_, sizeof version_);
+    LogMessage("Excel version = %s", version_);
+    if (version_[0] == '\0')
         return false;
     for (const char *prefix : kAcceptedVersionPrefixes) {
-        if (StartsWith(g_excelVersion, prefix))
+        if (StartsWith(version_, prefix))
             return true;
     }
     return false;
 }
 
-bool RemoveOpenEntries(const char *version, const char *addinFileName) {
+bool ExcelFlowRun::RemoveOpenEntries(const char *version, const char *addinFileName) {
     char keyPath[kOptionsKeyCapacity];
     const int length = std::snprintf(keyPath, sizeof keyPath, kOptionsKeyFormat, version);
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof keyPath) {
@@ -229,8 +214,8 @@ bool RemoveOpenEntries(const char *version, const char *addinFileName) {
         return true;
     }
     FindOpenEntries(keyPath, addinFileName);
-    LogMessage("Entries to delete = %d", static_cast<int>(g_deleteList.size()));
-    if (g_deleteList.empty())
+    LogMessage("Entries to delete = %d", static_cast<int>(deleteList_.size()));
+    if (deleteList_.empty())
         return true;
     return DeleteListedEntries(keyPath);
 }
@@ -301,17 +286,18 @@ bool WaitForExcelExit(int checks) {
     return false;
 }
 
-// The start of both directions: a fresh run state, a private Excel, its version accepted.
-// Null with the result code in `*result` when either fails.
-static SessionPtr StartCheckedSession(int keepCom, int *result) {
-    ResetExcelFlowState();
+namespace {
+
+// The start of both directions: a private Excel, its version accepted. Null with the result
+// code in `*result` when either fails.
+SessionPtr StartCheckedSession(ExcelFlowRun *run, int keepCom, int *result) {
     LogMessage("Invoking Excel...");
     SessionPtr session = OpenSession(keepCom);
     if (!session) {
         *result = kRegAddinExcelNotStarted;
         return nullptr;
     }
-    if (!CheckExcelVersion(session.get())) {
+    if (!run->CheckExcelVersion(session.get())) {
         LogMessage("Unsupported version of Excel");
         *result = kRegAddinUnsupportedExcel;
         return nullptr;
@@ -319,15 +305,18 @@ static SessionPtr StartCheckedSession(int keepCom, int *result) {
     return session;
 }
 
+} // namespace
+
 int RegisterWithExcel(int keepCom, const char *folder, const char *addinPath,
                       const char *addinFileName) {
+    ExcelFlowRun run;
     int failure = kRegAddinOk;
-    SessionPtr session = StartCheckedSession(keepCom, &failure);
+    SessionPtr session = StartCheckedSession(&run, keepCom, &failure);
     if (!session)
         return failure;
-    if (!RemoveOpenEntries(g_excelVersion, addinFileName))
+    if (!run.RemoveOpenEntries(run.VersionText(), addinFileName))
         LogMessage("Failed to remove registry entries");
-    if (g_entriesDeleted) {
+    if (run.EntriesDeleted()) {
         const int restart = RestartExcel(keepCom, &session);
         if (restart != kRegAddinOk)
             return restart;
@@ -342,13 +331,14 @@ int RegisterWithExcel(int keepCom, const char *folder, const char *addinPath,
 }
 
 int UnregisterFromExcel(int keepCom) {
+    ExcelFlowRun run;
     int failure = kRegAddinOk;
-    SessionPtr session = StartCheckedSession(keepCom, &failure);
+    SessionPtr session = StartCheckedSession(&run, keepCom, &failure);
     if (!session)
         return failure;
     int result = kRegAddinOk;
     // Only the default add-in's entries are removed, whatever file name the caller checked.
-    if (!RemoveOpenEntries(g_excelVersion, kDefaultAddinFile)) {
+    if (!run.RemoveOpenEntries(run.VersionText(), kDefaultAddinFile)) {
         LogMessage("Failed to remove registry entries");
         result = kRegAddinEntriesNotRemoved;
     }

@@ -1,6 +1,6 @@
 // The Excel half of registration: what RunRegistration hands over once the folder checks (and,
-// when asked, the PATH step) have passed. Each call starts from a fresh run state: Excel version
-// text cleared, delete list empty, entries-deleted flag clear.
+// when asked, the PATH step) have passed. Each call makes its own run state (ExcelFlowRun):
+// Excel version text, delete list, entries-deleted flag.
 #pragma once
 
 // Registers the add-in through a private Excel instance: stale "OPEN" entries naming

@@ -1,30 +1,40 @@
-// The steps of the Excel half of registration, exposed for the library's own tests. Every step
-// logs through LogMessage; the run state (version text, delete list, entries-deleted flag) is
-// process-wide like the rest of the library.
+// The steps of the Excel half of registration. Every step logs through LogMessage. What one
+// registration run learns on its way (Excel's version text, the add-in list entries to delete,
+// whether any was deleted) lives in an ExcelFlowRun made for that run.
 #pragma once
+
+#include <string>
+#include <vector>
 
 class ExcelSession;
 
 // Capacity of the Excel version text, its terminator included.
 constexpr int kExcelVersionCapacity = 200;
 
-// Empties the version text and the delete list and clears the entries-deleted flag.
-void ResetExcelFlowState();
+class ExcelFlowRun {
+public:
+    // Reads Excel's version into the version text and logs it. True if it begins with one of the
+    // accepted prefixes "15." to "9."; an empty text is refused.
+    bool CheckExcelVersion(ExcelSession *session);
 
-// The version text read by the last CheckExcelVersion.
-const char *ExcelVersionText();
+    // Removes the values "OPEN", "OPEN1", ... (up to the first missing one) of Excel's add-in
+    // list for `version` whose text contains `addinFileName`, letter case ignored. False only
+    // when the delete pass could not open or close the key.
+    bool RemoveOpenEntries(const char *version, const char *addinFileName);
 
-// True when the last delete pass actually removed at least one value.
-bool ExcelEntriesDeleted();
+    // The version text read by CheckExcelVersion (empty before).
+    const char *VersionText() const { return version_; }
+    // True when a delete pass actually removed at least one value.
+    bool EntriesDeleted() const { return entriesDeleted_; }
 
-// Reads Excel's version into the version text and logs it. True if it begins with one of the
-// accepted prefixes "15." to "9."; an empty text is refused.
-bool CheckExcelVersion(ExcelSession *session);
+private:
+    void FindOpenEntries(const char *keyPath, const char *addinFileName);
+    bool DeleteListedEntries(const char *keyPath);
 
-// Removes the values "OPEN", "OPEN1", ... (up to the first missing one) of Excel's add-in list
-// for `version` whose text contains `addinFileName`, letter case ignored. False only when the
-// delete pass could not open or close the key.
-bool RemoveOpenEntries(const char *version, const char *addinFileName);
+    char version_[kExcelVersionCapacity] = "";
+    std::vector<std::string> deleteList_;
+    bool entriesDeleted_ = false;
+};
 
 // Writes "install.sem" holding "Varnex Sem" into `folder`. True if the text was written.
 bool CreateInstallSemaphore(const char *folder);

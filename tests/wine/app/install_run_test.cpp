@@ -11,6 +11,7 @@
 #include "app/install_run.h"
 #include "app/installer_state.h"
 #include "app/main_window.h"
+#include "app/message_boxes.h"
 #include "app/wizard.h"
 #include "archive/install_log.h"
 #include "resources/resource_ids.h"
@@ -24,12 +25,13 @@ const char kFolder[] = "C:\\RunTest";
 // What the fake volume answers: the archive's requirement plus `g_margin` bytes.
 long long g_margin = 0;
 bool g_queryFails = false;
+InstallRun *g_run = nullptr; // the run whose archive the fake volume is measured against
 
 BOOL WINAPI FakeFreeSpace(LPCSTR, PULARGE_INTEGER available, PULARGE_INTEGER total,
                           PULARGE_INTEGER free) {
     if (g_queryFails)
         return FALSE;
-    const long long required = CurrentArchive()->diskSpaceRequired;
+    const long long required = g_run->Archive()->diskSpaceRequired;
     available->QuadPart = static_cast<ULONGLONG>(required + g_margin);
     total->QuadPart = 100ull << 30;
     free->QuadPart = available->QuadPart;
@@ -44,14 +46,20 @@ class InstallRunTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         g_state.instance = GetModuleHandleA(nullptr);
-        LoadProductStrings(g_state.instance);
+        LoadProductStrings(g_state, g_state.instance);
         lstrcpynA(g_state.installDir, kFolder, sizeof(g_state.installDir));
         CreateDirectoryA(kFolder, nullptr);
         g_state.log = new InstallLog(kFolder, "install.log", "Installation Started", "1.0");
-        SetFreeSpaceQuery(FakeFreeSpace);
+    }
+    void SetUp() override {
+        g_run = &run_;
+        // Warnings as the wizard shows them: a message box, logged first.
+        InstallRunCallbacks callbacks;
+        callbacks.warn = [](void *, const char *text) { Warn(text); };
+        run_.SetCallbacks(callbacks);
     }
     void TearDown() override {
-        ReleasePayload();
+        g_run = nullptr;
         g_margin = 0;
         g_queryFails = false;
     }
@@ -68,18 +76,19 @@ protected:
                 }
             }
         });
-        const int result = InstallStep();
+        const int result = run_.InstallStep();
         done = true;
         answerer.join();
         return result;
     }
+    InstallRun run_{g_state, FakeFreeSpace};
 };
 
 TEST_F(InstallRunTest, FreeSpaceEqualToTheRequirementIsEnough) {
     gui::MessageBoxInfo box;
     EXPECT_EQ(FirstStep(&box), 1);
     EXPECT_EQ(box.window, nullptr) << box.text;
-    const std::string required = std::to_string(CurrentArchive()->diskSpaceRequired);
+    const std::string required = std::to_string(run_.Archive()->diskSpaceRequired);
     const std::string log = ReadLog();
     EXPECT_NE(log.find("@ Disk Space Required=" + required +
                        "\r\n@ Disk Size=107374182400\r\n"
@@ -93,7 +102,7 @@ TEST_F(InstallRunTest, OneByteLessFailsWithTheRequiredSize) {
     g_margin = -1;
     gui::MessageBoxInfo box;
     EXPECT_EQ(FirstStep(&box), -1);
-    const std::string required = std::to_string(CurrentArchive()->diskSpaceRequired);
+    const std::string required = std::to_string(run_.Archive()->diskSpaceRequired);
     EXPECT_EQ(box.text,
               "Insufficient Disk Space. Installation requires " + required + " bytes free.");
     EXPECT_EQ(box.icon, gui::BoxIcon::Warning);
@@ -122,15 +131,15 @@ TEST_F(InstallRunTest, AFailedQuerySkipsTheCheckAndTheAnnouncement) {
 TEST_F(InstallRunTest, TheCopyRunsToTheLastRecordWithItsPercentages) {
     gui::MessageBoxInfo box;
     ASSERT_EQ(FirstStep(&box), 1);
-    const int records = CurrentArchive()->entryCount;
+    const int records = run_.Archive()->entryCount;
     int steps = 0, result = 1;
     while (result > 0 && steps < 1000) {
-        result = InstallStep();
+        result = run_.InstallStep();
         ++steps;
     }
     EXPECT_EQ(result, 0);
     EXPECT_EQ(steps, records);
-    EXPECT_EQ(CurrentArchive(), nullptr) << "released after the last record";
+    EXPECT_EQ(run_.Archive(), nullptr) << "released after the last record";
     const std::string log = ReadLog();
     EXPECT_NE(log.find("@ Installing Files=Begin\r\n" + std::to_string(100 / records) +
                        " - C:\\RunTest\\\r\n"),
@@ -166,30 +175,16 @@ TEST(RegistrationErrors, EachCodeHasItsText) {
     };
     for (const auto &c : cases) {
         char text[kStringCapacity];
-        RegistrationErrorText(c.first, text, sizeof(text));
+        RegistrationErrorText(g_state, c.first, text, sizeof(text));
         EXPECT_EQ(text, c.second) << c.first;
     }
 }
 
 // The wizard's dialogs from the installer's own templates, as the user's screen shows them.
-class WizardDialogs : public ::testing::Test {
-protected:
-    static INT_PTR CALLBACK Passive(HWND, UINT message, WPARAM, LPARAM) {
-        return message == WM_INITDIALOG;
-    }
-    static void Pump() {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
-};
-
 // The legal notice is two lines, each on a line of its own in its 20-unit static: none wraps.
-TEST_F(WizardDialogs, TheLegalNoticeShowsAsTwoWholeLines) {
+TEST(WizardDialogs, TheLegalNoticeShowsAsTwoWholeLines) {
     HWND dialog = CreateDialogParamA(g_state.instance, MAKEINTRESOURCEA(IDD_AGREEMENT), nullptr,
-                                     AgreementDlgProc, 0);
+                                     AgreementDlgProc, reinterpret_cast<LPARAM>(&g_state));
     ASSERT_NE(dialog, nullptr);
     HWND notice = GetDlgItem(dialog, IDC_LEGAL_NOTICE);
     const std::string text = gui::WindowText(notice);
@@ -210,21 +205,23 @@ TEST_F(WizardDialogs, TheLegalNoticeShowsAsTwoWholeLines) {
 }
 
 // A step that blocks the thread (one large file, Excel) must find its file name already painted.
-TEST_F(WizardDialogs, ProgressTextsArePaintedBeforeTheStepGoesOn) {
-    HWND dialog =
-        CreateDialogParamA(g_state.instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, Passive, 0);
+TEST(WizardDialogs, ProgressTextsArePaintedBeforeTheStepGoesOn) {
+    InstallRun run(g_state);
+    ProgressDialog progress;
+    progress.state = &g_state;
+    progress.run = &run;
+    HWND dialog = CreateDialogParamA(g_state.instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr,
+                                     ProgressDlgProc, reinterpret_cast<LPARAM>(&progress));
     ASSERT_NE(dialog, nullptr);
+    KillTimer(dialog, kProgressTimerId); // no step runs here: only what the run shows counts
     ShowWindow(dialog, SW_SHOWNORMAL);
-    Pump();
-    const int ids[] = {IDC_PROGRESS_BAR, IDC_STATUS_LINE, IDC_STEP_CAPTION, IDC_STEP_TEXT};
-    SetProgressControls(GetDlgItem(dialog, ids[0]), GetDlgItem(dialog, ids[1]),
-                        GetDlgItem(dialog, ids[2]), GetDlgItem(dialog, ids[3]));
-    SetProgress(40, "C:\\RunTest\\Big\\large.bin");
-    NextStep("Installing files...");
-    for (int id : ids)
+    UpdateWindow(dialog);
+    run.SetProgress(40, "C:\\RunTest\\Big\\large.bin");
+    run.NextStep("Installing files...");
+    for (int id : {IDC_PROGRESS_BAR, IDC_STATUS_LINE, IDC_STEP_CAPTION, IDC_STEP_TEXT})
         EXPECT_FALSE(GetUpdateRect(GetDlgItem(dialog, id), nullptr, FALSE)) << "control " << id;
     EXPECT_EQ(gui::ControlText(dialog, IDC_STATUS_LINE), "C:\\RunTest\\Big\\large.bin");
-    SetProgressControls(nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(gui::ControlText(dialog, IDC_STEP_CAPTION), "Step 2 of 4");
     DestroyWindow(dialog);
 }
 

@@ -29,12 +29,15 @@ std::vector<std::string> g_log;
 std::vector<std::string> g_warnings;
 int g_testMode = 0;
 
-void CaptureLine(const char *line) {
+void CaptureLine(void *, const char *line) {
     g_log.push_back(line);
 }
-void CaptureWarning(const char *text) {
+void CaptureWarning(void *, const char *text) {
     g_warnings.push_back(text);
 }
+// The installer's settings: the log and warnings captured here, test mode from g_testMode.
+const Win32PayloadSettings kCapturing = {nullptr, CaptureLine, nullptr, CaptureWarning,
+                                         &g_testMode};
 
 int CountLines(const std::string &text) {
     return int(std::count(g_log.begin(), g_log.end(), text));
@@ -73,8 +76,6 @@ protected:
         g_log.clear();
         g_warnings.clear();
         g_testMode = 0;
-        ConfigureExtraction({&g_testMode, CaptureWarning});
-        hooks_ = MakeWin32PayloadHooks(CaptureLine, nullptr);
         const ::testing::TestInfo *info = ::testing::UnitTest::GetInstance()->current_test_info();
         folder_ = WorkDir() + "\\" + info->test_suite_name() + "_" + info->name();
     }
@@ -82,7 +83,8 @@ protected:
     // Walks `bytes` into folder_ the way the installation run does: Next, then ExtractCurrent,
     // until a result of 0 or below. Returns every result.
     std::vector<int> ExtractAll(const std::vector<uint8_t> &bytes) {
-        PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), folder_.c_str(), &hooks_);
+        PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), folder_.c_str(),
+                               platform_.Hooks());
         EXPECT_TRUE(archive.IsUsable());
         std::vector<int> results;
         for (int guard = 0; guard < 100000; ++guard) {
@@ -106,7 +108,7 @@ protected:
         EXPECT_EQ(times.creation, value) << relative << ": creation time";
     }
 
-    PayloadHooks hooks_{};
+    const Win32Payload platform_{kCapturing};
     std::string folder_;
 };
 
@@ -292,7 +294,8 @@ protected:
 TEST_F(HeldFile, OpenInAnotherProcessGivesTheWarnings) {
     FileHolder holder({Path("held.bin"), Path("held.txt")});
     ASSERT_TRUE(holder.holding());
-    PayloadArchive archive(bytes_.data(), uint32_t(bytes_.size()), folder_.c_str(), &hooks_);
+    PayloadArchive archive(bytes_.data(), uint32_t(bytes_.size()), folder_.c_str(),
+                           platform_.Hooks());
     ExpectHeldFilesFail(archive, folder_);
 }
 
@@ -303,7 +306,8 @@ TEST_F(HeldFile, OpenThroughAnotherHandleOfThisProcessGivesTheWarnings) {
                                       OPEN_EXISTING, 0, nullptr));
     for (HANDLE h : handles)
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    PayloadArchive archive(bytes_.data(), uint32_t(bytes_.size()), folder_.c_str(), &hooks_);
+    PayloadArchive archive(bytes_.data(), uint32_t(bytes_.size()), folder_.c_str(),
+                           platform_.Hooks());
     ExpectHeldFilesFail(archive, folder_);
     for (HANDLE h : handles)
         CloseHandle(h);
@@ -343,7 +347,8 @@ TEST_F(ExtractOnWine, LastRecordGivesZeroEvenAsAFolderAndAnExistingRootIsFine) {
     ArchiveBytes a;
     a.Summary(1, 2).Folder("").Stored("a.txt", "a", kSummer).Folder("Empty");
     const std::vector<uint8_t> &bytes = a.bytes();
-    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), folder_.c_str(), &hooks_);
+    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), folder_.c_str(),
+                           platform_.Hooks());
     EXPECT_EQ(archive.ExtractCurrent(), 1); // the summary: nothing to write
     archive.Next();
     EXPECT_EQ(archive.ExtractCurrent(), 1); // the root, which exists already
@@ -411,11 +416,12 @@ TEST(DriveQueries, ClusterSizeOfADriveAndOfAFolderWithoutOne) {
     EXPECT_EQ(QueryClusterSize(""), 0u);
 
     // The walk falls back to a positive cluster size for such a folder.
-    PayloadHooks hooks = MakeWin32PayloadHooks(nullptr, nullptr);
+    const Win32Payload platform({});
     ArchiveBytes a;
     a.Summary(1, 1).Folder("").Stored("one.txt", std::string(5000, 'x'), kSummer);
     const std::vector<uint8_t> &data = a.bytes();
-    PayloadArchive archive(data.data(), uint32_t(data.size()), "\\\\server\\share\\Qubrix", &hooks);
+    PayloadArchive archive(data.data(), uint32_t(data.size()), "\\\\server\\share\\Qubrix",
+                           platform.Hooks());
     EXPECT_EQ(archive.clusterSize, payload::kDefaultClusterSize);
     EXPECT_EQ(archive.diskSpaceRequired, 2 * 4096u + 4096u + payload::kSlackBytes);
 }
@@ -427,7 +433,7 @@ TEST_F(ExtractOnWine, WalkLogsFileTimesInLocalTime) {
     a.Summary(2, 1).Folder("").Stored("summer.txt", "12345", kSummer);
     a.Stored("winter.txt", "1234567", kWinter);
     const std::vector<uint8_t> &bytes = a.bytes();
-    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\Qubrix", &hooks_);
+    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\Qubrix", platform_.Hooks());
 
     bool differsFromUtc = false;
     const struct {
@@ -482,7 +488,8 @@ TEST_F(ExtractOnWine, DamagedArchivesAreRefused) {
     }
     for (const Case &c : cases) {
         g_log.clear();
-        PayloadArchive archive(c.bytes.data(), uint32_t(c.bytes.size()), folder_.c_str(), &hooks_);
+        PayloadArchive archive(c.bytes.data(), uint32_t(c.bytes.size()), folder_.c_str(),
+                               platform_.Hooks());
         EXPECT_EQ(archive.entryCount, 0) << c.what;
         EXPECT_FALSE(archive.IsUsable()) << c.what;
         EXPECT_TRUE(std::any_of(g_log.begin(), g_log.end(), [](const std::string &line) {
@@ -501,8 +508,7 @@ TEST(FullDisk, WriteErrorsFailTheFile) {
     g_log.clear();
     g_warnings.clear();
     g_testMode = 0;
-    ConfigureExtraction({&g_testMode, CaptureWarning});
-    PayloadHooks hooks = MakeWin32PayloadHooks(CaptureLine, nullptr);
+    const Win32Payload platform(kCapturing);
     const std::string folder = WorkDir();
     HANDLE probe = CreateFileA((folder + "\\full.bin").c_str(), GENERIC_WRITE, 0, nullptr,
                                OPEN_EXISTING, 0, nullptr);
@@ -515,7 +521,7 @@ TEST(FullDisk, WriteErrorsFailTheFile) {
     packed.Summary(1, 1).Folder("");
     Compressed(packed, "full.bin", SampleData(200000, 'f'), kSummer);
     PayloadArchive decoded(packed.bytes().data(), uint32_t(packed.bytes().size()), folder.c_str(),
-                           &hooks);
+                           platform.Hooks());
     decoded.Next();
     EXPECT_EQ(decoded.ExtractCurrent(), 1);
     decoded.Next();
@@ -526,7 +532,7 @@ TEST(FullDisk, WriteErrorsFailTheFile) {
     ArchiveBytes stored;
     stored.Summary(1, 1).Folder("").Stored("full.bin", SampleData(200000, 's'), kSummer);
     PayloadArchive written(stored.bytes().data(), uint32_t(stored.bytes().size()), folder.c_str(),
-                           &hooks);
+                           platform.Hooks());
     written.Next();
     written.Next();
     EXPECT_EQ(written.ExtractCurrent(), -1); // written short, without a message

@@ -256,13 +256,13 @@ SIZE WindowSize(HWND window) {
 // Runs before any case loads the product strings: an empty title gives the smallest window.
 TEST(WindowSize, AShortTitleGivesTheMinimumOf110By52) {
     g_state.instance = GetModuleHandleA(nullptr);
-    ASSERT_STREQ(ProductString(IDS_PRODUCT_TITLE), "") << "strings must not be loaded yet";
+    ASSERT_STREQ(g_state.ProductString(IDS_PRODUCT_TITLE), "") << "strings must not be loaded yet";
     EXPECT_EQ(ComputeMainWindowWidthFor("", 80), 80);
     EXPECT_EQ(ComputeMainWindowWidthFor(nullptr, 80), 80);
     EXPECT_EQ(ComputeMainWindowWidthFor("V", 80), 80);
 
     RegisterMainWindowClass(g_state.instance);
-    HWND window = CreateMainWindow(g_state.instance);
+    HWND window = CreateMainWindow(g_state);
     ASSERT_NE(window, nullptr);
     const SIZE size = WindowSize(window);
     EXPECT_EQ(size.cx, 110);
@@ -282,11 +282,11 @@ TEST(WindowSize, TitlePlusHalfTheSampleText) {
     EXPECT_EQ(ComputeMainWindowWidthFor(title, expected - 1), expected);
     EXPECT_EQ(ComputeMainWindowWidthFor(title, expected + 7), expected + 7);
 
-    LoadProductStrings(GetModuleHandleA(nullptr));
-    ASSERT_STREQ(ProductString(IDS_PRODUCT_TITLE), "Varnex Spreadsheet Add-In");
-    const int base = ComputeMainWindowWidth(80);
+    LoadProductStrings(g_state, GetModuleHandleA(nullptr));
+    ASSERT_STREQ(g_state.ProductString(IDS_PRODUCT_TITLE), "Varnex Spreadsheet Add-In");
+    const int base = ComputeMainWindowWidth(g_state, 80);
     EXPECT_EQ(base, ComputeMainWindowWidthFor("Varnex Spreadsheet Add-In", 80));
-    HWND window = CreateMainWindow(g_state.instance);
+    HWND window = CreateMainWindow(g_state);
     ASSERT_NE(window, nullptr);
     const SIZE size = WindowSize(window);
     EXPECT_EQ(size.cx, base + 30);
@@ -308,7 +308,7 @@ class PaintedPicture : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         g_state.instance = GetModuleHandleA(nullptr);
-        LoadProductStrings(g_state.instance);
+        LoadProductStrings(g_state, g_state.instance);
         library_ = LoadLibraryA("msimg32.dll");
         ASSERT_NE(library_, nullptr);
         gradient_ = reinterpret_cast<GradientFillFn>(
@@ -316,14 +316,14 @@ protected:
         ASSERT_NE(gradient_, nullptr);
     }
     static void TearDownTestSuite() {
-        ReleasePaintCache();
+        ReleasePaintCache(g_state);
         FreeLibrary(library_);
         g_state.gradientAvailable = false;
         g_state.gradientFill = nullptr;
     }
 
     void SetUp() override {
-        ReleasePaintCache();
+        ReleasePaintCache(g_state);
         window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, kWidth, kHeight, nullptr,
                                   nullptr, nullptr, nullptr);
         ASSERT_NE(window_, nullptr);
@@ -359,7 +359,7 @@ protected:
         DeleteObject(banner);
         HFONT small = CreateDialogFont(dc_, 8);
         oldFont = SelectObject(dc_, small);
-        const char *copyright = ProductString(IDS_COPYRIGHT);
+        const char *copyright = g_state.ProductString(IDS_COPYRIGHT);
         SIZE size = {};
         GetTextExtentPoint32A(dc_, copyright, static_cast<int>(std::strlen(copyright)), &size);
         copyright_ = size;
@@ -383,7 +383,7 @@ protected:
     void Paint(bool gradient) {
         g_state.gradientAvailable = gradient;
         g_state.gradientFill = gradient ? gradient_ : nullptr;
-        PaintMainWindow(window_, dc_);
+        PaintMainWindow(g_state, window_, dc_);
         GdiFlush();
     }
 
@@ -414,7 +414,7 @@ protected:
         EXPECT_EQ(Hex(At(kWidth - 2, y1 + 1)), Hex(white)) << "etched line, white";
         EXPECT_EQ(Hex(At(kWidth - 2, y1 + 2)), Hex(face));
         // The title in black, centred in the banner, at y = B.
-        const int titleWidth = MeasureInBannerFont(ProductString(IDS_PRODUCT_TITLE));
+        const int titleWidth = MeasureInBannerFont(g_state.ProductString(IDS_PRODUCT_TITLE));
         const int titleLeft = kWidth / 2 - titleWidth / 2;
         EXPECT_GT(CountInRect(0x000000, titleLeft, bannerLine_, titleLeft + titleWidth,
                               bannerLine_ + bannerLine_),
@@ -497,7 +497,7 @@ TEST_F(PaintedPicture, CopyrightLineFitsBetweenTheLogoStripAndTheRightEdge) {
     RECT frame = {};
     AdjustWindowRectEx(&frame, WS_POPUP, FALSE,
                        WS_EX_DLGMODALFRAME | WS_EX_STATICEDGE | WS_EX_APPWINDOW);
-    const int clientWidth = ComputeMainWindowWidth(80) + 30 - (frame.right - frame.left);
+    const int clientWidth = ComputeMainWindowWidth(g_state, 80) + 30 - (frame.right - frame.left);
     const int left = clientWidth / 2 - copyright_.cx / 2 + 45;
     EXPECT_GE(left, 18 + 99 + 2) << "width " << copyright_.cx << " in a client of " << clientWidth;
     EXPECT_LE(left + copyright_.cx, clientWidth - 2);
@@ -565,7 +565,7 @@ TEST_F(PaintedPicture, AnUnreadableBackgroundGivesTheStripTheButtonFace) {
     HGDIOBJ old = SelectObject(tiny, pixel);
     ASSERT_EQ(GetPixel(tiny, 10, 10), CLR_INVALID);
     g_state.gradientAvailable = false;
-    PaintMainWindow(window_, tiny);
+    PaintMainWindow(g_state, window_, tiny);
     SelectObject(tiny, old);
     DeleteObject(pixel);
     DeleteDC(tiny);
@@ -638,11 +638,11 @@ TEST(MainWindowRepaint, OnlyTheFirstPaintStartsTheWizard) {
     while (PeekMessageA(&stale, nullptr, 0, 0, PM_REMOVE)) {
     }
     g_state.instance = GetModuleHandleA(nullptr);
-    LoadProductStrings(g_state.instance);
-    ReleasePaintCache();
+    LoadProductStrings(g_state, g_state.instance);
+    ReleasePaintCache(g_state);
     RegisterMainWindowClass(g_state.instance);
     DialogWatcher watcher;
-    HWND window = CreateMainWindow(g_state.instance);
+    HWND window = CreateMainWindow(g_state);
     ASSERT_NE(window, nullptr);
     g_state.mainWindow = window;
     ShowWindow(window, SW_SHOWNORMAL);
