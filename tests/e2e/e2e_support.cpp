@@ -2,20 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "regaddin/regaddin.h"
 
 namespace e2e {
-
-std::string Env(const char *name) {
-    const char *value = std::getenv(name);
-    return value ? value : "";
-}
-
-std::string EnvPath(const char *name) {
-    return gui::WindowsPath(Env(name));
-}
 
 HWND WaitForDialog(DWORD pid, int id, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
@@ -88,23 +77,6 @@ gui::MessageBoxInfo Answer(const gui::Process &setup, int answer, const char *te
     return box;
 }
 
-std::string ReadText(const std::string &path) {
-    return gui::ReadFileText(path);
-}
-
-std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
 std::string MissingInOrder(const std::vector<std::string> &lines,
                            const std::vector<std::string> &expected) {
     size_t at = 0;
@@ -124,10 +96,6 @@ bool Contains(const std::vector<std::string> &lines, const std::string &line) {
             return true;
     }
     return false;
-}
-
-bool Exists(const std::string &path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool MakeFolder(const std::string &folder) {

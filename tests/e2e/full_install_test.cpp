@@ -49,7 +49,7 @@ void Collect(const std::string &root, const std::string &relative,
             Collect(root, path, files, folders);
         } else {
             FileFacts facts;
-            facts.bytes = ReadText(root + "\\" + path);
+            facts.bytes = ReadFileText(root + "\\" + path);
             facts.written = found.ftLastWriteTime;
             (*files)[path] = facts;
         }
@@ -96,7 +96,7 @@ TEST(FullInstallation, FirstInstallationIntoANewFolder) {
     standin::Options excel;
     excel.journal = kJournal;
     ASSERT_EQ(standin::Install(excel), 1);
-    ASSERT_FALSE(Exists(kTarget));
+    ASSERT_FALSE(PathExists(kTarget));
 
     gui::Process setup;
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
@@ -193,7 +193,7 @@ TEST(FullInstallation, FirstInstallationIntoANewFolder) {
 
     // The log's whole sequence.
     const std::vector<std::string> log =
-        Lines(ReadText(std::string(kDefaultFolder) + "\\install.log"));
+        SplitCrLf(ReadFileText(std::string(kDefaultFolder) + "\\install.log"));
     const std::vector<std::string> expected = {
         "------------------------------------------------------",
         "Installing Addin version " + Env("VNX_PRODUCT_BUILD"),
@@ -243,15 +243,9 @@ TEST(FullInstallation, FirstInstallationIntoANewFolder) {
 
 TEST(FullInstallation, SecondRunUpgradesAndMovesTheConfigurationFiles) {
     const std::string target = kTarget;
-    ASSERT_TRUE(Exists(target + "\\qubrix.xla")) << "needs the first installation";
-    for (const char *name : {"tarvelo.prefs", "tarvelo.con"}) {
-        HANDLE file = CreateFileA((target + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        WriteFile(file, name, 5, &written, nullptr);
-        CloseHandle(file);
-    }
+    ASSERT_TRUE(PathExists(target + "\\qubrix.xla")) << "needs the first installation";
+    for (const char *name : {"tarvelo.prefs", "tarvelo.con"})
+        ASSERT_TRUE(WriteFileText(target + "\\" + name, std::string(name, 5)));
     gui::Process setup;
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
     AcceptWelcome(setup);
@@ -277,12 +271,12 @@ TEST(FullInstallation, SecondRunUpgradesAndMovesTheConfigurationFiles) {
     char appData[MAX_PATH] = {};
     ASSERT_EQ(RegAddin_GetAppDataFolder(appData), 1);
     const std::string moved = std::string(appData) + "\\Varnok\\VarnexSpreadsheetAddin";
-    EXPECT_TRUE(Exists(moved + "\\tarvelo.prefs"));
-    EXPECT_TRUE(Exists(moved + "\\tarvelo.con"));
-    EXPECT_FALSE(Exists(target + "\\tarvelo.prefs"));
-    EXPECT_FALSE(Exists(target + "\\tarvelo.con"));
+    EXPECT_TRUE(PathExists(moved + "\\tarvelo.prefs"));
+    EXPECT_TRUE(PathExists(moved + "\\tarvelo.con"));
+    EXPECT_FALSE(PathExists(target + "\\tarvelo.prefs"));
+    EXPECT_FALSE(PathExists(target + "\\tarvelo.con"));
 
-    const std::vector<std::string> log = Lines(ReadText(target + "\\install.log"));
+    const std::vector<std::string> log = SplitCrLf(ReadFileText(target + "\\install.log"));
     const std::string previous =
         "Previous build " + build + " (ver " + version + ") found at C:\\Varnex Test\\Target";
     EXPECT_EQ(MissingInOrder(log, {previous, "* Installation Complete",
@@ -308,7 +302,7 @@ TEST(FullInstallation, ThirdRunLogsTheFailureForTheFirstFile) {
     Sleep(200);
     gui::PressButton(finish, IDOK);
     EXPECT_EQ(setup.WaitForExit(60000), 0);
-    const std::vector<std::string> log = Lines(ReadText(target + "\\install.log"));
+    const std::vector<std::string> log = SplitCrLf(ReadFileText(target + "\\install.log"));
     EXPECT_TRUE(Contains(log, "Failed to copy file \"tarvelo.pref\" or it already exists"));
 }
 

@@ -18,7 +18,7 @@ std::string SetupExe() {
     return EnvPath("VNX_SETUP_EXE");
 }
 std::string DefaultLogText() {
-    return ReadText(std::string(kDefaultFolder) + "\\install.log");
+    return ReadFileText(std::string(kDefaultFolder) + "\\install.log");
 }
 
 const char kExcelRunning[] =
@@ -84,9 +84,7 @@ protected:
 
 TEST_F(WizardTest, FolderValidationRefusesBadEntriesAndAcceptsGoodOnes) {
     MakeFolder("C:\\Temp");
-    HANDLE file =
-        CreateFileA("C:\\Temp\\afile.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(file);
+    WriteFileText("C:\\Temp\\afile.txt", "");
     StartToFolder();
     ExpectRefused("C:\\", "The specified folder is invalid!");
     ExpectRefused("C:", "The specified folder is invalid!");
@@ -114,19 +112,19 @@ TEST_F(WizardTest, FolderValidationRefusesBadEntriesAndAcceptsGoodOnes) {
     ExpectRefused(longest + "L", tooLong.text.c_str());
     EnterFolder(setup_, longest);
     Answer(setup_, IDNO, "Folder does not exist. Create it?");
-    EXPECT_FALSE(Exists(longest));
+    EXPECT_FALSE(PathExists(longest));
     // A new folder: No keeps the dialog open, nothing is created.
     EnterFolder(setup_, "C:\\Temp\\New Folder");
     Answer(setup_, IDNO, "Folder does not exist. Create it?");
     EXPECT_TRUE(IsWindowVisible(folderDialog_));
-    EXPECT_FALSE(Exists("C:\\Temp\\New Folder"));
+    EXPECT_FALSE(PathExists("C:\\Temp\\New Folder"));
     // Blanks around an existing folder and a trailing backslash are taken away.
     EnterFolder(setup_, "  \tC:\\Temp\\  ");
     ASSERT_TRUE(WaitForDialogGone(setup_.Id(), kFolderEdit)) << "C:\\Temp\\ is accepted";
     ASSERT_NE(WaitForDialog(setup_.Id(), kProgressBar), nullptr);
     EXPECT_EQ(FinishRun(), 0);
-    EXPECT_TRUE(Exists("C:\\Temp\\qubrix.xla"));
-    const std::vector<std::string> log = Lines(DefaultLogText());
+    EXPECT_TRUE(PathExists("C:\\Temp\\qubrix.xla"));
+    const std::vector<std::string> log = SplitCrLf(DefaultLogText());
     EXPECT_TRUE(Contains(log, "@ Install Dir=C:\\Temp")) << DefaultLogText();
     EXPECT_TRUE(Contains(log, "* The specified folder is invalid!"));
     EXPECT_TRUE(Contains(log, "* Invalid Folder Name"));
@@ -134,9 +132,7 @@ TEST_F(WizardTest, FolderValidationRefusesBadEntriesAndAcceptsGoodOnes) {
 
 TEST_F(WizardTest, AFolderHoldingTheAddinAsksWhetherToUpgrade) {
     MakeFolder("C:\\Other");
-    HANDLE file =
-        CreateFileA("C:\\Other\\qubrix.xla", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(file);
+    WriteFileText("C:\\Other\\qubrix.xla", "");
     StartToFolder();
     const char *question = "A version of the Varnex Spreadsheet Add-In may already exist in this "
                            "folder.\n\nDo you wish to upgrade it with this version?";
@@ -253,8 +249,8 @@ TEST_F(WizardTest, GivingUpAtTheExcelQuestionOfTheRegistrationCancels) {
     Answer(setup_, IDOK, "Installation Cancelled");
     EXPECT_EQ(setup_.WaitForExit(), 0);
     DestroyWindow(excel);
-    EXPECT_TRUE(Exists("C:\\Late Excel\\qubrix.xla"));
-    const std::vector<std::string> log = Lines(DefaultLogText());
+    EXPECT_TRUE(PathExists("C:\\Late Excel\\qubrix.xla"));
+    const std::vector<std::string> log = SplitCrLf(DefaultLogText());
     EXPECT_EQ(MissingInOrder(log, {"Checking for Excel Running...",
                                    "Excel Running - User Cancelled.", "* Installation Cancelled"}),
               "");
@@ -299,7 +295,7 @@ TEST_F(WizardTest, RegistrationFailuresAreLoggedAndTheRecordIsStillWritten) {
         const gui::MessageBoxInfo box = Answer(setup, IDOK, warning);
         EXPECT_EQ(box.icon, gui::BoxIcon::Warning) << c.name;
         EXPECT_EQ(setup.WaitForExit(60000), 0);
-        const std::vector<std::string> log = Lines(DefaultLogText());
+        const std::vector<std::string> log = SplitCrLf(DefaultLogText());
         EXPECT_TRUE(Contains(log, "Registering with Excel Failed (" + std::to_string(c.code) + ")"))
             << c.name;
         EXPECT_TRUE(Contains(log, std::string("@ Error Information=") + c.text)) << c.name;
@@ -335,7 +331,7 @@ TEST_F(WizardTest, ALockedFileFailsTheCopy) {
     EXPECT_EQ(Answer(setup_, IDOK, "Installation Unsuccessful").owner, mainWindow);
     EXPECT_EQ(setup_.WaitForExit(), 0);
     CloseHandle(held);
-    const std::vector<std::string> log = Lines(DefaultLogText());
+    const std::vector<std::string> log = SplitCrLf(DefaultLogText());
     EXPECT_TRUE(Contains(log, "* " + box.text));
     EXPECT_FALSE(Contains(log, "Updating Registry...")) << "no record after a failed copy";
 }
@@ -376,8 +372,8 @@ TEST_F(WizardTest, CancelDuringTheCopyAsksAndStopsOnlyWhenConfirmed) {
     Answer(setup_, IDYES, "Cancel Installation?");
     EXPECT_EQ(Answer(setup_, IDOK, "Installation Cancelled").owner, mainWindow);
     EXPECT_EQ(setup_.WaitForExit(), 0);
-    EXPECT_TRUE(Exists("C:\\Cancelled\\qubrix.xla"));
-    const std::vector<std::string> log = Lines(DefaultLogText());
+    EXPECT_TRUE(PathExists("C:\\Cancelled\\qubrix.xla"));
+    const std::vector<std::string> log = SplitCrLf(DefaultLogText());
     EXPECT_TRUE(Contains(log, "@ Installing Files=Begin"));
     EXPECT_FALSE(Contains(log, "@ Installing Files=End"));
     EXPECT_FALSE(Contains(log, "Updating Registry..."));

@@ -4,42 +4,18 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "tests/guidriver/gui_driver.h"
+#include "tests/support/environment.h"
+#include "tests/support/pixels.h"
 
 namespace {
 
 const char kMainClass[] = "VarnexSpreadsheetAddInInstallerClass";
 
-std::string Env(const char *name) {
-    const char *value = std::getenv(name);
-    return value ? value : "";
-}
-
 bool ExpectGradient() {
     return Env("VNX_EXPECT_GRADIENT") != "0";
-}
-
-DWORD Rgb(COLORREF colour) {
-    return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
-}
-
-std::string Hex(DWORD pixel) {
-    char text[16];
-    wsprintfA(text, "%06X", static_cast<unsigned>(pixel & 0xFFFFFF));
-    return text;
-}
-
-bool Near(DWORD a, DWORD b, int tolerance) {
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-        if (d > tolerance || d < -tolerance)
-            return false;
-    }
-    return true;
 }
 
 // The title bar's height: the system font's line, as the paint context starts with it.
@@ -114,7 +90,7 @@ int CountDialogsWith(DWORD pid, int id) {
 // not start the wizard a second time.
 bool ShowPaintedMainWindow(gui::Process &setup, ClientView *view, const std::string &pngPath,
                            HWND *welcome) {
-    if (!setup.Start(gui::WindowsPath(Env("VNX_SETUP_EXE")), ""))
+    if (!setup.Start(EnvPath("VNX_SETUP_EXE"), ""))
         return false;
     HWND window = gui::WaitForWindow(kMainClass, nullptr, setup.Id());
     *welcome = window ? WaitForDialogWith(setup.Id(), 1005) : nullptr;
