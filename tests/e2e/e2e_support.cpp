@@ -6,58 +6,31 @@
 
 namespace e2e {
 
-HWND WaitForDialog(DWORD pid, int id, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        for (HWND dialog : gui::TopLevelWindows(pid, "#32770")) {
-            if (GetDlgItem(dialog, id))
-                return dialog;
-        }
-        if (GetTickCount() - start >= timeoutMs)
-            return nullptr;
-        Sleep(20);
-    }
-}
-
-bool WaitForDialogGone(DWORD pid, int id, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        bool present = false;
-        for (HWND dialog : gui::TopLevelWindows(pid, "#32770"))
-            present = present || GetDlgItem(dialog, id) != nullptr;
-        if (!present)
-            return true;
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        Sleep(20);
-    }
-}
-
 void AcceptWelcome(const gui::Process &setup) {
-    HWND welcome = WaitForDialog(setup.Id(), kWelcomeText);
+    HWND welcome = WaitForDialog(setup.Id(), IDC_WELCOME_TEXT);
     ASSERT_NE(welcome, nullptr) << "no welcome dialog";
     ASSERT_TRUE(gui::PressButton(welcome, IDOK));
-    ASSERT_TRUE(WaitForDialogGone(setup.Id(), kWelcomeText));
+    ASSERT_TRUE(WaitForDialogGone(setup.Id(), IDC_WELCOME_TEXT));
 }
 
 void AcceptAgreement(const gui::Process &setup) {
-    HWND agreement = WaitForDialog(setup.Id(), kAcceptBox);
+    HWND agreement = WaitForDialog(setup.Id(), IDC_ACCEPT_BOX);
     ASSERT_NE(agreement, nullptr) << "no agreement dialog";
     EXPECT_FALSE(gui::ControlEnabled(agreement, IDOK)) << "Continue starts disabled";
-    ASSERT_TRUE(gui::PressButton(agreement, kAcceptBox));
+    ASSERT_TRUE(gui::PressButton(agreement, IDC_ACCEPT_BOX));
     const DWORD start = GetTickCount();
     while (!gui::ControlEnabled(agreement, IDOK) && GetTickCount() - start < 5000)
         Sleep(20);
     ASSERT_TRUE(gui::PressButton(agreement, IDOK));
-    ASSERT_TRUE(WaitForDialogGone(setup.Id(), kAcceptBox));
+    ASSERT_TRUE(WaitForDialogGone(setup.Id(), IDC_ACCEPT_BOX));
 }
 
 HWND EnterFolder(const gui::Process &setup, const std::string &folder) {
-    HWND dialog = WaitForDialog(setup.Id(), kFolderEdit);
+    HWND dialog = WaitForDialog(setup.Id(), IDC_FOLDER_EDIT);
     EXPECT_NE(dialog, nullptr) << "no destination-folder dialog";
     if (!dialog)
         return nullptr;
-    gui::SetControlText(dialog, kFolderEdit, folder);
+    gui::SetControlText(dialog, IDC_FOLDER_EDIT, folder);
     gui::PressButton(dialog, IDOK);
     return dialog;
 }

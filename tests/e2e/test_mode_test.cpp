@@ -18,9 +18,9 @@ TEST(TestMode, RehearsalWritesNothingAndLogsEverything) {
         AcceptAgreement(setup);
         EnterFolder(setup, "C:\\Rehearsal");
         Answer(setup, IDYES, "Folder does not exist. Create it?");
-        HWND finish = WaitForDialog(setup.Id(), kFinishCheck, 180000);
+        HWND finish = WaitForDialog(setup.Id(), IDC_FINISH_CHECK, 180000);
         ASSERT_NE(finish, nullptr);
-        gui::PressButton(finish, kFinishCheck);
+        gui::PressButton(finish, IDC_FINISH_CHECK);
         Sleep(200);
         gui::PressButton(finish, IDOK);
         EXPECT_EQ(setup.WaitForExit(60000), 0);

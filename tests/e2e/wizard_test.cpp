@@ -55,7 +55,7 @@ protected:
         ASSERT_TRUE(setup_.Start(SetupExe(), arguments));
         AcceptWelcome(setup_);
         AcceptAgreement(setup_);
-        folderDialog_ = WaitForDialog(setup_.Id(), kFolderEdit);
+        folderDialog_ = WaitForDialog(setup_.Id(), IDC_FOLDER_EDIT);
         ASSERT_NE(folderDialog_, nullptr);
     }
     // Enters `folder`, expects a warning with `text`, and that the dialog stays.
@@ -65,15 +65,15 @@ protected:
         EXPECT_EQ(box.icon, gui::BoxIcon::Warning) << folder;
         EXPECT_EQ(box.owner, folderDialog_) << "warnings are owned by the dialog";
         EXPECT_TRUE(IsWindowVisible(folderDialog_)) << folder;
-        EXPECT_EQ(gui::ControlText(folderDialog_, kFolderEdit), folder) << "the entry is kept";
+        EXPECT_EQ(gui::ControlText(folderDialog_, IDC_FOLDER_EDIT), folder) << "the entry is kept";
     }
     // Lets the run finish at the finish dialog (unticked) and returns the exit code.
     int FinishRun() {
-        HWND finish = WaitForDialog(setup_.Id(), kFinishCheck, 120000);
+        HWND finish = WaitForDialog(setup_.Id(), IDC_FINISH_CHECK, 120000);
         EXPECT_NE(finish, nullptr) << "no finish dialog";
         if (!finish)
             return -1;
-        gui::PressButton(finish, kFinishCheck);
+        gui::PressButton(finish, IDC_FINISH_CHECK);
         Sleep(200);
         gui::PressButton(finish, IDOK);
         return setup_.WaitForExit(60000);
@@ -120,8 +120,8 @@ TEST_F(WizardTest, FolderValidationRefusesBadEntriesAndAcceptsGoodOnes) {
     EXPECT_FALSE(PathExists("C:\\Temp\\New Folder"));
     // Blanks around an existing folder and a trailing backslash are taken away.
     EnterFolder(setup_, "  \tC:\\Temp\\  ");
-    ASSERT_TRUE(WaitForDialogGone(setup_.Id(), kFolderEdit)) << "C:\\Temp\\ is accepted";
-    ASSERT_NE(WaitForDialog(setup_.Id(), kProgressBar), nullptr);
+    ASSERT_TRUE(WaitForDialogGone(setup_.Id(), IDC_FOLDER_EDIT)) << "C:\\Temp\\ is accepted";
+    ASSERT_NE(WaitForDialog(setup_.Id(), IDC_PROGRESS_BAR), nullptr);
     EXPECT_EQ(FinishRun(), 0);
     EXPECT_TRUE(PathExists("C:\\Temp\\qubrix.xla"));
     const std::vector<std::string> log = SplitCrLf(DefaultLogText());
@@ -151,10 +151,10 @@ TEST_F(WizardTest, TheFolderBrowserOpensAtTheCurrentDirectory) {
     ASSERT_TRUE(setup_.Start(SetupExe(), "", "C:\\Start Here"));
     AcceptWelcome(setup_);
     AcceptAgreement(setup_);
-    folderDialog_ = WaitForDialog(setup_.Id(), kFolderEdit);
+    folderDialog_ = WaitForDialog(setup_.Id(), IDC_FOLDER_EDIT);
     ASSERT_NE(folderDialog_, nullptr);
     for (int answer : {IDCANCEL, IDOK}) {
-        ASSERT_TRUE(gui::PressButton(folderDialog_, kBrowseButton));
+        ASSERT_TRUE(gui::PressButton(folderDialog_, IDC_BROWSE));
         // The shell's browser: a dialog of the process with a tree of folders.
         HWND browser = nullptr;
         const DWORD start = GetTickCount();
@@ -172,7 +172,7 @@ TEST_F(WizardTest, TheFolderBrowserOpensAtTheCurrentDirectory) {
         ASSERT_TRUE(gui::WaitForWindowGone(browser, 10000));
         Sleep(300);
         // Cancel leaves the entry alone; OK puts the selection (the current directory) there.
-        EXPECT_EQ(gui::ControlText(folderDialog_, kFolderEdit),
+        EXPECT_EQ(gui::ControlText(folderDialog_, IDC_FOLDER_EDIT),
                   answer == IDOK ? "C:\\Start Here" : kDefaultFolder);
     }
     gui::PressButton(folderDialog_, IDCANCEL);
@@ -184,7 +184,7 @@ TEST_F(WizardTest, CancelOnTheWelcomeDialogIsSilent) {
     for (bool escape : {false, true}) {
         gui::Process setup;
         ASSERT_TRUE(setup.Start(SetupExe(), ""));
-        HWND welcome = WaitForDialog(setup.Id(), kWelcomeText);
+        HWND welcome = WaitForDialog(setup.Id(), IDC_WELCOME_TEXT);
         ASSERT_NE(welcome, nullptr);
         if (escape)
             gui::PressEscape(welcome);
@@ -198,11 +198,11 @@ TEST_F(WizardTest, CancelOnTheWelcomeDialogIsSilent) {
 }
 
 TEST_F(WizardTest, CancelOnAgreementOrFolderSaysInstallationCancelled) {
-    for (int dialog : {kAcceptBox, kFolderEdit}) {
+    for (int dialog : {IDC_ACCEPT_BOX, IDC_FOLDER_EDIT}) {
         gui::Process setup;
         ASSERT_TRUE(setup.Start(SetupExe(), ""));
         AcceptWelcome(setup);
-        if (dialog == kFolderEdit)
+        if (dialog == IDC_FOLDER_EDIT)
             AcceptAgreement(setup);
         HWND window = WaitForDialog(setup.Id(), dialog);
         ASSERT_NE(window, nullptr);
@@ -237,13 +237,13 @@ TEST_F(WizardTest, GivingUpAtTheExcelQuestionOfTheRegistrationCancels) {
     HWND excel = ShowExcelWindow();
     ASSERT_NE(excel, nullptr);
     Answer(setup_, IDYES, "Folder does not exist. Create it?");
-    HWND progress = WaitForDialog(setup_.Id(), kProgressBar);
+    HWND progress = WaitForDialog(setup_.Id(), IDC_PROGRESS_BAR);
     ASSERT_NE(progress, nullptr);
     gui::MessageBoxInfo question;
     ASSERT_TRUE(gui::WaitForMessageBox(setup_.Id(), &question, 30000));
     EXPECT_EQ(question.text, kExcelRunning);
     EXPECT_EQ(question.owner, progress) << "the progress dialog owns the question";
-    EXPECT_EQ(gui::ControlText(progress, kStepCaption), "Step 4 of 4");
+    EXPECT_EQ(gui::ControlText(progress, IDC_STEP_CAPTION), "Step 4 of 4");
     gui::AnswerMessageBox(question.window, IDCANCEL);
     gui::WaitForWindowGone(question.window, 10000);
     Answer(setup_, IDOK, "Installation Cancelled");
@@ -353,7 +353,7 @@ TEST_F(WizardTest, CancelDuringTheCopyAsksAndStopsOnlyWhenConfirmed) {
     AcceptAgreement(setup_);
     EnterFolder(setup_, "C:\\Cancelled");
     Answer(setup_, IDYES, "Folder does not exist. Create it?");
-    HWND progress = WaitForDialog(setup_.Id(), kProgressBar);
+    HWND progress = WaitForDialog(setup_.Id(), IDC_PROGRESS_BAR);
     ASSERT_NE(progress, nullptr);
     const DWORD start = GetTickCount();
     while (!gui::ControlEnabled(progress, IDCANCEL) && GetTickCount() - start < 20000)
@@ -364,9 +364,9 @@ TEST_F(WizardTest, CancelDuringTheCopyAsksAndStopsOnlyWhenConfirmed) {
     const gui::MessageBoxInfo no = Answer(setup_, IDNO, "Cancel Installation?");
     EXPECT_EQ(no.defaultButton, IDYES);
     EXPECT_EQ(no.owner, mainWindow) << "the question is owned by the main window";
-    const std::string before = gui::ControlText(progress, kStatusLine);
+    const std::string before = gui::ControlText(progress, IDC_STATUS_LINE);
     Sleep(500);
-    EXPECT_NE(gui::ControlText(progress, kStatusLine), before) << "the copy went on";
+    EXPECT_NE(gui::ControlText(progress, IDC_STATUS_LINE), before) << "the copy went on";
     // Yes: it stops; the files already extracted stay.
     ASSERT_TRUE(gui::PressButton(progress, IDCANCEL));
     Answer(setup_, IDYES, "Cancel Installation?");

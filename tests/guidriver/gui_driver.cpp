@@ -217,6 +217,35 @@ std::vector<HWND> TopLevelWindows(DWORD pid, const char *className) {
     return FindWindows(className, nullptr, pid);
 }
 
+HWND FindDialogWith(DWORD pid, int id) {
+    for (HWND dialog : FindWindows("#32770", nullptr, pid)) {
+        if (GetDlgItem(dialog, id))
+            return dialog;
+    }
+    return nullptr;
+}
+
+HWND WaitForDialogWith(DWORD pid, int id, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND dialog = FindDialogWith(pid, id))
+            return dialog;
+        if (GetTickCount() - start >= timeoutMs)
+            return nullptr;
+        Sleep(kPollMs);
+    }
+}
+
+bool WaitForDialogGone(DWORD pid, int id, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (FindDialogWith(pid, id)) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(kPollMs);
+    }
+    return true;
+}
+
 std::string WindowText(HWND window) {
     return GetText(window);
 }

@@ -102,6 +102,12 @@ POINT ClientToScreenPoint(HWND window, int x, int y);
 bool WaitForWindowGone(HWND window, DWORD timeoutMs = kDefaultTimeoutMs);
 // All visible top-level windows of a process, of `className` when given.
 std::vector<HWND> TopLevelWindows(DWORD pid, const char *className = nullptr);
+// The visible dialog of process `pid` that holds control `id`; null when there is none.
+HWND FindDialogWith(DWORD pid, int id);
+// Waits for such a dialog; null when none came in time.
+HWND WaitForDialogWith(DWORD pid, int id, DWORD timeoutMs = kDefaultTimeoutMs);
+// Waits until no visible dialog of the process holds control `id`. True if that came in time.
+bool WaitForDialogGone(DWORD pid, int id, DWORD timeoutMs = kDefaultTimeoutMs);
 
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "regaddin/regaddin.h"
+#include "resources/resource_ids.h"
 #include "tests/guidriver/gui_driver.h"
 #include "tests/support/environment.h"
 #include "tests/support/text_files.h"
@@ -27,18 +28,10 @@ void MakeFolder(const std::string &folder) {
     ASSERT_EQ(RegAddin_MakeDir(buffer), 1) << folder;
 }
 
-// The wizard's first dialog: the welcome dialog holds the static 1005. Cancel on it ends the run
-// silently, through the finishing step and the clean-up.
+// The wizard's first dialog, the welcome dialog: Cancel on it ends the run silently, through the
+// finishing step and the clean-up.
 void CancelAtWelcome(gui::Process &setup) {
-    HWND welcome = nullptr;
-    const DWORD start = GetTickCount();
-    while (!welcome && GetTickCount() - start < gui::kDefaultTimeoutMs) {
-        for (HWND dialog : gui::TopLevelWindows(setup.Id(), "#32770")) {
-            if (GetDlgItem(dialog, 1005))
-                welcome = dialog;
-        }
-        Sleep(20);
-    }
+    HWND welcome = gui::WaitForDialogWith(setup.Id(), IDC_WELCOME_TEXT);
     ASSERT_NE(welcome, nullptr) << "no welcome dialog";
     EXPECT_TRUE(gui::PressButton(welcome, IDCANCEL));
 }
