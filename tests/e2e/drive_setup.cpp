@@ -14,23 +14,16 @@
 #include <cstring>
 #include <string>
 
+#include "resources/resource_ids.h"
 #include "tests/guidriver/gui_driver.h"
 #include "tests/standins/excel/standin_config.h"
 
 namespace {
 
-HWND DialogWith(DWORD pid, int id) {
-    for (HWND dialog : gui::TopLevelWindows(pid, "#32770")) {
-        if (GetDlgItem(dialog, id))
-            return dialog;
-    }
-    return nullptr;
-}
-
 bool Press(DWORD pid, int dialogControl, int button, const char *what) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < 60000) {
-        HWND dialog = DialogWith(pid, dialogControl);
+        HWND dialog = gui::FindDialogWith(pid, dialogControl);
         if (dialog && gui::ControlEnabled(dialog, button)) {
             std::printf("drive_setup: %s\n", what);
             return gui::PressButton(dialog, button);
@@ -61,16 +54,13 @@ int main(int argc, char **argv) {
         return code;
     }
     const DWORD pid = setup.Id();
-    if (!Press(pid, 1005, IDOK, "Welcome: Install") ||
-        !Press(pid, 1016, 1016, "Agreement: I Accept") ||
-        !Press(pid, 1016, IDOK, "Agreement: Continue"))
+    if (!Press(pid, IDC_WELCOME_TEXT, IDOK, "Welcome: Install") ||
+        !Press(pid, IDC_ACCEPT_BOX, IDC_ACCEPT_BOX, "Agreement: I Accept") ||
+        !Press(pid, IDC_ACCEPT_BOX, IDOK, "Agreement: Continue"))
         return 1;
-    const DWORD start = GetTickCount();
-    while (!DialogWith(pid, 1004) && GetTickCount() - start < 30000)
-        Sleep(50);
-    if (HWND folder = DialogWith(pid, 1004))
-        std::printf("drive_setup: folder %s\n", gui::ControlText(folder, 1004).c_str());
-    if (!Press(pid, 1004, IDOK, "Folder: OK"))
+    if (HWND folder = gui::WaitForDialogWith(pid, IDC_FOLDER_EDIT, 30000))
+        std::printf("drive_setup: folder %s\n", gui::ControlText(folder, IDC_FOLDER_EDIT).c_str());
+    if (!Press(pid, IDC_FOLDER_EDIT, IDOK, "Folder: OK"))
         return 1;
     // Questions and warnings until the run ends at the finish dialog or without it.
     while (setup.IsRunning()) {
@@ -87,9 +77,9 @@ int main(int argc, char **argv) {
             gui::WaitForWindowGone(box.window, 10000);
             continue;
         }
-        if (HWND finish = DialogWith(pid, 1007)) {
-            if (gui::ControlChecked(finish, 1007))
-                gui::PressButton(finish, 1007); // no browser to show the release notes here
+        if (HWND finish = gui::FindDialogWith(pid, IDC_FINISH_CHECK)) {
+            if (gui::ControlChecked(finish, IDC_FINISH_CHECK))
+                gui::PressButton(finish, IDC_FINISH_CHECK); // no browser for the release notes here
             Sleep(200);
             std::printf("drive_setup: Finish\n");
             gui::PressButton(finish, IDOK);

@@ -2,73 +2,35 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "regaddin/regaddin.h"
 
 namespace e2e {
 
-std::string Env(const char *name) {
-    const char *value = std::getenv(name);
-    return value ? value : "";
-}
-
-std::string EnvPath(const char *name) {
-    return gui::WindowsPath(Env(name));
-}
-
-HWND WaitForDialog(DWORD pid, int id, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        for (HWND dialog : gui::TopLevelWindows(pid, "#32770")) {
-            if (GetDlgItem(dialog, id))
-                return dialog;
-        }
-        if (GetTickCount() - start >= timeoutMs)
-            return nullptr;
-        Sleep(20);
-    }
-}
-
-bool WaitForDialogGone(DWORD pid, int id, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        bool present = false;
-        for (HWND dialog : gui::TopLevelWindows(pid, "#32770"))
-            present = present || GetDlgItem(dialog, id) != nullptr;
-        if (!present)
-            return true;
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        Sleep(20);
-    }
-}
-
 void AcceptWelcome(const gui::Process &setup) {
-    HWND welcome = WaitForDialog(setup.Id(), kWelcomeText);
+    HWND welcome = WaitForDialog(setup.Id(), IDC_WELCOME_TEXT);
     ASSERT_NE(welcome, nullptr) << "no welcome dialog";
     ASSERT_TRUE(gui::PressButton(welcome, IDOK));
-    ASSERT_TRUE(WaitForDialogGone(setup.Id(), kWelcomeText));
+    ASSERT_TRUE(WaitForDialogGone(setup.Id(), IDC_WELCOME_TEXT));
 }
 
 void AcceptAgreement(const gui::Process &setup) {
-    HWND agreement = WaitForDialog(setup.Id(), kAcceptBox);
+    HWND agreement = WaitForDialog(setup.Id(), IDC_ACCEPT_BOX);
     ASSERT_NE(agreement, nullptr) << "no agreement dialog";
     EXPECT_FALSE(gui::ControlEnabled(agreement, IDOK)) << "Continue starts disabled";
-    ASSERT_TRUE(gui::PressButton(agreement, kAcceptBox));
+    ASSERT_TRUE(gui::PressButton(agreement, IDC_ACCEPT_BOX));
     const DWORD start = GetTickCount();
     while (!gui::ControlEnabled(agreement, IDOK) && GetTickCount() - start < 5000)
         Sleep(20);
     ASSERT_TRUE(gui::PressButton(agreement, IDOK));
-    ASSERT_TRUE(WaitForDialogGone(setup.Id(), kAcceptBox));
+    ASSERT_TRUE(WaitForDialogGone(setup.Id(), IDC_ACCEPT_BOX));
 }
 
 HWND EnterFolder(const gui::Process &setup, const std::string &folder) {
-    HWND dialog = WaitForDialog(setup.Id(), kFolderEdit);
+    HWND dialog = WaitForDialog(setup.Id(), IDC_FOLDER_EDIT);
     EXPECT_NE(dialog, nullptr) << "no destination-folder dialog";
     if (!dialog)
         return nullptr;
-    gui::SetControlText(dialog, kFolderEdit, folder);
+    gui::SetControlText(dialog, IDC_FOLDER_EDIT, folder);
     gui::PressButton(dialog, IDOK);
     return dialog;
 }
@@ -86,23 +48,6 @@ gui::MessageBoxInfo Answer(const gui::Process &setup, int answer, const char *te
     EXPECT_TRUE(gui::AnswerMessageBox(box.window, answer));
     gui::WaitForWindowGone(box.window, 10000);
     return box;
-}
-
-std::string ReadText(const std::string &path) {
-    return gui::ReadFileText(path);
-}
-
-std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
 }
 
 std::string MissingInOrder(const std::vector<std::string> &lines,
@@ -124,10 +69,6 @@ bool Contains(const std::vector<std::string> &lines, const std::string &line) {
             return true;
     }
     return false;
-}
-
-bool Exists(const std::string &path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool MakeFolder(const std::string &folder) {

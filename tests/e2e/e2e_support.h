@@ -6,35 +6,27 @@
 #include <string>
 #include <vector>
 
+// What every end-to-end test uses: the installer's control ids (IDC_...), the GUI driver and the
+// shared test helpers.
 #include "resources/resource_ids.h"
 #include "tests/guidriver/gui_driver.h"
+#include "tests/support/environment.h"
+#include "tests/support/text_files.h"
+#include "tests/support/win_files.h"
 
 namespace e2e {
-
-// Control ids that tell the wizard's dialogs apart, as the installer's resources define them.
-constexpr int kWelcomeText = IDC_WELCOME_TEXT;
-constexpr int kAcceptBox = IDC_ACCEPT_BOX;
-constexpr int kFolderEdit = IDC_FOLDER_EDIT;
-constexpr int kBrowseButton = IDC_BROWSE;
-constexpr int kProgressBar = IDC_PROGRESS_BAR;
-constexpr int kStatusLine = IDC_STATUS_LINE;
-constexpr int kStepCaption = IDC_STEP_CAPTION;
-constexpr int kStepText = IDC_STEP_TEXT;
-constexpr int kFinishCheck = IDC_FINISH_CHECK;
-constexpr int kFinishNote = IDC_FINISH_NOTE;
 
 constexpr char kCaption[] = "Varnex Spreadsheet Add-In - Installer";
 constexpr char kMainClass[] = "VarnexSpreadsheetAddInInstallerClass";
 constexpr char kDefaultFolder[] = "C:\\Program Files\\Varnok\\VarnexAddin";
 
-std::string Env(const char *name);
-// A Windows path from an environment variable holding a Linux path.
-std::string EnvPath(const char *name);
-
-// The visible dialog of the process that holds control `id`; null when none came in time.
-HWND WaitForDialog(DWORD pid, int id, DWORD timeoutMs = 30000);
-// Waits until no visible dialog of the process holds control `id`.
-bool WaitForDialogGone(DWORD pid, int id, DWORD timeoutMs = 30000);
+// The dialog waits of these tests allow 30 s: a whole installation runs beside them.
+inline HWND WaitForDialog(DWORD pid, int id, DWORD timeoutMs = 30000) {
+    return gui::WaitForDialogWith(pid, id, timeoutMs);
+}
+inline bool WaitForDialogGone(DWORD pid, int id, DWORD timeoutMs = 30000) {
+    return gui::WaitForDialogGone(pid, id, timeoutMs);
+}
 
 // Presses Install on the welcome dialog.
 void AcceptWelcome(const gui::Process &setup);
@@ -45,17 +37,12 @@ HWND EnterFolder(const gui::Process &setup, const std::string &folder);
 // Waits for a message box, checks its text when `text` is given, answers it with `answer`.
 gui::MessageBoxInfo Answer(const gui::Process &setup, int answer, const char *text = nullptr);
 
-// The whole file, or empty.
-std::string ReadText(const std::string &path);
-// Lines of a CRLF text.
-std::vector<std::string> Lines(const std::string &text);
 // Checks that every line of `expected` appears in `lines`, in that order; returns the first one
 // that does not (empty when all do).
 std::string MissingInOrder(const std::vector<std::string> &lines,
                            const std::vector<std::string> &expected);
 bool Contains(const std::vector<std::string> &lines, const std::string &line);
 
-bool Exists(const std::string &path);
 bool MakeFolder(const std::string &folder);
 std::string ReadRegistryText(HKEY root, const char *key, const char *value);
 

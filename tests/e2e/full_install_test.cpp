@@ -49,7 +49,7 @@ void Collect(const std::string &root, const std::string &relative,
             Collect(root, path, files, folders);
         } else {
             FileFacts facts;
-            facts.bytes = ReadText(root + "\\" + path);
+            facts.bytes = ReadFileText(root + "\\" + path);
             facts.written = found.ftLastWriteTime;
             (*files)[path] = facts;
         }
@@ -72,20 +72,20 @@ void RunToProgress(gui::Process &setup, const char *arguments, const std::string
 // Watches the progress dialog until the finish dialog appears; returns the step captions seen.
 std::vector<std::string> WatchProgress(const gui::Process &setup, HWND *finish) {
     std::vector<std::string> captions;
-    HWND progress = WaitForDialog(setup.Id(), kProgressBar);
+    HWND progress = WaitForDialog(setup.Id(), IDC_PROGRESS_BAR);
     EXPECT_NE(progress, nullptr);
     const DWORD start = GetTickCount();
     *finish = nullptr;
     while (!*finish && GetTickCount() - start < 240000) {
         if (progress && IsWindow(progress)) {
             // Read without a message: the dialog's thread is busy while Excel is driven.
-            const std::string caption = gui::Snapshot(GetDlgItem(progress, kStepCaption)).caption +
-                                        " | " +
-                                        gui::Snapshot(GetDlgItem(progress, kStepText)).caption;
+            const std::string caption =
+                gui::Snapshot(GetDlgItem(progress, IDC_STEP_CAPTION)).caption + " | " +
+                gui::Snapshot(GetDlgItem(progress, IDC_STEP_TEXT)).caption;
             if (caption != " | " && (captions.empty() || captions.back() != caption))
                 captions.push_back(caption);
         }
-        *finish = WaitForDialog(setup.Id(), kFinishCheck, 0);
+        *finish = WaitForDialog(setup.Id(), IDC_FINISH_CHECK, 0);
         Sleep(5);
     }
     return captions;
@@ -96,47 +96,47 @@ TEST(FullInstallation, FirstInstallationIntoANewFolder) {
     standin::Options excel;
     excel.journal = kJournal;
     ASSERT_EQ(standin::Install(excel), 1);
-    ASSERT_FALSE(Exists(kTarget));
+    ASSERT_FALSE(PathExists(kTarget));
 
     gui::Process setup;
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
-    HWND welcome = WaitForDialog(setup.Id(), kWelcomeText);
+    HWND welcome = WaitForDialog(setup.Id(), IDC_WELCOME_TEXT);
     ASSERT_NE(welcome, nullptr);
-    EXPECT_NE(gui::ControlText(welcome, kWelcomeText)
+    EXPECT_NE(gui::ControlText(welcome, IDC_WELCOME_TEXT)
                   .find("Version " + Env("VNX_PRODUCT_VERSION") + "   -   Rel " +
                         Env("VNX_PRODUCT_BUILD") + "   (built "),
               std::string::npos)
-        << gui::ControlText(welcome, kWelcomeText);
+        << gui::ControlText(welcome, IDC_WELCOME_TEXT);
     SaveShot("wizard_1_welcome");
     AcceptWelcome(setup);
-    ASSERT_NE(WaitForDialog(setup.Id(), kAcceptBox), nullptr);
+    ASSERT_NE(WaitForDialog(setup.Id(), IDC_ACCEPT_BOX), nullptr);
     SaveShot("wizard_2_agreement");
     AcceptAgreement(setup);
-    HWND folder = WaitForDialog(setup.Id(), kFolderEdit);
+    HWND folder = WaitForDialog(setup.Id(), IDC_FOLDER_EDIT);
     ASSERT_NE(folder, nullptr);
-    EXPECT_EQ(gui::ControlText(folder, kFolderEdit), kDefaultFolder);
+    EXPECT_EQ(gui::ControlText(folder, IDC_FOLDER_EDIT), kDefaultFolder);
     SaveShot("wizard_3_folder");
     EnterFolder(setup, kTarget);
     const gui::MessageBoxInfo create = Answer(setup, IDYES, "Folder does not exist. Create it?");
     EXPECT_EQ(create.icon, gui::BoxIcon::Question) << gui::IconName(create.icon);
     EXPECT_EQ(create.defaultButton, IDNO);
 
-    ASSERT_NE(WaitForDialog(setup.Id(), kProgressBar), nullptr);
+    ASSERT_NE(WaitForDialog(setup.Id(), IDC_PROGRESS_BAR), nullptr);
     SaveShot("wizard_4_progress");
     HWND finish = nullptr;
     const std::vector<std::string> captions = WatchProgress(setup, &finish);
     ASSERT_NE(finish, nullptr) << "no finish dialog";
-    EXPECT_EQ(gui::ControlText(finish, 1006), "Installation Complete");
-    EXPECT_EQ(gui::ControlText(finish, kFinishCheck), "View supplementary information");
-    EXPECT_TRUE(gui::ControlChecked(finish, kFinishCheck));
+    EXPECT_EQ(gui::ControlText(finish, IDC_STEP_CAPTION), "Installation Complete");
+    EXPECT_EQ(gui::ControlText(finish, IDC_FINISH_CHECK), "View supplementary information");
+    EXPECT_TRUE(gui::ControlChecked(finish, IDC_FINISH_CHECK));
     SaveShot("wizard_5_finish");
     // Escape does nothing in the finish dialog.
     gui::PressEscape(finish);
     Sleep(500);
     EXPECT_TRUE(IsWindowVisible(finish));
-    ASSERT_TRUE(gui::PressButton(finish, kFinishCheck));
+    ASSERT_TRUE(gui::PressButton(finish, IDC_FINISH_CHECK));
     Sleep(200);
-    EXPECT_FALSE(gui::ControlChecked(finish, kFinishCheck));
+    EXPECT_FALSE(gui::ControlChecked(finish, IDC_FINISH_CHECK));
     ASSERT_TRUE(gui::PressButton(finish, IDOK));
     EXPECT_EQ(setup.WaitForExit(60000), 0);
 
@@ -193,7 +193,7 @@ TEST(FullInstallation, FirstInstallationIntoANewFolder) {
 
     // The log's whole sequence.
     const std::vector<std::string> log =
-        Lines(ReadText(std::string(kDefaultFolder) + "\\install.log"));
+        SplitCrLf(ReadFileText(std::string(kDefaultFolder) + "\\install.log"));
     const std::vector<std::string> expected = {
         "------------------------------------------------------",
         "Installing Addin version " + Env("VNX_PRODUCT_BUILD"),
@@ -243,22 +243,17 @@ TEST(FullInstallation, FirstInstallationIntoANewFolder) {
 
 TEST(FullInstallation, SecondRunUpgradesAndMovesTheConfigurationFiles) {
     const std::string target = kTarget;
-    ASSERT_TRUE(Exists(target + "\\qubrix.xla")) << "needs the first installation";
-    for (const char *name : {"tarvelo.prefs", "tarvelo.con"}) {
-        HANDLE file = CreateFileA((target + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        WriteFile(file, name, 5, &written, nullptr);
-        CloseHandle(file);
-    }
+    ASSERT_TRUE(PathExists(target + "\\qubrix.xla")) << "needs the first installation";
+    for (const char *name : {"tarvelo.prefs", "tarvelo.con"})
+        ASSERT_TRUE(WriteFileText(target + "\\" + name, std::string(name, 5)));
     gui::Process setup;
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
     AcceptWelcome(setup);
     AcceptAgreement(setup);
-    HWND folder = WaitForDialog(setup.Id(), kFolderEdit);
+    HWND folder = WaitForDialog(setup.Id(), IDC_FOLDER_EDIT);
     ASSERT_NE(folder, nullptr);
-    EXPECT_EQ(gui::ControlText(folder, kFolderEdit), kTarget) << "the recorded folder is proposed";
+    EXPECT_EQ(gui::ControlText(folder, IDC_FOLDER_EDIT), kTarget)
+        << "the recorded folder is proposed";
     EnterFolder(setup, "c:\\varnex test\\TARGET"); // letter case does not matter
     const std::string version = Env("VNX_PRODUCT_VERSION"), build = Env("VNX_PRODUCT_BUILD");
     const std::string question = "Version " + version + " (build " + build +
@@ -270,19 +265,19 @@ TEST(FullInstallation, SecondRunUpgradesAndMovesTheConfigurationFiles) {
     HWND finish = nullptr;
     WatchProgress(setup, &finish);
     ASSERT_NE(finish, nullptr);
-    ASSERT_TRUE(gui::ControlChecked(finish, kFinishCheck));
+    ASSERT_TRUE(gui::ControlChecked(finish, IDC_FINISH_CHECK));
     ASSERT_TRUE(gui::PressButton(finish, IDOK)); // ticked: the release notes are opened
     EXPECT_EQ(setup.WaitForExit(60000), 0);
 
     char appData[MAX_PATH] = {};
     ASSERT_EQ(RegAddin_GetAppDataFolder(appData), 1);
     const std::string moved = std::string(appData) + "\\Varnok\\VarnexSpreadsheetAddin";
-    EXPECT_TRUE(Exists(moved + "\\tarvelo.prefs"));
-    EXPECT_TRUE(Exists(moved + "\\tarvelo.con"));
-    EXPECT_FALSE(Exists(target + "\\tarvelo.prefs"));
-    EXPECT_FALSE(Exists(target + "\\tarvelo.con"));
+    EXPECT_TRUE(PathExists(moved + "\\tarvelo.prefs"));
+    EXPECT_TRUE(PathExists(moved + "\\tarvelo.con"));
+    EXPECT_FALSE(PathExists(target + "\\tarvelo.prefs"));
+    EXPECT_FALSE(PathExists(target + "\\tarvelo.con"));
 
-    const std::vector<std::string> log = Lines(ReadText(target + "\\install.log"));
+    const std::vector<std::string> log = SplitCrLf(ReadFileText(target + "\\install.log"));
     const std::string previous =
         "Previous build " + build + " (ver " + version + ") found at C:\\Varnex Test\\Target";
     EXPECT_EQ(MissingInOrder(log, {previous, "* Installation Complete",
@@ -304,11 +299,11 @@ TEST(FullInstallation, ThirdRunLogsTheFailureForTheFirstFile) {
     HWND finish = nullptr;
     WatchProgress(setup, &finish);
     ASSERT_NE(finish, nullptr);
-    gui::PressButton(finish, kFinishCheck);
+    gui::PressButton(finish, IDC_FINISH_CHECK);
     Sleep(200);
     gui::PressButton(finish, IDOK);
     EXPECT_EQ(setup.WaitForExit(60000), 0);
-    const std::vector<std::string> log = Lines(ReadText(target + "\\install.log"));
+    const std::vector<std::string> log = SplitCrLf(ReadFileText(target + "\\install.log"));
     EXPECT_TRUE(Contains(log, "Failed to copy file \"tarvelo.pref\" or it already exists"));
 }
 

@@ -18,14 +18,14 @@ TEST(TestMode, RehearsalWritesNothingAndLogsEverything) {
         AcceptAgreement(setup);
         EnterFolder(setup, "C:\\Rehearsal");
         Answer(setup, IDYES, "Folder does not exist. Create it?");
-        HWND finish = WaitForDialog(setup.Id(), kFinishCheck, 180000);
+        HWND finish = WaitForDialog(setup.Id(), IDC_FINISH_CHECK, 180000);
         ASSERT_NE(finish, nullptr);
-        gui::PressButton(finish, kFinishCheck);
+        gui::PressButton(finish, IDC_FINISH_CHECK);
         Sleep(200);
         gui::PressButton(finish, IDOK);
         EXPECT_EQ(setup.WaitForExit(60000), 0);
     }
-    EXPECT_FALSE(Exists("C:\\Rehearsal"));
+    EXPECT_FALSE(PathExists("C:\\Rehearsal"));
     EXPECT_EQ(
         ReadRegistryText(HKEY_LOCAL_MACHINE,
                          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VarnexSPAddin",
@@ -35,7 +35,7 @@ TEST(TestMode, RehearsalWritesNothingAndLogsEverything) {
                                "Install"),
               "");
     const std::vector<std::string> log =
-        Lines(ReadText(std::string(kDefaultFolder) + "\\install.log"));
+        SplitCrLf(ReadFileText(std::string(kDefaultFolder) + "\\install.log"));
     EXPECT_EQ(MissingInOrder(
                   log, {"@ Install Dir=C:\\Rehearsal", "Test Mode: Skip closing TarveloProc.exe",
                         "Summary=cFiles=805\t cDirs=46", "@ Installing Files=Begin",

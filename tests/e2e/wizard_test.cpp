@@ -18,7 +18,7 @@ std::string SetupExe() {
     return EnvPath("VNX_SETUP_EXE");
 }
 std::string DefaultLogText() {
-    return ReadText(std::string(kDefaultFolder) + "\\install.log");
+    return ReadFileText(std::string(kDefaultFolder) + "\\install.log");
 }
 
 const char kExcelRunning[] =
@@ -55,7 +55,7 @@ protected:
         ASSERT_TRUE(setup_.Start(SetupExe(), arguments));
         AcceptWelcome(setup_);
         AcceptAgreement(setup_);
-        folderDialog_ = WaitForDialog(setup_.Id(), kFolderEdit);
+        folderDialog_ = WaitForDialog(setup_.Id(), IDC_FOLDER_EDIT);
         ASSERT_NE(folderDialog_, nullptr);
     }
     // Enters `folder`, expects a warning with `text`, and that the dialog stays.
@@ -65,15 +65,15 @@ protected:
         EXPECT_EQ(box.icon, gui::BoxIcon::Warning) << folder;
         EXPECT_EQ(box.owner, folderDialog_) << "warnings are owned by the dialog";
         EXPECT_TRUE(IsWindowVisible(folderDialog_)) << folder;
-        EXPECT_EQ(gui::ControlText(folderDialog_, kFolderEdit), folder) << "the entry is kept";
+        EXPECT_EQ(gui::ControlText(folderDialog_, IDC_FOLDER_EDIT), folder) << "the entry is kept";
     }
     // Lets the run finish at the finish dialog (unticked) and returns the exit code.
     int FinishRun() {
-        HWND finish = WaitForDialog(setup_.Id(), kFinishCheck, 120000);
+        HWND finish = WaitForDialog(setup_.Id(), IDC_FINISH_CHECK, 120000);
         EXPECT_NE(finish, nullptr) << "no finish dialog";
         if (!finish)
             return -1;
-        gui::PressButton(finish, kFinishCheck);
+        gui::PressButton(finish, IDC_FINISH_CHECK);
         Sleep(200);
         gui::PressButton(finish, IDOK);
         return setup_.WaitForExit(60000);
@@ -84,9 +84,7 @@ protected:
 
 TEST_F(WizardTest, FolderValidationRefusesBadEntriesAndAcceptsGoodOnes) {
     MakeFolder("C:\\Temp");
-    HANDLE file =
-        CreateFileA("C:\\Temp\\afile.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(file);
+    WriteFileText("C:\\Temp\\afile.txt", "");
     StartToFolder();
     ExpectRefused("C:\\", "The specified folder is invalid!");
     ExpectRefused("C:", "The specified folder is invalid!");
@@ -114,19 +112,19 @@ TEST_F(WizardTest, FolderValidationRefusesBadEntriesAndAcceptsGoodOnes) {
     ExpectRefused(longest + "L", tooLong.text.c_str());
     EnterFolder(setup_, longest);
     Answer(setup_, IDNO, "Folder does not exist. Create it?");
-    EXPECT_FALSE(Exists(longest));
+    EXPECT_FALSE(PathExists(longest));
     // A new folder: No keeps the dialog open, nothing is created.
     EnterFolder(setup_, "C:\\Temp\\New Folder");
     Answer(setup_, IDNO, "Folder does not exist. Create it?");
     EXPECT_TRUE(IsWindowVisible(folderDialog_));
-    EXPECT_FALSE(Exists("C:\\Temp\\New Folder"));
+    EXPECT_FALSE(PathExists("C:\\Temp\\New Folder"));
     // Blanks around an existing folder and a trailing backslash are taken away.
     EnterFolder(setup_, "  \tC:\\Temp\\  ");
-    ASSERT_TRUE(WaitForDialogGone(setup_.Id(), kFolderEdit)) << "C:\\Temp\\ is accepted";
-    ASSERT_NE(WaitForDialog(setup_.Id(), kProgressBar), nullptr);
+    ASSERT_TRUE(WaitForDialogGone(setup_.Id(), IDC_FOLDER_EDIT)) << "C:\\Temp\\ is accepted";
+    ASSERT_NE(WaitForDialog(setup_.Id(), IDC_PROGRESS_BAR), nullptr);
     EXPECT_EQ(FinishRun(), 0);
-    EXPECT_TRUE(Exists("C:\\Temp\\qubrix.xla"));
-    const std::vector<std::string> log = Lines(DefaultLogText());
+    EXPECT_TRUE(PathExists("C:\\Temp\\qubrix.xla"));
+    const std::vector<std::string> log = SplitCrLf(DefaultLogText());
     EXPECT_TRUE(Contains(log, "@ Install Dir=C:\\Temp")) << DefaultLogText();
     EXPECT_TRUE(Contains(log, "* The specified folder is invalid!"));
     EXPECT_TRUE(Contains(log, "* Invalid Folder Name"));
@@ -134,9 +132,7 @@ TEST_F(WizardTest, FolderValidationRefusesBadEntriesAndAcceptsGoodOnes) {
 
 TEST_F(WizardTest, AFolderHoldingTheAddinAsksWhetherToUpgrade) {
     MakeFolder("C:\\Other");
-    HANDLE file =
-        CreateFileA("C:\\Other\\qubrix.xla", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(file);
+    WriteFileText("C:\\Other\\qubrix.xla", "");
     StartToFolder();
     const char *question = "A version of the Varnex Spreadsheet Add-In may already exist in this "
                            "folder.\n\nDo you wish to upgrade it with this version?";
@@ -155,10 +151,10 @@ TEST_F(WizardTest, TheFolderBrowserOpensAtTheCurrentDirectory) {
     ASSERT_TRUE(setup_.Start(SetupExe(), "", "C:\\Start Here"));
     AcceptWelcome(setup_);
     AcceptAgreement(setup_);
-    folderDialog_ = WaitForDialog(setup_.Id(), kFolderEdit);
+    folderDialog_ = WaitForDialog(setup_.Id(), IDC_FOLDER_EDIT);
     ASSERT_NE(folderDialog_, nullptr);
     for (int answer : {IDCANCEL, IDOK}) {
-        ASSERT_TRUE(gui::PressButton(folderDialog_, kBrowseButton));
+        ASSERT_TRUE(gui::PressButton(folderDialog_, IDC_BROWSE));
         // The shell's browser: a dialog of the process with a tree of folders.
         HWND browser = nullptr;
         const DWORD start = GetTickCount();
@@ -176,7 +172,7 @@ TEST_F(WizardTest, TheFolderBrowserOpensAtTheCurrentDirectory) {
         ASSERT_TRUE(gui::WaitForWindowGone(browser, 10000));
         Sleep(300);
         // Cancel leaves the entry alone; OK puts the selection (the current directory) there.
-        EXPECT_EQ(gui::ControlText(folderDialog_, kFolderEdit),
+        EXPECT_EQ(gui::ControlText(folderDialog_, IDC_FOLDER_EDIT),
                   answer == IDOK ? "C:\\Start Here" : kDefaultFolder);
     }
     gui::PressButton(folderDialog_, IDCANCEL);
@@ -188,7 +184,7 @@ TEST_F(WizardTest, CancelOnTheWelcomeDialogIsSilent) {
     for (bool escape : {false, true}) {
         gui::Process setup;
         ASSERT_TRUE(setup.Start(SetupExe(), ""));
-        HWND welcome = WaitForDialog(setup.Id(), kWelcomeText);
+        HWND welcome = WaitForDialog(setup.Id(), IDC_WELCOME_TEXT);
         ASSERT_NE(welcome, nullptr);
         if (escape)
             gui::PressEscape(welcome);
@@ -202,11 +198,11 @@ TEST_F(WizardTest, CancelOnTheWelcomeDialogIsSilent) {
 }
 
 TEST_F(WizardTest, CancelOnAgreementOrFolderSaysInstallationCancelled) {
-    for (int dialog : {kAcceptBox, kFolderEdit}) {
+    for (int dialog : {IDC_ACCEPT_BOX, IDC_FOLDER_EDIT}) {
         gui::Process setup;
         ASSERT_TRUE(setup.Start(SetupExe(), ""));
         AcceptWelcome(setup);
-        if (dialog == kFolderEdit)
+        if (dialog == IDC_FOLDER_EDIT)
             AcceptAgreement(setup);
         HWND window = WaitForDialog(setup.Id(), dialog);
         ASSERT_NE(window, nullptr);
@@ -241,20 +237,20 @@ TEST_F(WizardTest, GivingUpAtTheExcelQuestionOfTheRegistrationCancels) {
     HWND excel = ShowExcelWindow();
     ASSERT_NE(excel, nullptr);
     Answer(setup_, IDYES, "Folder does not exist. Create it?");
-    HWND progress = WaitForDialog(setup_.Id(), kProgressBar);
+    HWND progress = WaitForDialog(setup_.Id(), IDC_PROGRESS_BAR);
     ASSERT_NE(progress, nullptr);
     gui::MessageBoxInfo question;
     ASSERT_TRUE(gui::WaitForMessageBox(setup_.Id(), &question, 30000));
     EXPECT_EQ(question.text, kExcelRunning);
     EXPECT_EQ(question.owner, progress) << "the progress dialog owns the question";
-    EXPECT_EQ(gui::ControlText(progress, kStepCaption), "Step 4 of 4");
+    EXPECT_EQ(gui::ControlText(progress, IDC_STEP_CAPTION), "Step 4 of 4");
     gui::AnswerMessageBox(question.window, IDCANCEL);
     gui::WaitForWindowGone(question.window, 10000);
     Answer(setup_, IDOK, "Installation Cancelled");
     EXPECT_EQ(setup_.WaitForExit(), 0);
     DestroyWindow(excel);
-    EXPECT_TRUE(Exists("C:\\Late Excel\\qubrix.xla"));
-    const std::vector<std::string> log = Lines(DefaultLogText());
+    EXPECT_TRUE(PathExists("C:\\Late Excel\\qubrix.xla"));
+    const std::vector<std::string> log = SplitCrLf(DefaultLogText());
     EXPECT_EQ(MissingInOrder(log, {"Checking for Excel Running...",
                                    "Excel Running - User Cancelled.", "* Installation Cancelled"}),
               "");
@@ -299,7 +295,7 @@ TEST_F(WizardTest, RegistrationFailuresAreLoggedAndTheRecordIsStillWritten) {
         const gui::MessageBoxInfo box = Answer(setup, IDOK, warning);
         EXPECT_EQ(box.icon, gui::BoxIcon::Warning) << c.name;
         EXPECT_EQ(setup.WaitForExit(60000), 0);
-        const std::vector<std::string> log = Lines(DefaultLogText());
+        const std::vector<std::string> log = SplitCrLf(DefaultLogText());
         EXPECT_TRUE(Contains(log, "Registering with Excel Failed (" + std::to_string(c.code) + ")"))
             << c.name;
         EXPECT_TRUE(Contains(log, std::string("@ Error Information=") + c.text)) << c.name;
@@ -335,7 +331,7 @@ TEST_F(WizardTest, ALockedFileFailsTheCopy) {
     EXPECT_EQ(Answer(setup_, IDOK, "Installation Unsuccessful").owner, mainWindow);
     EXPECT_EQ(setup_.WaitForExit(), 0);
     CloseHandle(held);
-    const std::vector<std::string> log = Lines(DefaultLogText());
+    const std::vector<std::string> log = SplitCrLf(DefaultLogText());
     EXPECT_TRUE(Contains(log, "* " + box.text));
     EXPECT_FALSE(Contains(log, "Updating Registry...")) << "no record after a failed copy";
 }
@@ -357,7 +353,7 @@ TEST_F(WizardTest, CancelDuringTheCopyAsksAndStopsOnlyWhenConfirmed) {
     AcceptAgreement(setup_);
     EnterFolder(setup_, "C:\\Cancelled");
     Answer(setup_, IDYES, "Folder does not exist. Create it?");
-    HWND progress = WaitForDialog(setup_.Id(), kProgressBar);
+    HWND progress = WaitForDialog(setup_.Id(), IDC_PROGRESS_BAR);
     ASSERT_NE(progress, nullptr);
     const DWORD start = GetTickCount();
     while (!gui::ControlEnabled(progress, IDCANCEL) && GetTickCount() - start < 20000)
@@ -368,16 +364,16 @@ TEST_F(WizardTest, CancelDuringTheCopyAsksAndStopsOnlyWhenConfirmed) {
     const gui::MessageBoxInfo no = Answer(setup_, IDNO, "Cancel Installation?");
     EXPECT_EQ(no.defaultButton, IDYES);
     EXPECT_EQ(no.owner, mainWindow) << "the question is owned by the main window";
-    const std::string before = gui::ControlText(progress, kStatusLine);
+    const std::string before = gui::ControlText(progress, IDC_STATUS_LINE);
     Sleep(500);
-    EXPECT_NE(gui::ControlText(progress, kStatusLine), before) << "the copy went on";
+    EXPECT_NE(gui::ControlText(progress, IDC_STATUS_LINE), before) << "the copy went on";
     // Yes: it stops; the files already extracted stay.
     ASSERT_TRUE(gui::PressButton(progress, IDCANCEL));
     Answer(setup_, IDYES, "Cancel Installation?");
     EXPECT_EQ(Answer(setup_, IDOK, "Installation Cancelled").owner, mainWindow);
     EXPECT_EQ(setup_.WaitForExit(), 0);
-    EXPECT_TRUE(Exists("C:\\Cancelled\\qubrix.xla"));
-    const std::vector<std::string> log = Lines(DefaultLogText());
+    EXPECT_TRUE(PathExists("C:\\Cancelled\\qubrix.xla"));
+    const std::vector<std::string> log = SplitCrLf(DefaultLogText());
     EXPECT_TRUE(Contains(log, "@ Installing Files=Begin"));
     EXPECT_FALSE(Contains(log, "@ Installing Files=End"));
     EXPECT_FALSE(Contains(log, "Updating Registry..."));

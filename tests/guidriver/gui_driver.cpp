@@ -1,11 +1,11 @@
 #include "tests/guidriver/gui_driver.h"
 
 #include "tests/guidriver/paint_hold_protocol.h"
+#include "tests/support/environment.h"
+#include "tests/support/text_files.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cctype>
-#include <cstring>
+#include <cstdlib>
 
 namespace gui {
 namespace {
@@ -56,9 +56,9 @@ bool IsMessageBox(HWND window) {
            GetDlgItem(window, kBoxTextId) != nullptr;
 }
 
-// Draws `icon` on a square of `background` and returns its pixels (size x size, 0x00RRGGBB).
+// Draws `icon` on a square of `background` and returns its pixels (size x size, 0x00RRGGBB in
+// the low bytes).
 std::vector<DWORD> RenderIcon(HICON icon, int size, COLORREF background) {
-    std::vector<DWORD> pixels(size * size);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
@@ -68,19 +68,11 @@ std::vector<DWORD> RenderIcon(HICON icon, int size, COLORREF background) {
     FillRect(memory, &all, brush);
     DeleteObject(brush);
     DrawIconEx(memory, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     SelectObject(memory, old);
-    GetDIBits(memory, bitmap, 0, size, pixels.data(), &info, DIB_RGB_COLORS);
+    const std::vector<DWORD> pixels = ReadPixels(bitmap).data;
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    for (DWORD &pixel : pixels)
-        pixel &= 0x00FFFFFF;
     return pixels;
 }
 
@@ -225,6 +217,35 @@ std::vector<HWND> TopLevelWindows(DWORD pid, const char *className) {
     return FindWindows(className, nullptr, pid);
 }
 
+HWND FindDialogWith(DWORD pid, int id) {
+    for (HWND dialog : FindWindows("#32770", nullptr, pid)) {
+        if (GetDlgItem(dialog, id))
+            return dialog;
+    }
+    return nullptr;
+}
+
+HWND WaitForDialogWith(DWORD pid, int id, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND dialog = FindDialogWith(pid, id))
+            return dialog;
+        if (GetTickCount() - start >= timeoutMs)
+            return nullptr;
+        Sleep(kPollMs);
+    }
+}
+
+bool WaitForDialogGone(DWORD pid, int id, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (FindDialogWith(pid, id)) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(kPollMs);
+    }
+    return true;
+}
+
 std::string WindowText(HWND window) {
     return GetText(window);
 }
@@ -318,8 +339,8 @@ PaintHold::~PaintHold() {
 }
 
 bool PaintHold::Arm(const char *className) {
-    const char *dll = std::getenv("VNX_GUIHOLD_DLL");
-    if (!dll || !className)
+    const std::string dll = EnvPath("VNX_GUIHOLD_DLL");
+    if (dll.empty() || !className)
         return false;
     mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                   sizeof(PaintHoldConfig), kPaintHoldConfig);
@@ -332,7 +353,7 @@ bool PaintHold::Arm(const char *className) {
         return false;
     lstrcpynA(config->className, className, sizeof(config->className));
     UnmapViewOfFile(config);
-    library_ = LoadLibraryA(WindowsPath(dll).c_str());
+    library_ = LoadLibraryA(dll.c_str());
     auto proc = library_ ? reinterpret_cast<HOOKPROC>(
                                reinterpret_cast<void *>(GetProcAddress(library_, "PaintHoldProc")))
                          : nullptr;
@@ -425,9 +446,9 @@ const char *IconName(BoxIcon icon) {
 namespace {
 
 std::string LinuxScratchPath(const char *name) {
-    const char *work = std::getenv("VNX_TEST_WORKDIR");
+    const std::string work = Env("VNX_TEST_WORKDIR");
     static int counter = 0;
-    return std::string(work ? work : "/tmp") + "/" + name + std::to_string(++counter) + "-" +
+    return (work.empty() ? "/tmp" : work) + "/" + name + std::to_string(++counter) + "-" +
            std::to_string(GetCurrentProcessId());
 }
 
@@ -461,9 +482,9 @@ bool ReadPpm(const std::string &path, Screenshot *shot) {
         return false;
     shot->width = width;
     shot->height = height;
-    shot->pixels.resize(static_cast<size_t>(width) * height);
+    shot->data.resize(static_cast<size_t>(width) * height);
     const unsigned char *p = reinterpret_cast<const unsigned char *>(data.data()) + at;
-    for (DWORD &pixel : shot->pixels) {
+    for (DWORD &pixel : shot->data) {
         pixel = (DWORD(p[0]) << 16) | (DWORD(p[1]) << 8) | p[2];
         p += 3;
     }
@@ -515,27 +536,6 @@ bool SaveScreenshot(const std::string &linuxPngPath, const RECT *area) {
                std::to_string(area->top) + " +repage";
     }
     return RunLinuxCommand("/usr/bin/import -window root" + crop + " png:" + linuxPngPath) == 0;
-}
-
-std::string WindowsPath(const std::string &linuxPath) {
-    std::string path = "Z:" + linuxPath;
-    for (char &c : path) {
-        if (c == '/')
-            c = '\\';
-    }
-    return path;
-}
-
-std::string ReadFileText(const std::string &path) {
-    std::string text;
-    if (FILE *file = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
-            text.append(buffer, n);
-        std::fclose(file);
-    }
-    return text;
 }
 
 } // namespace gui

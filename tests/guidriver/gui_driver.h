@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/pixels.h"
+
 namespace gui {
 
 constexpr DWORD kDefaultTimeoutMs = 15000;
@@ -49,10 +51,6 @@ struct WindowSnapshot {
 
 // Reads a window's place, caption and styles without sending it a message.
 WindowSnapshot Snapshot(HWND window);
-// True when the window is visible and has nothing left to paint.
-bool IsShownAndValidated(HWND window);
-// A point of a window's client area in screen coordinates.
-POINT ClientToScreenPoint(HWND window, int x, int y);
 
 // Holds a program right after the first WM_PAINT of its top-level window of a class, until
 // Release (or 30 s): a window that paints and goes at once can be read and photographed. Uses a
@@ -104,6 +102,12 @@ POINT ClientToScreenPoint(HWND window, int x, int y);
 bool WaitForWindowGone(HWND window, DWORD timeoutMs = kDefaultTimeoutMs);
 // All visible top-level windows of a process, of `className` when given.
 std::vector<HWND> TopLevelWindows(DWORD pid, const char *className = nullptr);
+// The visible dialog of process `pid` that holds control `id`; null when there is none.
+HWND FindDialogWith(DWORD pid, int id);
+// Waits for such a dialog; null when none came in time.
+HWND WaitForDialogWith(DWORD pid, int id, DWORD timeoutMs = kDefaultTimeoutMs);
+// Waits until no visible dialog of the process holds control `id`. True if that came in time.
+bool WaitForDialogGone(DWORD pid, int id, DWORD timeoutMs = kDefaultTimeoutMs);
 
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
@@ -142,23 +146,12 @@ bool AnswerMessageBox(HWND window, int id);
 const char *IconName(BoxIcon icon);
 
 // The whole screen as the X server shows it (taken with ImageMagick's `import` on the Linux side,
-// which Wine starts like any program). Pixels are 0x00RRGGBB, rows top to bottom.
-struct Screenshot {
-    int width = 0;
-    int height = 0;
-    std::vector<DWORD> pixels;
-    DWORD At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
+// which Wine starts like any program).
+using Screenshot = Pixels;
 bool TakeScreenshot(Screenshot *shot);
 // Saves the screen, or only `area` of it (screen coordinates), as a PNG file at a Linux path.
 bool SaveScreenshot(const std::string &linuxPngPath, const RECT *area = nullptr);
 // Runs a Linux program to its end (Wine starts ELF programs too); its exit code, -1 on failure.
 int RunLinuxCommand(const std::string &commandLine, DWORD timeoutMs = kDefaultTimeoutMs);
-
-// Wine's view of a Linux path (Z:\...), and back.
-std::string WindowsPath(const std::string &linuxPath);
-
-// Reads a whole file; empty when missing.
-std::string ReadFileText(const std::string &path);
 
 } // namespace gui

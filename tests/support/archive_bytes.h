@@ -1,11 +1,12 @@
 // Builds payload archives record by record, for tests that need exact or deliberately broken
-// layouts that the writer would never produce.
+// layouts that the writer would never produce; and collects the walk's log.
 #pragma once
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "archive/payload_archive.h"
 #include "archive/payload_format.h"
 
 class ArchiveBytes {
@@ -63,4 +64,15 @@ public:
 
 private:
     std::vector<uint8_t> bytes_;
+};
+
+// The lines the walk logs through the hooks it is given.
+struct WalkLog {
+    std::vector<std::string> lines;
+    PayloadHooks Hooks() {
+        PayloadHooks h{};
+        h.context = this;
+        h.writeLine = [](void *c, const char *l) { static_cast<WalkLog *>(c)->lines.push_back(l); };
+        return h;
+    }
 };

@@ -1,8 +1,10 @@
 #include "tests/standins/excel/standin_config.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "tests/support/environment.h"
+#include "tests/support/text_files.h"
 
 namespace standin {
 
@@ -104,8 +106,7 @@ int Configure(const Options &o) {
 }
 
 std::string ExePathFromEnvironment() {
-    const char *path = std::getenv("VNX_STANDIN_EXCEL");
-    return path ? path : "";
+    return Env("VNX_STANDIN_EXCEL");
 }
 
 int Install(const Options &options) {
@@ -113,29 +114,6 @@ int Install(const Options &options) {
     if (exe.empty())
         return 0;
     return Register(exe.c_str(), false) && Configure(options) ? 1 : 0;
-}
-
-std::vector<std::string> ReadJournalLines(const std::string &path) {
-    std::vector<std::string> lines;
-    FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return lines;
-    std::string line;
-    int c;
-    while ((c = std::fgetc(f)) != EOF) {
-        if (c == '\n') {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            lines.push_back(line);
-            line.clear();
-        } else {
-            line.push_back(static_cast<char>(c));
-        }
-    }
-    if (!line.empty())
-        lines.push_back(line);
-    std::fclose(f);
-    return lines;
 }
 
 bool ParseJournalLine(const std::string &line, JournalEntry *e) {
@@ -180,7 +158,8 @@ bool ParseJournalLine(const std::string &line, JournalEntry *e) {
 
 std::vector<JournalEntry> ReadJournal(const std::string &path) {
     std::vector<JournalEntry> entries;
-    for (const std::string &line : ReadJournalLines(path)) {
+    // The stand-in ends each line with CRLF.
+    for (const std::string &line : SplitCrLf(ReadFileText(path))) {
         JournalEntry e;
         if (ParseJournalLine(line, &e))
             entries.push_back(e);
@@ -202,6 +181,13 @@ int CountEvents(const std::vector<JournalEntry> &journal, const std::string &wha
     for (const JournalEntry &e : journal)
         if (e.type == "EVENT" && e.object == what)
             ++n;
+    return n;
+}
+
+int CountFreed(const std::vector<JournalEntry> &journal, const std::string &object) {
+    int n = 0;
+    for (const JournalEntry &e : journal)
+        n += e.type == "EVENT" && e.object == "freed" && e.member == object;
     return n;
 }
 

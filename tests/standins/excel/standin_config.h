@@ -83,7 +83,6 @@ std::string ExePathFromEnvironment();
 // Registers the stand-in found through the environment (machine-wide) and configures it.
 int Install(const Options &options);
 
-std::vector<std::string> ReadJournalLines(const std::string &path);
 std::vector<JournalEntry> ReadJournal(const std::string &path);
 // Parses one journal line; returns false for a line that is not in the journal's form.
 bool ParseJournalLine(const std::string &line, JournalEntry *entry);
@@ -91,6 +90,8 @@ bool ParseJournalLine(const std::string &line, JournalEntry *entry);
 std::vector<JournalEntry> FindInvokes(const std::vector<JournalEntry> &journal,
                                       const std::string &object, const std::string &member);
 int CountEvents(const std::vector<JournalEntry> &journal, const std::string &what);
+// How often `object` (Workbooks, Workbook, AddIns, AddIn) was released for good.
+int CountFreed(const std::vector<JournalEntry> &journal, const std::string &object);
 
 // Excel's add-in list: HKCU "Software\Microsoft\Office\<version>\Excel\Options".
 std::string OptionsKeyPath(const std::string &version);

@@ -1,7 +1,6 @@
 // Code page 1252 conversion, file time conversion and the PE resource lookup.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -9,6 +8,7 @@
 #include "archive/cp1252.h"
 #include "archive/payload_format.h"
 #include "builder/pe_resource.h"
+#include "tests/support/text_files.h"
 
 namespace {
 
@@ -86,14 +86,9 @@ TEST(RecordHeader, EncodesLittleEndianWithFiller) {
 }
 
 #ifdef VNX_TEST_EXE
-std::vector<uint8_t> ReadFile(const char *path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(PeResource, FindsTheNamedTypeAndIdAndNothingInAPlainExe) {
-    const std::vector<uint8_t> exe = ReadFile(VNX_TEST_EXE);
-    const std::vector<uint8_t> payloadBytes = ReadFile(VNX_TEST_PAYLOAD);
+    const std::vector<uint8_t> exe = ReadFileBytes(VNX_TEST_EXE);
+    const std::vector<uint8_t> payloadBytes = ReadFileBytes(VNX_TEST_PAYLOAD);
     ASSERT_FALSE(exe.empty());
     size_t offset = 0;
     uint32_t length = 0;
@@ -109,13 +104,13 @@ TEST(PeResource, FindsTheNamedTypeAndIdAndNothingInAPlainExe) {
         payload::FindPeResource(exe.data(), exe.size(), "TESTDATA", 106, &offset, &length, &error));
     EXPECT_FALSE(
         payload::FindPeResource(exe.data(), exe.size(), "TESTDAT", 105, &offset, &length, &error));
-    const std::vector<uint8_t> plain = ReadFile(VNX_PLAIN_EXE);
+    const std::vector<uint8_t> plain = ReadFileBytes(VNX_PLAIN_EXE);
     EXPECT_FALSE(payload::FindPeResource(plain.data(), plain.size(), "TESTDATA", 105, &offset,
                                          &length, &error));
 }
 
 TEST(PeResource, CutAndFlippedExecutablesNeverReadOutside) {
-    const std::vector<uint8_t> exe = ReadFile(VNX_TEST_EXE);
+    const std::vector<uint8_t> exe = ReadFileBytes(VNX_TEST_EXE);
     size_t offset;
     uint32_t length;
     std::string error;

@@ -20,6 +20,7 @@
 #include "archive/payload_archive.h"
 #include "builder/payload_writer.h"
 #include "tests/support/product_tree.h"
+#include "tests/support/text_files.h"
 
 namespace fs = std::filesystem;
 
@@ -59,11 +60,6 @@ RunResult Vnxpack(const std::string &args) {
 
 std::string Quote(const fs::path &p) {
     return "'" + p.string() + "'";
-}
-
-std::vector<uint8_t> ReadBytes(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 size_t CountLines(const std::string &text, const std::string &prefix) {
@@ -119,7 +115,7 @@ TEST(PayloadBuilder, RoundTripOfAProductTreeThroughPackListVerifyUnpack) {
     EXPECT_NE(pack.output.find("805 files"), std::string::npos) << pack.output;
 
     // The walk over the written archive.
-    const std::vector<uint8_t> bytes = ReadBytes(out);
+    const std::vector<uint8_t> bytes = ReadFileBytes(out.string());
     EXPECT_EQ(std::string(reinterpret_cast<const char *>(bytes.data())), "2.4.1");
     std::vector<std::string> log;
     PayloadHooks hooks{};
@@ -169,7 +165,7 @@ TEST(PayloadBuilder, RoundTripOfAProductTreeThroughPackListVerifyUnpack) {
         Vnxpack("pack " + Quote(tree) + " -o " + Quote(one) + " --product-version 2.4.1 --jobs 1")
             .exitCode,
         0);
-    EXPECT_TRUE(ReadBytes(one) == bytes);
+    EXPECT_TRUE(ReadFileBytes(one.string()) == bytes);
 
     RunResult list = Vnxpack("list " + Quote(out));
     ASSERT_EQ(list.exitCode, 0) << list.output;
@@ -192,7 +188,7 @@ TEST(PayloadBuilder, RoundTripOfAProductTreeThroughPackListVerifyUnpack) {
             continue;
         }
         ASSERT_TRUE(fs::is_regular_file(copy)) << copy;
-        EXPECT_TRUE(ReadBytes(copy) == ReadBytes(e.path())) << copy;
+        EXPECT_TRUE(ReadFileBytes(copy.string()) == ReadFileBytes(e.path().string())) << copy;
         payload::FileTime a{}, b{};
         payload::GetModificationTime(e.path(), &a);
         payload::GetModificationTime(copy, &b);
@@ -210,7 +206,7 @@ TEST(PayloadBuilder, RoundTripOfAProductTreeThroughPackListVerifyUnpack) {
     std::sort(files.begin(), files.end());
     ASSERT_GE(files.size(), 3u);
     {
-        const char flipped = char(ReadBytes(files[0])[5] ^ 0x7f);
+        const char flipped = char(ReadFileBytes(files[0].string())[5] ^ 0x7f);
         std::fstream f(files[0], std::ios::in | std::ios::out | std::ios::binary);
         f.seekp(5);
         f.put(flipped);
@@ -370,8 +366,7 @@ TEST(PayloadBuilder, EveryRefusalNamesThePathAndWritesNothing) {
         EXPECT_NE(error.find(named), std::string::npos) << error;
         EXPECT_NE(error.find(c.expectReason), std::string::npos) << error;
         // Nothing written: the old file is as it was, no partial file is left.
-        std::ifstream old(out);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "previous payload");
+        EXPECT_EQ(ReadFileText(out.string()), "previous payload");
         size_t entries = 0;
         for (const auto &e : fs::directory_iterator(tmp.path))
             entries += e.path() == root ? 0 : 1;

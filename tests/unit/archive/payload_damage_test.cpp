@@ -17,20 +17,10 @@ namespace {
 
 const payload::FileTime kTime = payload::UnixToFileTime(1600000000, 0);
 
-struct Lines {
-    std::vector<std::string> lines;
-    PayloadHooks Hooks() {
-        PayloadHooks h{};
-        h.context = this;
-        h.writeLine = [](void *c, const char *l) { static_cast<Lines *>(c)->lines.push_back(l); };
-        return h;
-    }
-};
-
 // Parses a private heap copy of exactly `length` bytes, so that ASan sees any read past them.
 struct Parsed {
     std::vector<uint8_t> copy;
-    Lines log;
+    WalkLog log;
     PayloadHooks hooks;
     PayloadArchive *archive;
     Parsed(const std::vector<uint8_t> &bytes, size_t length)
@@ -232,7 +222,7 @@ TEST(PayloadDamage, DataStartingPast2GiBIsDamage) {
     payload::EncodeRecordHeader({28 + 6 + 4, 4, 0, 6, payload::kFileRecord, kTime}, bytes + fileAt);
     std::memcpy(bytes + fileAt + 28, "a.txt", 6);
     {
-        Lines log;
+        WalkLog log;
         PayloadHooks hooks = log.Hooks();
         PayloadArchive archive(bytes, uint32_t(fileAt + 28 + 6 + 4), "C:\\I", &hooks);
         EXPECT_EQ(archive.damaged, 1);

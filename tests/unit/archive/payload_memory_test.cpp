@@ -29,16 +29,6 @@ void *operator new(std::size_t size, const std::nothrow_t &) noexcept {
 
 namespace {
 
-struct Lines {
-    std::vector<std::string> lines;
-    PayloadHooks Hooks() {
-        PayloadHooks h{};
-        h.context = this;
-        h.writeLine = [](void *c, const char *l) { static_cast<Lines *>(c)->lines.push_back(l); };
-        return h;
-    }
-};
-
 TEST(PayloadMemory, AllocationFailureStopsTheWalkAndTheArchiveIsNotInstalled) {
     ArchiveBytes a;
     a.Summary(1, 2).Folder("").Folder("Doc").Stored("a.txt", "text", {1, 2});
@@ -53,7 +43,7 @@ TEST(PayloadMemory, AllocationFailureStopsTheWalkAndTheArchiveIsNotInstalled) {
         {3, "Error allocating File RESITEM memory for a.txt - abort.", 3},
     };
     for (const Case &c : cases) {
-        Lines log;
+        WalkLog log;
         PayloadHooks hooks = log.Hooks();
         g_allocationsLeft = c.allocationsLeft;
         PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), "C:\\I", &hooks);
@@ -91,7 +81,7 @@ TEST(PayloadMemory, OverlongNamesAreLoggedWithoutOverrunningTheLine) {
     const std::string longName(300, 'n');
     ArchiveBytes a;
     a.Summary(1, 2).Folder("").Folder(longName.c_str()).Stored(longName.c_str(), "x", {0, 0});
-    Lines log;
+    WalkLog log;
     PayloadHooks hooks = log.Hooks();
     PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), "C:\\I", &hooks);
     EXPECT_TRUE(archive.IsUsable());

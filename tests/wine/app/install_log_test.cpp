@@ -7,37 +7,17 @@
 #include <vector>
 
 #include "archive/install_log.h"
+#include "tests/support/text_files.h"
 
 namespace {
 
 const char kSeparator[] = "------------------------------------------------------";
 
-std::string ReadAll(const std::string &path) {
-    std::string text;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-        text.append(buffer, got);
-    CloseHandle(file);
-    return text;
-}
-
-std::vector<std::string> SplitCrLf(const std::string &text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = text.find("\r\n", start);
-        if (end == std::string::npos)
-            break;
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    EXPECT_EQ(start, text.size()) << "the file must end with a complete CRLF line";
-    return lines;
+// The log's lines; the file must end with a complete CRLF line.
+std::vector<std::string> LogLines(const std::string &text) {
+    EXPECT_TRUE(text.empty() || (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0))
+        << "the file must end with a complete CRLF line";
+    return SplitCrLf(text);
 }
 
 class InstallLogTest : public ::testing::Test {
@@ -83,9 +63,9 @@ TEST_F(InstallLogTest, HeaderBlockThenLinesWithCrLf) {
         EXPECT_EQ(log.WritePreviousInstall("C:\\Old", "2.3", "2.3.1.7"), 1);
         EXPECT_EQ(log.Close(), 0) << "nothing stays open between lines";
     }
-    const std::string text = ReadAll(path_);
+    const std::string text = ReadFileText(path_);
     EXPECT_EQ(text.substr(0, 4), "\r\n\r\n");
-    const std::vector<std::string> lines = SplitCrLf(text);
+    const std::vector<std::string> lines = LogLines(text);
     size_t at = ExpectHeader(lines, 0, "2.4.1.318");
     ASSERT_EQ(lines.size(), at + 4);
     EXPECT_EQ(lines[at++], "Kobal Installer 1.7");
@@ -97,9 +77,9 @@ TEST_F(InstallLogTest, HeaderBlockThenLinesWithCrLf) {
 
 TEST_F(InstallLogTest, EachLineIsOnDiskAsSoonAsWrittenAndTheFileIsNotHeld) {
     InstallLog log(folder_.c_str(), "install.log", "Installation Started", "1.0");
-    const size_t before = ReadAll(path_).size();
+    const size_t before = ReadFileText(path_).size();
     ASSERT_EQ(log.WriteLine("visible at once"), 1);
-    const std::string now = ReadAll(path_);
+    const std::string now = ReadFileText(path_);
     EXPECT_EQ(now.size(), before + std::string("visible at once\r\n").size());
     // Another program may even take the file exclusively between two lines.
     HANDLE exclusive = CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -108,26 +88,26 @@ TEST_F(InstallLogTest, EachLineIsOnDiskAsSoonAsWrittenAndTheFileIsNotHeld) {
     EXPECT_EQ(log.WriteLine("while locked"), 0) << "a locked file fails quietly";
     CloseHandle(exclusive);
     EXPECT_EQ(log.WriteLine("after the lock"), 1);
-    const std::string text = ReadAll(path_);
+    const std::string text = ReadFileText(path_);
     EXPECT_EQ(text.find("while locked"), std::string::npos);
     EXPECT_NE(text.find("after the lock\r\n"), std::string::npos);
 }
 
 TEST_F(InstallLogTest, EmptyAndNullTextsWriteNothing) {
     InstallLog log(folder_.c_str(), "install.log", "Installation Started", "1.0");
-    const std::string before = ReadAll(path_);
+    const std::string before = ReadFileText(path_);
     EXPECT_EQ(log.WriteLine(""), 0);
     EXPECT_EQ(log.WriteLine(nullptr), 0);
     EXPECT_EQ(log.WriteNote(nullptr), 0);
     EXPECT_EQ(log.WriteKeyValue(nullptr, "x"), 0);
-    EXPECT_EQ(ReadAll(path_), before);
+    EXPECT_EQ(ReadFileText(path_), before);
     EXPECT_EQ(log.Close(), 0) << "a null text leaves the file closed";
 }
 
 TEST_F(InstallLogTest, NoteKeepsCarriageReturnsAndJoinsLines) {
     InstallLog log(folder_.c_str(), "install.log", "Installation Started", "1.0");
     ASSERT_EQ(log.WriteNote("a\nb\n\nc"), 1);
-    const std::vector<std::string> lines = SplitCrLf(ReadAll(path_));
+    const std::vector<std::string> lines = LogLines(ReadFileText(path_));
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "* a b  c");
 }
@@ -136,13 +116,13 @@ TEST_F(InstallLogTest, LongLinesAreCutAtTheFormatterLimit) {
     InstallLog log(folder_.c_str(), "install.log", "Installation Started", "1.0");
     const std::string value(3000, 'v');
     ASSERT_EQ(log.WriteKeyValue("Key", value.c_str()), 1);
-    const std::vector<std::string> lines = SplitCrLf(ReadAll(path_));
+    const std::vector<std::string> lines = LogLines(ReadFileText(path_));
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back().size(), 1023u);
     EXPECT_EQ(lines.back().substr(0, 6), "@ Key=");
     // WriteLine itself takes any length.
     ASSERT_EQ(log.WriteLine(value.c_str()), 1);
-    const std::vector<std::string> after = SplitCrLf(ReadAll(path_));
+    const std::vector<std::string> after = LogLines(ReadFileText(path_));
     ASSERT_FALSE(after.empty());
     EXPECT_EQ(after.back(), value);
 }
@@ -156,7 +136,7 @@ TEST_F(InstallLogTest, TwoRunsGiveTwoHeaderBlocks) {
         InstallLog second(folder_.c_str(), "install.log", "Installation Started", "2.0");
         second.WriteLine("second run");
     }
-    const std::vector<std::string> lines = SplitCrLf(ReadAll(path_));
+    const std::vector<std::string> lines = LogLines(ReadFileText(path_));
     size_t at = ExpectHeader(lines, 0, "1.0");
     ASSERT_LT(at, lines.size());
     EXPECT_EQ(lines[at++], "first run");
@@ -174,7 +154,7 @@ TEST_F(InstallLogTest, AFolderThatAppearsLaterGetsLinesButNoHeader) {
     ASSERT_TRUE(CreateDirectoryA(later.c_str(), nullptr));
     EXPECT_EQ(log.WriteLine("kept"), 1);
     EXPECT_EQ(log.WriteKeyValue("Installing Files", "Begin"), 1);
-    EXPECT_EQ(ReadAll(laterLog), "kept\r\n@ Installing Files=Begin\r\n");
+    EXPECT_EQ(ReadFileText(laterLog), "kept\r\n@ Installing Files=Begin\r\n");
 }
 
 TEST_F(InstallLogTest, OverlongFolderLeavesTheRunWithoutALog) {
@@ -194,7 +174,7 @@ TEST_F(InstallLogTest, OverlongFolderLeavesTheRunWithoutALog) {
 TEST_F(InstallLogTest, OverlongVersionIsCut) {
     const std::string version(80, '9');
     { InstallLog log(folder_.c_str(), "install.log", "Installation Started", version.c_str()); }
-    const std::vector<std::string> lines = SplitCrLf(ReadAll(path_));
+    const std::vector<std::string> lines = LogLines(ReadFileText(path_));
     ExpectHeader(lines, 0, std::string(51, '9').c_str());
 }
 

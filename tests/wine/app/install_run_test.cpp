@@ -17,6 +17,7 @@
 #include "resources/resource_ids.h"
 #include "archive/payload_archive.h"
 #include "tests/guidriver/gui_driver.h"
+#include "tests/support/text_files.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ BOOL WINAPI FakeFreeSpace(LPCSTR, PULARGE_INTEGER available, PULARGE_INTEGER tot
 }
 
 std::string ReadLog() {
-    return gui::ReadFileText(std::string(kFolder) + "\\install.log");
+    return ReadFileText(std::string(kFolder) + "\\install.log");
 }
 
 class InstallRunTest : public ::testing::Test {
@@ -147,7 +148,7 @@ TEST_F(InstallRunTest, TheCopyRunsToTheLastRecordWithItsPercentages) {
         << log;
     EXPECT_NE(log.find("100 - C:\\RunTest\\"), std::string::npos);
     EXPECT_NE(log.find("@ Installing Files=End"), std::string::npos);
-    EXPECT_NE(gui::ReadFileText("C:\\RunTest\\qubrix.xla").size(), 0u);
+    EXPECT_NE(ReadFileText("C:\\RunTest\\qubrix.xla").size(), 0u);
 }
 
 // What the log records for each code of a failed registration; codes without a text of their own,

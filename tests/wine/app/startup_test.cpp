@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "regaddin/regaddin.h"
+#include "resources/resource_ids.h"
 #include "tests/guidriver/gui_driver.h"
+#include "tests/support/environment.h"
+#include "tests/support/text_files.h"
+#include "tests/support/win_files.h"
 
 namespace {
 
@@ -15,13 +18,8 @@ const char kCaption[] = "Varnex Spreadsheet Add-In - Installer";
 const char kDefaultFolder[] = "C:\\Program Files\\Varnok\\VarnexAddin";
 const char kMainClass[] = "VarnexSpreadsheetAddInInstallerClass";
 
-std::string Env(const char *name) {
-    const char *value = std::getenv(name);
-    return value ? value : "";
-}
-
 std::string SetupExe() {
-    return gui::WindowsPath(Env("VNX_SETUP_EXE"));
+    return EnvPath("VNX_SETUP_EXE");
 }
 
 void MakeFolder(const std::string &folder) {
@@ -30,24 +28,12 @@ void MakeFolder(const std::string &folder) {
     ASSERT_EQ(RegAddin_MakeDir(buffer), 1) << folder;
 }
 
-// The wizard's first dialog: the welcome dialog holds the static 1005. Cancel on it ends the run
-// silently, through the finishing step and the clean-up.
+// The wizard's first dialog, the welcome dialog: Cancel on it ends the run silently, through the
+// finishing step and the clean-up.
 void CancelAtWelcome(gui::Process &setup) {
-    HWND welcome = nullptr;
-    const DWORD start = GetTickCount();
-    while (!welcome && GetTickCount() - start < gui::kDefaultTimeoutMs) {
-        for (HWND dialog : gui::TopLevelWindows(setup.Id(), "#32770")) {
-            if (GetDlgItem(dialog, 1005))
-                welcome = dialog;
-        }
-        Sleep(20);
-    }
+    HWND welcome = gui::WaitForDialogWith(setup.Id(), IDC_WELCOME_TEXT);
     ASSERT_NE(welcome, nullptr) << "no welcome dialog";
     EXPECT_TRUE(gui::PressButton(welcome, IDCANCEL));
-}
-
-bool Exists(const std::string &path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Runs the installer with `arguments`, expects one message box and answers it with OK.
@@ -66,12 +52,13 @@ gui::MessageBoxInfo RunToMessageBox(const std::string &arguments, int *exitCode)
 
 // Runs first, before any case below makes the default folder.
 TEST(StartupWithoutFolder, MissingLogFolderLeavesNoLogAndTheRunIsUnaffected) {
-    ASSERT_FALSE(Exists(kDefaultFolder)) << "this case needs a prefix without the default folder";
+    ASSERT_FALSE(PathExists(kDefaultFolder))
+        << "this case needs a prefix without the default folder";
     gui::Process setup;
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
     CancelAtWelcome(setup);
     EXPECT_EQ(setup.WaitForExit(), 0);
-    EXPECT_FALSE(Exists(kDefaultFolder));
+    EXPECT_FALSE(PathExists(kDefaultFolder));
 }
 
 class StartupTest : public ::testing::Test {
@@ -96,7 +83,7 @@ TEST_F(StartupTest, VersionSwitchShowsTheVersionBox) {
         EXPECT_EQ(box.owner, nullptr);
         EXPECT_EQ(exitCode, 1);
     }
-    EXPECT_FALSE(Exists(DefaultLog())) << "the version box is shown before any log exists";
+    EXPECT_FALSE(PathExists(DefaultLog())) << "the version box is shown before any log exists";
 }
 
 TEST_F(StartupTest, AnyOtherOptionIsRefused) {
@@ -108,7 +95,7 @@ TEST_F(StartupTest, AnyOtherOptionIsRefused) {
         EXPECT_EQ(box.icon, gui::BoxIcon::Error) << gui::IconName(box.icon);
         EXPECT_EQ(exitCode, 1) << argument;
     }
-    EXPECT_FALSE(Exists(DefaultLog()));
+    EXPECT_FALSE(PathExists(DefaultLog()));
 }
 
 TEST_F(StartupTest, PlainStartShowsTheCentredMainWindowAndLogsTheRun) {
@@ -134,7 +121,7 @@ TEST_F(StartupTest, PlainStartShowsTheCentredMainWindowAndLogsTheRun) {
               WS_EX_DLGMODALFRAME | WS_EX_STATICEDGE | WS_EX_APPWINDOW);
     EXPECT_EQ(setup.WaitForExit(), 0);
 
-    const std::string log = gui::ReadFileText(DefaultLog());
+    const std::string log = ReadFileText(DefaultLog());
     const size_t header =
         log.find("Installing Addin version " + Env("VNX_PRODUCT_BUILD") + "\r\n\r\n");
     const size_t kobal = log.find("Kobal Installer 1.7\r\nNo previous install info found.\r\n");
@@ -163,13 +150,13 @@ TEST_F(StartupTest, PreviousInstallationIsLoggedAndItsFolderHoldsTheLog) {
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
     CancelAtWelcome(setup);
     EXPECT_EQ(setup.WaitForExit(), 0);
-    const std::string log = gui::ReadFileText(previousFolder + "\\install.log");
+    const std::string log = ReadFileText(previousFolder + "\\install.log");
     EXPECT_NE(log.find("Kobal Installer 1.7\r\nPrevious build 2.3.0.101 (ver 2.3) found at "
                        "C:\\Tools\\Varnex Old\r\n"),
               std::string::npos)
         << log;
     EXPECT_NE(log.find("* Exit Install\r\n"), std::string::npos);
-    EXPECT_FALSE(Exists(DefaultLog())) << "the log follows the previous installation's folder";
+    EXPECT_FALSE(PathExists(DefaultLog())) << "the log follows the previous installation's folder";
     ASSERT_EQ(RegAddin_RemoveInstallInfo(key), 1);
 }
 
@@ -182,7 +169,7 @@ TEST_F(StartupTest, RecordWithAnEmptyFolderCountsAsNoPreviousInstallation) {
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
     CancelAtWelcome(setup);
     EXPECT_EQ(setup.WaitForExit(), 0);
-    EXPECT_NE(gui::ReadFileText(DefaultLog()).find("No previous install info found."),
+    EXPECT_NE(ReadFileText(DefaultLog()).find("No previous install info found."),
               std::string::npos);
     ASSERT_EQ(RegAddin_RemoveInstallInfo(key), 1);
 }

@@ -16,31 +16,67 @@
 #include "builder/payload_writer.h"
 #include "compress/compress.h"
 #include "tests/support/archive_bytes.h"
+#include "tests/support/environment.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/product_tree.h"
-#include "tests/wine/archive/wine_files.h"
+#include "tests/support/text_files.h"
+#include "tests/support/win_files.h"
 
 namespace {
 
-using winfiles::Exists;
-using winfiles::ReadAll;
-using winfiles::WorkDir;
-
-std::vector<std::string> g_log;
 std::vector<std::string> g_warnings;
 int g_testMode = 0;
 
-void CaptureLine(void *, const char *line) {
-    g_log.push_back(line);
+void CaptureWalkLine(void *, const char *line) {
+    CaptureLine(line);
 }
 void CaptureWarning(void *, const char *text) {
     g_warnings.push_back(text);
 }
 // The installer's settings: the log and warnings captured here, test mode from g_testMode.
-const Win32PayloadSettings kCapturing = {nullptr, CaptureLine, nullptr, CaptureWarning,
+const Win32PayloadSettings kCapturing = {nullptr, CaptureWalkLine, nullptr, CaptureWarning,
                                          &g_testMode};
 
 int CountLines(const std::string &text) {
-    return int(std::count(g_log.begin(), g_log.end(), text));
+    return int(std::count(CapturedLines().begin(), CapturedLines().end(), text));
+}
+
+// A missing file reads as "<missing>", which tells it from an empty one.
+std::string ReadAll(const std::string &path) {
+    return ReadFileIfAny(path).value_or("<missing>");
+}
+
+struct Times {
+    uint64_t creation = 0, access = 0, write = 0;
+};
+
+uint64_t ToU64(const FILETIME &t) {
+    return uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime;
+}
+
+bool GetTimes(const std::string &path, Times *times) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    FILETIME c, a, w;
+    const BOOL ok = GetFileTime(file, &c, &a, &w);
+    CloseHandle(file);
+    *times = {ToU64(c), ToU64(a), ToU64(w)};
+    return ok != 0;
+}
+
+bool SetTimes(const std::string &path, uint64_t value) {
+    HANDLE file =
+        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    FILETIME t{DWORD(value), DWORD(value >> 32)};
+    const BOOL ok = SetFileTime(file, &t, &t, &t);
+    CloseHandle(file);
+    return ok != 0;
 }
 
 // Record times: a summer and a winter date, with parts of a second in 100 ns steps.
@@ -73,7 +109,7 @@ ArchiveBytes &Compressed(ArchiveBytes &archive, const char *name, const std::str
 class ExtractOnWine : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_log.clear();
+        ClearCaptured();
         g_warnings.clear();
         g_testMode = 0;
         const ::testing::TestInfo *info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -100,8 +136,8 @@ protected:
     std::string Path(const char *relative) const { return folder_ + "\\" + relative; }
 
     void ExpectTimes(const char *relative, payload::FileTime expected) {
-        winfiles::Times times;
-        ASSERT_TRUE(winfiles::GetTimes(Path(relative), &times)) << relative;
+        Times times;
+        ASSERT_TRUE(GetTimes(Path(relative), &times)) << relative;
         const uint64_t value = payload::FileTimeToU64(expected);
         EXPECT_EQ(times.write, value) << relative << ": last write time";
         EXPECT_EQ(times.access, value) << relative << ": last access time";
@@ -124,8 +160,8 @@ std::vector<uint8_t> MixedArchive() {
 
 TEST_F(ExtractOnWine, WritesFoldersAndFilesByteForByteWithTheirTimes) {
     EXPECT_EQ(ExtractAll(MixedArchive()), std::vector<int>({1, 1, 1, 1, 1, 1, 0}));
-    EXPECT_TRUE(winfiles::IsFolder(folder_));
-    EXPECT_TRUE(winfiles::IsFolder(Path("Sub\\Deep")));
+    EXPECT_TRUE(IsFolder(folder_));
+    EXPECT_TRUE(IsFolder(Path("Sub\\Deep")));
     // Times first: reading the contents would move the last access time.
     ExpectTimes("stored27.txt", kSummer);
     ExpectTimes("packed.bin", kWinter);
@@ -182,9 +218,9 @@ TEST_F(ExtractOnWine, ExtractsAPackedProductTreeIdentically) {
 
 TEST_F(ExtractOnWine, ReadOnlyFilesAreReplacedWithALogLineOthersSilently) {
     ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
-    ASSERT_TRUE(winfiles::WriteAll(Path("ro.txt"), "old read-only text, longer than the new one"));
-    ASSERT_TRUE(winfiles::WriteAll(Path("ro.bin"), "old"));
-    ASSERT_TRUE(winfiles::WriteAll(Path("plain.txt"), "old plain text, longer than the new one"));
+    ASSERT_TRUE(WriteFileText(Path("ro.txt"), "old read-only text, longer than the new one"));
+    ASSERT_TRUE(WriteFileText(Path("ro.bin"), "old"));
+    ASSERT_TRUE(WriteFileText(Path("plain.txt"), "old plain text, longer than the new one"));
     ASSERT_TRUE(SetFileAttributesA(Path("ro.txt").c_str(),
                                    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
     ASSERT_TRUE(SetFileAttributesA(Path("ro.bin").c_str(), FILE_ATTRIBUTE_READONLY));
@@ -267,8 +303,8 @@ void ExpectHeldFilesFail(PayloadArchive &archive, const std::string &folder) {
     EXPECT_EQ(ReadAll(folder + "\\held.txt"), "old stored");
     // The failed files keep their old times.
     for (const char *name : {"\\held.bin", "\\held.txt"}) {
-        winfiles::Times times;
-        ASSERT_TRUE(winfiles::GetTimes(folder + name, &times));
+        Times times;
+        ASSERT_TRUE(GetTimes(folder + name, &times));
         EXPECT_EQ(times.write, payload::FileTimeToU64(kOld)) << name;
     }
 }
@@ -278,10 +314,10 @@ protected:
     void SetUp() override {
         ExtractOnWine::SetUp();
         ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
-        ASSERT_TRUE(winfiles::WriteAll(Path("held.bin"), "old compressed"));
-        ASSERT_TRUE(winfiles::WriteAll(Path("held.txt"), "old stored"));
-        ASSERT_TRUE(winfiles::SetTimes(Path("held.bin"), payload::FileTimeToU64(kOld)));
-        ASSERT_TRUE(winfiles::SetTimes(Path("held.txt"), payload::FileTimeToU64(kOld)));
+        ASSERT_TRUE(WriteFileText(Path("held.bin"), "old compressed"));
+        ASSERT_TRUE(WriteFileText(Path("held.txt"), "old stored"));
+        ASSERT_TRUE(SetTimes(Path("held.bin"), payload::FileTimeToU64(kOld)));
+        ASSERT_TRUE(SetTimes(Path("held.txt"), payload::FileTimeToU64(kOld)));
         ArchiveBytes a;
         a.Summary(2, 1).Folder("");
         Compressed(a, "held.bin", SampleData(3000, 'h'), kSummer);
@@ -324,19 +360,19 @@ TEST_F(HeldFile, AfterTheHolderIsGoneTheFilesInstall) {
 TEST_F(ExtractOnWine, TestModeWritesNothing) {
     g_testMode = 1;
     EXPECT_EQ(ExtractAll(MixedArchive()), std::vector<int>({1, 1, 1, 1, 1, 1, 0}));
-    EXPECT_FALSE(Exists(folder_));
+    EXPECT_FALSE(PathExists(folder_));
 
     // Over an existing installation: a read-only file stays as it is.
     g_testMode = 0;
     ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
-    ASSERT_TRUE(winfiles::WriteAll(Path("stored27.txt"), "old"));
+    ASSERT_TRUE(WriteFileText(Path("stored27.txt"), "old"));
     ASSERT_TRUE(SetFileAttributesA(Path("stored27.txt").c_str(), FILE_ATTRIBUTE_READONLY));
     g_testMode = 1;
     EXPECT_EQ(ExtractAll(MixedArchive()), std::vector<int>({1, 1, 1, 1, 1, 1, 0}));
     EXPECT_EQ(ReadAll(Path("stored27.txt")), "old");
     EXPECT_TRUE(GetFileAttributesA(Path("stored27.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(Exists(Path("packed.bin")));
-    EXPECT_FALSE(Exists(Path("Sub")));
+    EXPECT_FALSE(PathExists(Path("packed.bin")));
+    EXPECT_FALSE(PathExists(Path("Sub")));
     EXPECT_EQ(CountLines("# modifying file attributes"), 0);
     EXPECT_TRUE(g_warnings.empty());
     SetFileAttributesA(Path("stored27.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -356,7 +392,7 @@ TEST_F(ExtractOnWine, LastRecordGivesZeroEvenAsAFolderAndAnExistingRootIsFine) {
     EXPECT_EQ(archive.ExtractCurrent(), 1);
     archive.Next();
     EXPECT_EQ(archive.ExtractCurrent(), 0);
-    EXPECT_TRUE(winfiles::IsFolder(Path("Empty")));
+    EXPECT_TRUE(IsFolder(Path("Empty")));
     // Past the end there is nothing to extract.
     archive.Next();
     EXPECT_EQ(archive.ExtractCurrent(), -2);
@@ -367,14 +403,14 @@ TEST_F(ExtractOnWine, NestedFolderWithoutItsParentFails) {
     ArchiveBytes a;
     a.Summary(0, 2).Folder("").Folder("Missing\\Child");
     EXPECT_EQ(ExtractAll(a.bytes()), std::vector<int>({1, -2}));
-    EXPECT_TRUE(winfiles::IsFolder(folder_));
-    EXPECT_FALSE(Exists(Path("Missing")));
+    EXPECT_TRUE(IsFolder(folder_));
+    EXPECT_FALSE(PathExists(Path("Missing")));
     EXPECT_TRUE(g_warnings.empty());
 }
 
 TEST_F(ExtractOnWine, AFileInThePlaceOfAFolderFails) {
     ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
-    ASSERT_TRUE(winfiles::WriteAll(Path("Empty"), "a file, not a folder"));
+    ASSERT_TRUE(WriteFileText(Path("Empty"), "a file, not a folder"));
     ArchiveBytes a;
     a.Summary(0, 2).Folder("").Folder("Empty");
     EXPECT_EQ(ExtractAll(a.bytes()), std::vector<int>({1, -2}));
@@ -387,7 +423,7 @@ TEST_F(ExtractOnWine, WithoutATargetFolderParentTheRootFails) {
     ArchiveBytes a;
     a.Summary(1, 1).Folder("").Stored("a.txt", "a", kSummer);
     EXPECT_EQ(ExtractAll(a.bytes()), std::vector<int>({-2}));
-    EXPECT_FALSE(Exists(folder_));
+    EXPECT_FALSE(PathExists(folder_));
 }
 
 TEST(DriveQueries, DriveExistsTakesEitherCase) {
@@ -487,17 +523,19 @@ TEST_F(ExtractOnWine, DamagedArchivesAreRefused) {
         cases.push_back({"folder ..", a.bytes()});
     }
     for (const Case &c : cases) {
-        g_log.clear();
+        ClearCaptured();
         PayloadArchive archive(c.bytes.data(), uint32_t(c.bytes.size()), folder_.c_str(),
                                platform_.Hooks());
         EXPECT_EQ(archive.entryCount, 0) << c.what;
         EXPECT_FALSE(archive.IsUsable()) << c.what;
-        EXPECT_TRUE(std::any_of(g_log.begin(), g_log.end(), [](const std::string &line) {
-            return line.rfind("Damaged archive at offset ", 0) == 0;
-        })) << c.what;
+        EXPECT_TRUE(std::any_of(CapturedLines().begin(), CapturedLines().end(),
+                                [](const std::string &line) {
+                                    return line.rfind("Damaged archive at offset ", 0) == 0;
+                                }))
+            << c.what;
     }
-    EXPECT_FALSE(Exists(folder_));
-    EXPECT_FALSE(Exists(WorkDir() + "\\evil.txt"));
+    EXPECT_FALSE(PathExists(folder_));
+    EXPECT_FALSE(PathExists(WorkDir() + "\\evil.txt"));
 }
 
 // Run only by the ctest entry that puts a link to /dev/full at $VNX_TEST_WORKDIR/full.bin: every
@@ -505,7 +543,7 @@ TEST_F(ExtractOnWine, DamagedArchivesAreRefused) {
 TEST(FullDisk, WriteErrorsFailTheFile) {
     if (std::getenv("VNX_FULL_DISK") == nullptr)
         GTEST_SKIP() << "needs the link to /dev/full that the full-disk ctest entry makes";
-    g_log.clear();
+    ClearCaptured();
     g_warnings.clear();
     g_testMode = 0;
     const Win32Payload platform(kCapturing);

@@ -7,8 +7,9 @@
 #include <fstream>
 #include <string>
 
+#include "tests/support/environment.h"
 #include "tests/support/product_tree.h"
-#include "tests/wine/archive/wine_files.h"
+#include "tests/support/win_files.h"
 
 namespace {
 
@@ -18,8 +19,8 @@ namespace fs = std::filesystem;
 const char *const kVnxpack = VNXPACK_EXE;
 
 int Vnxpack(const std::string &arguments, std::string *output) {
-    const std::string log = winfiles::WorkDir() + "\\vnxpack-output.txt";
-    return winfiles::RunProgram("\"" + std::string(kVnxpack) + "\" " + arguments, log, output);
+    const std::string log = WorkPath("vnxpack-output.txt");
+    return RunProgram("\"" + std::string(kVnxpack) + "\" " + arguments, log, output);
 }
 
 std::string Quoted(const fs::path &path) {
@@ -33,7 +34,7 @@ bool SameBytes(const fs::path &a, const fs::path &b) {
 }
 
 TEST(VnxpackOnWindows, PacksListsVerifiesAndUnpacksAGeneratedTree) {
-    const fs::path work = fs::path(winfiles::WorkDir());
+    const fs::path work = fs::path(WorkDir());
     const fs::path tree = work / "product";
     const fs::path payload = work / "payload.bin";
     const fs::path unpacked = work / "unpacked";

@@ -2,6 +2,7 @@
 // and the wait timer.
 #include "automation/dispatch.h"
 #include "automation/wait_timer.h"
+#include "tests/support/win_files.h"
 #include "tests/wine/automation/test_support.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +31,7 @@ class DispatchTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-        TakeLogLines();
+        TakeCapturedLines();
     }
     void TearDown() override {
         g_failAllocation = false;
@@ -47,7 +48,7 @@ protected:
         ASSERT_EQ(S_OK, CLSIDFromProgID(L"Excel.Application", &clsid));
         ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
                                          reinterpret_cast<void **>(&app_)));
-        TakeLogLines();
+        TakeCapturedLines();
     }
     std::vector<JournalEntry> Journal() const { return standin::ReadJournal(options_.journal); }
     JournalEntry OnlyInvoke(const std::string &object, const std::string &member) const {
@@ -56,11 +57,8 @@ protected:
         return found.empty() ? JournalEntry() : found[0];
     }
     std::string MakeFile(const std::string &name) {
-        std::string path = ScratchPath(name);
-        HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        EXPECT_NE(INVALID_HANDLE_VALUE, f);
-        CloseHandle(f);
+        std::string path = WorkPath(name);
+        EXPECT_TRUE(WriteFileText(path, ""));
         return path;
     }
 
@@ -73,7 +71,7 @@ TEST_F(DispatchTest, UnknownMemberIsLoggedByTheLookupAndNeverInvoked) {
     VARIANT result;
     VariantInit(&result);
     EXPECT_EQ(kUnknownName, AutoWrap(kAutoGet, &result, app_, L"NoSuchMember", 0));
-    std::vector<std::string> log = TakeLogLines();
+    std::vector<std::string> log = TakeCapturedLines();
     ASSERT_EQ(1u, log.size());
     EXPECT_EQ("AutoWrap - IDispatch::GetIDsOfNames(\"NoSuchMember\") failed w/err 0x80020006",
               log[0]);
@@ -111,7 +109,7 @@ TEST_F(DispatchTest, ReadsAndMethodsCarryNoArgumentsAndNoNamedArgument) {
             EXPECT_EQ(0x0400u, e.lcid) << e.line;
         }
     }
-    EXPECT_TRUE(TakeLogLines().empty());
+    EXPECT_TRUE(TakeCapturedLines().empty());
 }
 
 TEST_F(DispatchTest, PropertyWritesCarryExactlyTheNamedArgumentPropertyPut) {
@@ -168,7 +166,7 @@ TEST_F(DispatchTest, InvokeFailureIsLoggedWithItsParts) {
     V_I4(&value) = 1;
     // "Version" cannot be written: the stand-in refuses the write.
     EXPECT_EQ(kMemberNotFound, AutoWrap(kAutoPut, nullptr, app_, L"Version", 1, value));
-    std::vector<std::string> log = TakeLogLines();
+    std::vector<std::string> log = TakeCapturedLines();
     ASSERT_EQ(1u, log.size());
     EXPECT_EQ("AutoWrap - IDispatch::Invoke(\"Version\"=00000001) failed w/err 0x80020003  "
               "SEV=\"00000001\" FACILITY=\"00000002\" CODE=\"00000003\"",
@@ -182,7 +180,7 @@ TEST_F(DispatchTest, ArgumentArrayThatCannotBeAllocatedFailsLikeInvoke) {
     VariantInit(&result);
     EXPECT_EQ(E_OUTOFMEMORY, AutoWrap(kAutoGet, &result, app_, L"Version", 0));
     g_failAllocation = false;
-    std::vector<std::string> log = TakeLogLines();
+    std::vector<std::string> log = TakeCapturedLines();
     ASSERT_EQ(1u, log.size());
     EXPECT_EQ("AutoWrap - IDispatch::Invoke(\"Version\"=00000001) failed w/err 0x8007000e  "
               "SEV=\"00000001\" FACILITY=\"00000007\" CODE=\"0000000e\"",
@@ -194,22 +192,22 @@ TEST_F(DispatchTest, MissingObjectOrNameIsAFailedLookupNotACrash) {
     VARIANT result;
     VariantInit(&result);
     EXPECT_EQ(E_POINTER, AutoWrap(kAutoGet, &result, nullptr, L"Version", 0));
-    std::vector<std::string> log = TakeLogLines();
+    std::vector<std::string> log = TakeCapturedLines();
     ASSERT_EQ(1u, log.size());
     EXPECT_EQ("AutoWrap - IDispatch::GetIDsOfNames(\"Version\") failed w/err 0x80004003", log[0]);
     // The typed helpers pass the failure on as their own kind of result.
     EXPECT_EQ(nullptr, GetObjectProperty(nullptr, L"Workbooks"));
-    EXPECT_TRUE(TakeLogLines().empty()) << "a null object is not even looked up";
+    EXPECT_TRUE(TakeCapturedLines().empty()) << "a null object is not even looked up";
     VARIANT text;
     EXPECT_EQ(0, GetStringProperty(nullptr, &text, L"Version"));
     EXPECT_EQ(VT_EMPTY, V_VT(&text));
     EXPECT_EQ(E_POINTER, SetBoolProperty(nullptr, L"Visible", 1));
-    TakeLogLines();
+    TakeCapturedLines();
 
     // A name longer than the log's 255 characters is cut, never left unterminated.
     std::wstring longName(300, L'N');
     EXPECT_EQ(E_POINTER, AutoWrap(kAutoGet, &result, nullptr, longName.c_str(), 0));
-    log = TakeLogLines();
+    log = TakeCapturedLines();
     ASSERT_EQ(1u, log.size());
     EXPECT_EQ("AutoWrap - IDispatch::GetIDsOfNames(\"" + std::string(255, 'N') +
                   "\") failed w/err 0x80004003",
@@ -234,13 +232,13 @@ TEST_F(DispatchTest, TypedHelpersTurnFailuresIntoTheirResults) {
     JournalEntry write = OnlyInvoke("Workbook", "Title");
     EXPECT_EQ(std::vector<std::string>{"VT_BSTR:Varnok"}, write.args);
     EXPECT_EQ(std::vector<long>{DISPID_PROPERTYPUT}, write.named);
-    TakeLogLines();
+    TakeCapturedLines();
 
     VARIANT number;
     VariantInit(&number);
     V_VT(&number) = VT_I4;
     EXPECT_EQ(0, SetProperty(workbook, L"Author", &number));
-    EXPECT_EQ(1u, TakeLogLines().size());
+    EXPECT_EQ(1u, TakeCapturedLines().size());
 
     // A value that is not a string is not a string property, and not an object either.
     VARIANT version;
@@ -249,7 +247,7 @@ TEST_F(DispatchTest, TypedHelpersTurnFailuresIntoTheirResults) {
     EXPECT_EQ(12, V_I4(&version));
     VariantClear(&version);
     EXPECT_EQ(nullptr, GetObjectProperty(app_, L"Version"));
-    EXPECT_TRUE(TakeLogLines().empty());
+    EXPECT_TRUE(TakeCapturedLines().empty());
 
     workbook->Release();
     workbooks->Release();

@@ -24,7 +24,7 @@ TEST_F(SessionTest, ServerFailingToStartIsStatus2AndComIsLeftAgain) {
     EXPECT_EQ(1, standin::CountEvents(journal, "start-failed"));
     EXPECT_EQ(0, standin::CountEvents(journal, "create"));
     EXPECT_FALSE(standin::ExcelWindowExists());
-    EXPECT_TRUE(TakeLogLines().empty()) << "the session itself logs nothing";
+    EXPECT_TRUE(TakeCapturedLines().empty()) << "the session itself logs nothing";
 }
 
 TEST_F(SessionTest, FailedConnectionDoesNotEndTheCallersComUse) {
@@ -138,21 +138,10 @@ TEST_F(SessionTest, ExcelThatNeverQuitsKeepsItsWindow) {
     EXPECT_FALSE(standin::ExcelWindowExists());
 }
 
-// Runs the stand-in with a command line and returns its exit code.
+// Runs the stand-in with a command line and returns its exit code (DWORD(-1) when it did not run).
 DWORD RunStandin(const std::string &arguments) {
-    std::string command = "\"" + standin::ExePathFromEnvironment() + "\" " + arguments;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
-        return 1000;
-    WaitForSingleObject(pi.hProcess, 30000);
-    DWORD code = 1001;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
+    return RunProgram("\"" + standin::ExePathFromEnvironment() + "\" " + arguments, "", nullptr,
+                      30000);
 }
 
 bool ClassesKeyExists(HKEY root, const std::string &path) {

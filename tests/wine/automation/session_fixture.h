@@ -3,6 +3,8 @@
 #pragma once
 #include "automation/excel_session.h"
 #include "automation/dispatch.h"
+#include "tests/support/com_state.h"
+#include "tests/support/win_files.h"
 #include "tests/wine/automation/test_support.h"
 
 #include <gtest/gtest.h>
@@ -12,19 +14,10 @@
 
 using standin::JournalEntry;
 
-// True while COM is initialised on this thread in the multithreaded apartment; leaves the count
-// as it found it.
-inline bool ComInitialisedMta() {
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    if (SUCCEEDED(hr))
-        CoUninitialize();
-    return hr == S_FALSE;
-}
-
 class SessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        TakeLogLines();
+        TakeCapturedLines();
         ASSERT_FALSE(ComInitialisedMta());
     }
     void TearDown() override {
@@ -34,13 +27,10 @@ protected:
     void Configure() { ASSERT_TRUE(SetUpStandin(&options_, "session-journal.txt")); }
     std::vector<JournalEntry> Journal() const { return standin::ReadJournal(options_.journal); }
     std::string MakeAddinFile(const std::string &folder, const std::string &name) {
-        std::string dir = ScratchPath(folder);
+        std::string dir = WorkPath(folder);
         CreateDirectoryA(dir.c_str(), nullptr);
         std::string path = dir + "\\" + name;
-        HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        EXPECT_NE(INVALID_HANDLE_VALUE, f);
-        CloseHandle(f);
+        EXPECT_TRUE(WriteFileText(path, ""));
         return path;
     }
 
@@ -51,20 +41,9 @@ inline std::string OptionsValue(const std::string &version, const char *name) {
     return standin::ReadOptionsValue(version, name);
 }
 
-inline int CountFreed(const std::vector<JournalEntry> &journal, const std::string &kind) {
-    int n = 0;
-    for (const JournalEntry &e : journal)
-        n += e.type == "EVENT" && e.object == "freed" && e.member == kind;
-    return n;
-}
-
-inline bool FileExists(const std::string &path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 inline bool WaitForFileGone(const std::string &path, DWORD timeoutMs) {
     DWORD start = GetTickCount();
-    while (FileExists(path)) {
+    while (PathExists(path)) {
         if (GetTickCount() - start >= timeoutMs)
             return false;
         Sleep(50);

@@ -7,9 +7,8 @@ TEST_F(SessionTest, InstallsAnAddinWithTheCallsExcelExpects) {
     options_.markerDelayMs = 300;
     Configure();
     std::string addin = MakeAddinFile("Product", "qubrix.xla");
-    std::string marker = ScratchPath("Product\\install.sem");
-    HANDLE f = CreateFileA(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(f);
+    std::string marker = WorkPath("Product\\install.sem");
+    WriteFileText(marker, "");
 
     auto session = std::make_unique<ExcelSession>(kExcelLaunchNew, 0, 0);
     ASSERT_EQ(kExcelConnected, session->GetStatus());
@@ -35,7 +34,7 @@ TEST_F(SessionTest, InstallsAnAddinWithTheCallsExcelExpects) {
 
     EXPECT_TRUE(standin::WaitForExcelWindowGone(5000)) << "Quit ends the instance";
     EXPECT_FALSE(ComInitialisedMta()) << "closing leaves COM";
-    EXPECT_TRUE(TakeLogLines().empty());
+    EXPECT_TRUE(TakeCapturedLines().empty());
     EXPECT_EQ("/R \"" + addin + "\"", OptionsValue("12.0", "OPEN"));
 
     std::vector<JournalEntry> journal = Journal();
@@ -73,7 +72,7 @@ TEST_F(SessionTest, InstallsAnAddinWithTheCallsExcelExpects) {
         }
     }
     for (const char *kind : {"Workbooks", "Workbook", "AddIns", "AddIn"})
-        EXPECT_EQ(1, CountFreed(journal, kind)) << kind << " released once";
+        EXPECT_EQ(1, standin::CountFreed(journal, kind)) << kind << " released once";
     EXPECT_EQ(1, standin::CountEvents(journal, "window-gone"));
 }
 
@@ -87,7 +86,7 @@ TEST_F(SessionTest, VersionThatIsNotAStringLeavesTheBufferEmpty) {
         session.GetVersion(version, sizeof version);
         EXPECT_STREQ("", version);
     }
-    EXPECT_TRUE(TakeLogLines().empty());
+    EXPECT_TRUE(TakeCapturedLines().empty());
     ASSERT_TRUE(standin::WaitForExcelWindowGone(5000));
 
     options_.versionKind = standin::kVersionFails;
@@ -97,7 +96,7 @@ TEST_F(SessionTest, VersionThatIsNotAStringLeavesTheBufferEmpty) {
     char version[200] = "stale";
     session.GetVersion(version, sizeof version);
     EXPECT_STREQ("", version);
-    std::vector<std::string> log = TakeLogLines();
+    std::vector<std::string> log = TakeCapturedLines();
     ASSERT_EQ(1u, log.size());
     EXPECT_EQ(0u, log[0].find("AutoWrap - IDispatch::Invoke(\"Version\"")) << log[0];
 }
@@ -106,16 +105,16 @@ TEST_F(SessionTest, RejectedAddinIsNullAfterOneFailureAndTheCollectionIsReleased
     Configure();
     ExcelSession session(kExcelLaunchNew, 0, 0);
     ASSERT_EQ(kExcelConnected, session.GetStatus());
-    std::string missing = ScratchPath("Nowhere\\qubrix.xla");
+    std::string missing = WorkPath("Nowhere\\qubrix.xla");
     EXPECT_EQ(nullptr, session.AddAddin(missing.c_str(), 1));
-    std::vector<std::string> log = TakeLogLines();
+    std::vector<std::string> log = TakeCapturedLines();
     ASSERT_EQ(1u, log.size());
     EXPECT_EQ("AutoWrap - IDispatch::Invoke(\"Add\"=00000001) failed w/err 0x800a03ec  "
               "SEV=\"00000001\" FACILITY=\"0000000a\" CODE=\"000003ec\"",
               log[0]);
     std::vector<JournalEntry> journal = Journal();
     EXPECT_EQ(0, CountInvokes(journal, "AddIn", "Installed"));
-    EXPECT_EQ(1, CountFreed(journal, "AddIns"));
+    EXPECT_EQ(1, standin::CountFreed(journal, "AddIns"));
 }
 
 TEST_F(SessionTest, FailingCollectionsGiveNullAndOneLogLineEach) {
@@ -125,10 +124,10 @@ TEST_F(SessionTest, FailingCollectionsGiveNullAndOneLogLineEach) {
     ExcelSession session(kExcelLaunchNew, 0, 0);
     ASSERT_EQ(kExcelConnected, session.GetStatus());
     EXPECT_EQ(nullptr, session.GetWorkbooks());
-    EXPECT_EQ(1u, TakeLogLines().size());
+    EXPECT_EQ(1u, TakeCapturedLines().size());
     std::string addin = MakeAddinFile("Refused", "qubrix.xla");
     EXPECT_EQ(nullptr, session.AddAddin(addin.c_str(), 1));
-    EXPECT_EQ(1u, TakeLogLines().size());
+    EXPECT_EQ(1u, TakeCapturedLines().size());
 }
 
 TEST_F(SessionTest, WorkbookThatCannotBeAddedIsNullAndGetsNoTitle) {
@@ -141,7 +140,7 @@ TEST_F(SessionTest, WorkbookThatCannotBeAddedIsNullAndGetsNoTitle) {
     EXPECT_EQ(nullptr, session.AddWorkbook(workbooks, "Varnok"));
     EXPECT_EQ(nullptr, session.AddWorkbook(nullptr, "Varnok"));
     workbooks->Release();
-    EXPECT_EQ(1u, TakeLogLines().size());
+    EXPECT_EQ(1u, TakeCapturedLines().size());
     EXPECT_EQ(0, CountInvokes(Journal(), "Workbook", "Title"));
 }
 
@@ -152,9 +151,8 @@ TEST_F(SessionTest, MarkerIsKeptWhenTheAddinNeverOpens) {
     // Add-ins already listed: the stand-in takes the first free value.
     ASSERT_EQ(1, standin::WriteOptionsValue("12.0", "OPEN", "other.xla"));
     ASSERT_EQ(1, standin::WriteOptionsValue("12.0", "OPEN2", "third.xla"));
-    std::string marker = ScratchPath("Kept\\install.sem");
-    HANDLE f = CreateFileA(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(f);
+    std::string marker = WorkPath("Kept\\install.sem");
+    WriteFileText(marker, "");
     {
         ExcelSession session(kExcelLaunchNew, 0, 0);
         ASSERT_EQ(kExcelConnected, session.GetStatus());
@@ -163,7 +161,7 @@ TEST_F(SessionTest, MarkerIsKeptWhenTheAddinNeverOpens) {
         installed->Release();
         Sleep(700);
     }
-    EXPECT_TRUE(FileExists(marker));
+    EXPECT_TRUE(PathExists(marker));
     EXPECT_EQ("other.xla", OptionsValue("12.0", "OPEN"));
     EXPECT_EQ("third.xla", OptionsValue("12.0", "OPEN2"));
     EXPECT_EQ("/R \"" + addin + "\"", OptionsValue("12.0", "OPEN1"));

@@ -1,5 +1,5 @@
-// What the automation tests share: the captured log of AutoWrap, scratch paths, and a stand-in
-// Excel set up for each test.
+// What the automation tests share: AutoWrap's log, captured through this program's own
+// LogMessage, and a stand-in Excel set up for each test.
 #pragma once
 #include <windows.h>
 
@@ -7,12 +7,8 @@
 #include <vector>
 
 #include "tests/standins/excel/standin_config.h"
-
-// Lines written through LogMessage since the last call, in order.
-std::vector<std::string> TakeLogLines();
-
-// A Windows path for name inside the test's private scratch folder.
-std::string ScratchPath(const std::string &name);
+#include "tests/support/environment.h"
+#include "tests/support/log_capture.h"
 
 // Registers the stand-in Excel and applies options; the journal goes to a fresh scratch file
 // whose path is returned through options->journal.

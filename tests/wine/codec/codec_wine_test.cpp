@@ -2,37 +2,22 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "compress/compress.h"
 #include "decompress/decompress.h"
+#include "tests/support/environment.h"
+#include "tests/support/text_files.h"
 
 namespace {
-
-std::string WorkPath(const char *name) {
-    const char *dir = std::getenv("VNX_TEST_WORKDIR");
-    return std::string(dir ? dir : ".") + "\\" + name;
-}
-
-std::vector<uint8_t> ReadAll(const std::string &path) {
-    std::vector<uint8_t> data;
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return data;
-    int c;
-    while ((c = std::fgetc(file)) != EOF)
-        data.push_back(static_cast<uint8_t>(c));
-    std::fclose(file);
-    return data;
-}
 
 TEST(CodecOnWindows, DecodesTheAbcVector) {
     unsigned char stream[] = {'V', 'K', 'P', '1', 0, 0, 0, 9, 0x21, 0x22, 0x23, 0xC3, 0x18, 0x00};
     std::string out = WorkPath("abc.txt");
     ASSERT_EQ(Decompress(stream, &out[0]), kDecompressOk);
-    EXPECT_EQ(ReadAll(out), std::vector<uint8_t>({'a', 'b', 'c', 'a', 'b', 'c', 'a', 'b', 'c'}));
+    EXPECT_EQ(ReadFileBytes(out),
+              std::vector<uint8_t>({'a', 'b', 'c', 'a', 'b', 'c', 'a', 'b', 'c'}));
     EXPECT_EQ(DecompressBounded(stream, sizeof stream - 2, out.c_str()), kDecompressBadStream);
 }
 
@@ -60,14 +45,14 @@ TEST(CodecOnWindows, RoundTripThroughFiles) {
     std::fclose(in);
     ASSERT_EQ(std::fclose(out), 0);
 
-    std::vector<uint8_t> stream = ReadAll(packed);
+    std::vector<uint8_t> stream = ReadFileBytes(packed);
     ASSERT_GT(stream.size(), 8u);
     EXPECT_LT(stream.size(), data.size());
     const std::string decoded = WorkPath("decoded.bin");
     ASSERT_EQ(
         DecompressBounded(stream.data(), static_cast<uint32_t>(stream.size()), decoded.c_str()),
         kDecompressOk);
-    EXPECT_TRUE(ReadAll(decoded) == data);
+    EXPECT_TRUE(ReadFileBytes(decoded) == data);
 }
 
 TEST(CodecOnWindows, UnopenableOutputGivesTwo) {

@@ -4,42 +4,19 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
+#include "resources/resource_ids.h"
 #include "tests/guidriver/gui_driver.h"
+#include "tests/support/environment.h"
+#include "tests/support/pixels.h"
 
 namespace {
 
 const char kMainClass[] = "VarnexSpreadsheetAddInInstallerClass";
 
-std::string Env(const char *name) {
-    const char *value = std::getenv(name);
-    return value ? value : "";
-}
-
 bool ExpectGradient() {
     return Env("VNX_EXPECT_GRADIENT") != "0";
-}
-
-DWORD Rgb(COLORREF colour) {
-    return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
-}
-
-std::string Hex(DWORD pixel) {
-    char text[16];
-    wsprintfA(text, "%06X", static_cast<unsigned>(pixel & 0xFFFFFF));
-    return text;
-}
-
-bool Near(DWORD a, DWORD b, int tolerance) {
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-        if (d > tolerance || d < -tolerance)
-            return false;
-    }
-    return true;
 }
 
 // The title bar's height: the system font's line, as the paint context starts with it.
@@ -89,35 +66,15 @@ DWORD ExpectedBarStart() {
     return ExpectGradient() ? Rgb(GetSysColor(COLOR_ACTIVECAPTION)) : 0x0000A6;
 }
 
-// A dialog of the process that holds the control `id` (the welcome dialog: 1005).
-HWND WaitForDialogWith(DWORD pid, int id) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < 20000) {
-        for (HWND dialog : gui::TopLevelWindows(pid, "#32770")) {
-            if (GetDlgItem(dialog, id))
-                return dialog;
-        }
-        Sleep(20);
-    }
-    return nullptr;
-}
-
-int CountDialogsWith(DWORD pid, int id) {
-    int count = 0;
-    for (HWND dialog : gui::TopLevelWindows(pid, "#32770"))
-        count += GetDlgItem(dialog, id) != nullptr;
-    return count;
-}
-
 // Starts Setup.exe, waits for the welcome dialog over the main window, hides the dialog and has
 // the main window painted again: the picture is then the main window's alone. The repaint must
 // not start the wizard a second time.
 bool ShowPaintedMainWindow(gui::Process &setup, ClientView *view, const std::string &pngPath,
                            HWND *welcome) {
-    if (!setup.Start(gui::WindowsPath(Env("VNX_SETUP_EXE")), ""))
+    if (!setup.Start(EnvPath("VNX_SETUP_EXE"), ""))
         return false;
     HWND window = gui::WaitForWindow(kMainClass, nullptr, setup.Id());
-    *welcome = window ? WaitForDialogWith(setup.Id(), 1005) : nullptr;
+    *welcome = window ? gui::WaitForDialogWith(setup.Id(), IDC_WELCOME_TEXT, 20000) : nullptr;
     if (!*welcome)
         return false;
     ShowWindowAsync(*welcome, SW_HIDE);
@@ -161,7 +118,8 @@ TEST(MainWindowOnScreen, FirstPaintShowsTitleBarBannerAndLogo) {
     HWND welcome = nullptr;
     ASSERT_TRUE(ShowPaintedMainWindow(setup, &view, png, &welcome))
         << "the main window's finished picture never reached the screen";
-    EXPECT_EQ(CountDialogsWith(setup.Id(), 1005), 0) << "a repaint must not start the wizard again";
+    EXPECT_EQ(gui::FindDialogWith(setup.Id(), IDC_WELCOME_TEXT), nullptr)
+        << "a repaint must not start the wizard again";
     EXPECT_TRUE(IsWindow(welcome));
     // Cancel on the welcome dialog ends the run without a message.
     ShowWindowAsync(welcome, SW_SHOW);

@@ -14,57 +14,9 @@
 #include "app/main_window.h"
 #include "app/paint.h"
 #include "resources/resource_ids.h"
+#include "tests/support/pixels.h"
 
 namespace {
-
-// 0x00RRGGBB, the order of a 32-bit section's pixels.
-DWORD Rgb(COLORREF colour) {
-    return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
-}
-
-std::string Hex(DWORD pixel) {
-    char text[16];
-    wsprintfA(text, "%06X", static_cast<unsigned>(pixel));
-    return text;
-}
-
-bool Near(DWORD a, DWORD b, int tolerance) {
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-        if (d > tolerance || d < -tolerance)
-            return false;
-    }
-    return true;
-}
-
-// A bitmap's pixels as 0x00RRGGBB, rows top to bottom.
-struct Pixels {
-    int width = 0;
-    int height = 0;
-    std::vector<DWORD> data;
-    DWORD At(int x, int y) const { return data[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
-};
-
-Pixels ReadPixels(HBITMAP bitmap) {
-    Pixels pixels;
-    BITMAP info = {};
-    if (!bitmap || !GetObjectA(bitmap, sizeof(info), &info))
-        return pixels;
-    pixels.width = info.bmWidth;
-    pixels.height = info.bmHeight;
-    pixels.data.resize(static_cast<size_t>(info.bmWidth) * info.bmHeight);
-    BITMAPINFO request = {};
-    request.bmiHeader.biSize = sizeof(request.bmiHeader);
-    request.bmiHeader.biWidth = info.bmWidth;
-    request.bmiHeader.biHeight = -info.bmHeight;
-    request.bmiHeader.biPlanes = 1;
-    request.bmiHeader.biBitCount = 32;
-    request.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    GetDIBits(screen, bitmap, 0, info.bmHeight, pixels.data.data(), &request, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
 
 // A 24-bit section filled from `pixels` (0x00RRGGBB, top to bottom).
 HBITMAP MakeBitmap(int width, int height, const std::vector<DWORD> &pixels) {

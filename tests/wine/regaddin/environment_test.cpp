@@ -68,13 +68,13 @@ protected:
 TEST_F(MakeDirTest, CreatesNestedFolders) {
     std::string target = root_ + "\\B\\C";
     EXPECT_EQ(RegAddin_MakeDir(&target[0]), 1);
-    EXPECT_TRUE(IsDir(root_ + "\\B"));
-    EXPECT_TRUE(IsDir(target));
+    EXPECT_TRUE(IsFolder(root_ + "\\B"));
+    EXPECT_TRUE(IsFolder(target));
     EXPECT_EQ(RegAddin_MakeDir(&target[0]), 1); // already there
 
     std::string withSlash = root_ + "\\D\\E\\";
     EXPECT_EQ(RegAddin_MakeDir(&withSlash[0]), 1);
-    EXPECT_TRUE(IsDir(root_ + "\\D\\E"));
+    EXPECT_TRUE(IsFolder(root_ + "\\D\\E"));
 }
 
 TEST_F(MakeDirTest, RefusesUncRelativeAndDriveRelativePaths) {
@@ -82,10 +82,10 @@ TEST_F(MakeDirTest, RefusesUncRelativeAndDriveRelativePaths) {
     EXPECT_EQ(RegAddin_MakeDir(unc), 0);
     char relative[] = "relative\\dir";
     EXPECT_EQ(RegAddin_MakeDir(relative), 0);
-    EXPECT_FALSE(IsDir("relative"));
+    EXPECT_FALSE(IsFolder("relative"));
     char driveRelative[] = "C:mkrel\\dir";
     EXPECT_EQ(RegAddin_MakeDir(driveRelative), 0);
-    EXPECT_FALSE(IsDir("C:mkrel"));
+    EXPECT_FALSE(IsFolder("C:mkrel"));
     char empty[] = "";
     EXPECT_EQ(RegAddin_MakeDir(empty), 0);
     EXPECT_EQ(RegAddin_MakeDir(nullptr), 0);
@@ -95,7 +95,7 @@ TEST_F(MakeDirTest, FileInTheWayFails) {
     ASSERT_TRUE(WriteFileText(root_ + "\\A", "not a folder"));
     std::string target = root_ + "\\A\\B";
     EXPECT_EQ(RegAddin_MakeDir(&target[0]), 0);
-    EXPECT_FALSE(IsDir(target));
+    EXPECT_FALSE(IsFolder(target));
 }
 
 TEST_F(MakeDirTest, PathTooLongForTheWalkIsRefused) {

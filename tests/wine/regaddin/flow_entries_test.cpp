@@ -123,9 +123,9 @@ TEST_F(EntriesTest, UninstallWithAnotherFileNameRemovesOnlyTheDefaultAddinsEntri
     EXPECT_EQ(11, Uninstall(0, "Other.xla"));
     EXPECT_EQ(0, standin::CountEvents(Journal(), "start")) << "Excel was not touched";
     // ... but what is removed is the default add-in's entry.
-    ASSERT_TRUE(regtest::WriteFileText(AddinPath("Other.xla"), "other"));
+    ASSERT_TRUE(WriteFileText(AddinPath("Other.xla"), "other"));
     ASSERT_TRUE(DeleteFileA(AddinPath().c_str()));
-    regtest::ClearCaptured();
+    ClearCaptured();
     EXPECT_EQ(0, Uninstall(0, "Other.xla"));
     EXPECT_THAT(FlowLines(),
                 ElementsAreArray(Concat(
@@ -153,7 +153,7 @@ TEST_F(EntriesTest, KeepComLeavesTheCallersComAlone) {
     EXPECT_EQ(3, standin::CountEvents(Journal(), "create"));
 
     // Without the caller's COM, a session that may not initialise it cannot reach Excel.
-    regtest::ClearCaptured();
+    ClearCaptured();
     EXPECT_EQ(1, Install(kRegAddinKeepCom));
     const std::vector<std::string> lines = FlowLines();
     ASSERT_EQ(3u, lines.size());

@@ -1,6 +1,7 @@
 // Runs that end early: Excel missing or failing to start, members that fail, and the folder checks
 // that come before Excel is touched.
 #include "regaddin/excel_flow_steps.h"
+#include "tests/support/text_files.h"
 #include "tests/wine/regaddin/flow_fixture.h"
 
 namespace {
@@ -36,7 +37,7 @@ TEST_F(FailureTest, ExcelNotRegisteredGives1WithoutAnyCall) {
     EXPECT_THAT(FlowLines(),
                 ElementsAre("Invoking Excel...", "Failed to initialize Excel - error = 3",
                             "--- RegAddin.lib returned 1 ---"));
-    regtest::ClearCaptured();
+    ClearCaptured();
     EXPECT_EQ(1, Uninstall());
     EXPECT_THAT(FlowLines(), ElementsAre("Uninstalling...", "Invoking Excel...",
                                          "Failed to initialize Excel - error = 3",
@@ -97,31 +98,21 @@ TEST_F(FailureTest, AddinNotAddedGives5AndLeavesTheMarker) {
                                               StartsWith("AutoWrap - IDispatch::Invoke(\"Add\""),
                                               "Failed to add the Addin via the Addin Manager.",
                                               kExcelGone, "--- RegAddin.lib returned 5 ---"})));
-    std::string text;
-    HANDLE file =
-        CreateFileA(MarkerPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file) << "the marker stays";
-    char buffer[64];
-    DWORD read = 0;
-    ReadFile(file, buffer, sizeof buffer, &read, nullptr);
-    CloseHandle(file);
-    EXPECT_EQ("Varnex Sem", std::string(buffer, read)) << "no terminator written";
+    const std::optional<std::string> marker = ReadFileIfAny(MarkerPath());
+    ASSERT_TRUE(marker.has_value()) << "the marker stays";
+    EXPECT_EQ("Varnex Sem", *marker) << "no terminator written";
     std::vector<JournalEntry> journal = Journal();
-    for (const char *object : {"Workbooks", "Workbook", "AddIns"}) {
-        int freed = 0;
-        for (const JournalEntry &e : journal)
-            freed += e.type == "EVENT" && e.object == "freed" && e.member == object;
-        EXPECT_EQ(1, freed) << object << " released once";
-    }
+    for (const char *object : {"Workbooks", "Workbook", "AddIns"})
+        EXPECT_EQ(1, standin::CountFreed(journal, object)) << object << " released once";
 }
 
 TEST_F(FailureTest, FolderChecksComeBeforeExcel) {
     StartStandin();
     std::string missing = folder_ + "\\missing";
-    EXPECT_EQ(9, RegAddin_Install(0, &missing[0], nullptr, regtest::CaptureLine));
+    EXPECT_EQ(9, RegAddin_Install(0, &missing[0], nullptr, CaptureLine));
     EXPECT_THAT(FlowLines(), ElementsAre("Directory \"" + missing + "\" does not exist!",
                                          "--- RegAddin.lib returned 9 ---"));
-    regtest::ClearCaptured();
+    ClearCaptured();
     ASSERT_TRUE(DeleteFileA(AddinPath().c_str()));
     EXPECT_EQ(11, Install());
     EXPECT_EQ(11, Uninstall());
@@ -137,13 +128,13 @@ TEST_F(FailureTest, FolderChecksComeBeforeExcel) {
 TEST_F(FailureTest, MarkerPathOfALongFolderIsFormedWhole) {
     const std::string longFolder = "C:\\" + std::string(306, 'f');
     const std::string marker = longFolder + "\\install.sem";
-    regtest::ClearCaptured();
+    ClearCaptured();
     const bool created = CreateInstallSemaphore(longFolder.c_str());
     ASSERT_GE(regtest::LinesWithoutBanner().size(), 1u);
     EXPECT_EQ("Creating semaphore = \"" + marker + "\"", regtest::LinesWithoutBanner()[0]);
     EXPECT_FALSE(created) << "the folder does not exist";
     EXPECT_EQ(1u, regtest::LinesWithoutBanner().size());
-    regtest::ClearCaptured();
+    ClearCaptured();
     EXPECT_TRUE(WaitForSemaphoreRemoval(longFolder.c_str(), 15));
     EXPECT_THAT(regtest::LinesWithoutBanner(),
                 ElementsAre("Install semaphore not found - wait = 0"));

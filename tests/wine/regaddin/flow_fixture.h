@@ -7,6 +7,7 @@
 #include <ole2.h>
 #include <oleauto.h>
 #include "tests/standins/excel/standin_config.h"
+#include "tests/support/com_state.h"
 #include "tests/wine/regaddin/regaddin_test_support.h"
 
 #include <gmock/gmock.h>
@@ -62,28 +63,15 @@ inline std::vector<std::string> Concat(std::vector<std::vector<std::string>> par
     return all;
 }
 
-inline bool PathExists(const std::string &path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// True while COM is initialised on this thread in the multithreaded apartment; leaves the count
-// as it found it.
-inline bool ComInitialisedMta() {
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    if (SUCCEEDED(hr))
-        CoUninitialize();
-    return hr == S_FALSE;
-}
-
 class FlowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder_ = regtest::UniqueFolder("C:\\flow");
         ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
-        ASSERT_TRUE(regtest::WriteFileText(AddinPath(), "add-in"));
+        ASSERT_TRUE(WriteFileText(AddinPath(), "add-in"));
         static int journals = 0;
-        options_.journal = regtest::WorkDir() + "\\journal" + std::to_string(++journals) + ".txt";
-        regtest::ClearCaptured();
+        options_.journal = WorkDir() + "\\journal" + std::to_string(++journals) + ".txt";
+        ClearCaptured();
     }
     void TearDown() override {
         if (!standin::WaitForExcelWindowGone(5000))
@@ -104,14 +92,13 @@ protected:
     int Install(int flags = 0, const char *name = nullptr) {
         std::string copy = folder_;
         std::string file = name != nullptr ? name : "";
-        return RegAddin_Install(flags, &copy[0], name != nullptr ? &file[0] : nullptr,
-                                regtest::CaptureLine);
+        return RegAddin_Install(flags, &copy[0], name != nullptr ? &file[0] : nullptr, CaptureLine);
     }
     int Uninstall(int flags = 0, const char *name = nullptr) {
         std::string copy = folder_;
         std::string file = name != nullptr ? name : "";
         return RegAddin_Uninstall(flags, &copy[0], name != nullptr ? &file[0] : nullptr,
-                                  regtest::CaptureLine);
+                                  CaptureLine);
     }
 
     // The lines of a run from "Invoking Excel..." to the end of the version check.

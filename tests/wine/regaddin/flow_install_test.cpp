@@ -20,8 +20,8 @@ TEST_F(FlowTest, FirstInstallLogsTheRunAndDrivesExcelThenASecondFindsItsEntry) {
     options_.markerDelayMs = 900;
     StartStandin();
     EXPECT_EQ(0, Install());
-    ASSERT_FALSE(regtest::CapturedLines().empty());
-    EXPECT_EQ(regtest::kBanner, regtest::CapturedLines()[0]);
+    ASSERT_FALSE(CapturedLines().empty());
+    EXPECT_EQ(regtest::kBanner, CapturedLines()[0]);
     // No add-in list yet: nothing to search.
     EXPECT_THAT(FlowLines(),
                 ElementsAreArray(Concat({StartLines(),
@@ -46,20 +46,16 @@ TEST_F(FlowTest, FirstInstallLogsTheRunAndDrivesExcelThenASecondFindsItsEntry) {
     std::vector<JournalEntry> quit = standin::FindInvokes(journal, "Application", "Quit");
     ASSERT_EQ(1u, quit.size());
     EXPECT_EQ(DISPATCH_METHOD, quit[0].flags);
-    for (const char *object : {"Workbooks", "Workbook", "AddIns", "AddIn"}) {
-        int freed = 0;
-        for (const JournalEntry &e : journal)
-            freed += e.type == "EVENT" && e.object == "freed" && e.member == object;
-        EXPECT_EQ(1, freed) << object << " released once";
-    }
+    for (const char *object : {"Workbooks", "Workbook", "AddIns", "AddIn"})
+        EXPECT_EQ(1, standin::CountFreed(journal, object)) << object << " released once";
     EXPECT_FALSE(ComInitialisedMta()) << "the library left COM as it found it";
 
     // The second run: no banner; the first run's entry is stale, so it is deleted and Excel is
     // restarted before the add-in is added again.
-    regtest::ClearCaptured();
+    ClearCaptured();
     std::string slashed = folder_ + "\\";
-    EXPECT_EQ(0, RegAddin_Install(0, &slashed[0], nullptr, regtest::CaptureLine));
-    EXPECT_THAT(regtest::CapturedLines(),
+    EXPECT_EQ(0, RegAddin_Install(0, &slashed[0], nullptr, CaptureLine));
+    EXPECT_THAT(CapturedLines(),
                 ::testing::Not(::testing::Contains(std::string(regtest::kBanner))));
     EXPECT_THAT(FlowLines(), ElementsAreArray(Concat(
                                  {StartLines(),
@@ -81,7 +77,7 @@ TEST_F(FlowTest, FirstInstallLogsTheRunAndDrivesExcelThenASecondFindsItsEntry) {
 TEST_F(FlowTest, VersionsOutsideNineToFifteenAreRefusedWith2) {
     for (const char *version : {"16.0", "", "8.0"}) {
         SCOPED_TRACE(version);
-        regtest::ClearCaptured();
+        ClearCaptured();
         options_.version = version;
         DeleteFileA(options_.journal.c_str()); // a journal of this run alone
         StartStandin();
@@ -95,7 +91,7 @@ TEST_F(FlowTest, VersionsOutsideNineToFifteenAreRefusedWith2) {
         ASSERT_TRUE(standin::WaitForExcelWindowGone(5000));
     }
     // The uninstall direction checks the version the same way.
-    regtest::ClearCaptured();
+    ClearCaptured();
     options_.version = "16.0";
     StartStandin();
     EXPECT_EQ(2, Uninstall());
@@ -108,7 +104,7 @@ TEST_F(FlowTest, VersionsOutsideNineToFifteenAreRefusedWith2) {
 TEST_F(FlowTest, EveryVersionFromNineToFifteenIsAccepted) {
     for (const char *version : {"9.0", "10.0", "11.0", "12.0", "13.0", "14.0", "15.0"}) {
         SCOPED_TRACE(version);
-        regtest::ClearCaptured();
+        ClearCaptured();
         options_.version = version;
         options_.markerDelayMs = 0;
         StartStandin();

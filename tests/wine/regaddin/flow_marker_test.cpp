@@ -22,13 +22,13 @@ TEST_F(MarkerTest, MarkerRemovedAfterThreeSeconds) {
                                          AddinLines(3),
                                          {"--- RegAddin.lib returned 0 ---"}})));
     // Once the marker is gone, one more second for the add-in to finish opening.
-    const std::vector<std::string> &lines = regtest::CapturedLines();
+    const std::vector<std::string> &lines = CapturedLines();
     const auto found =
         std::find(lines.begin(), lines.end(), "Install semaphore not found - wait = 3");
     ASSERT_NE(found, lines.end());
     const size_t at = static_cast<size_t>(found - lines.begin());
     ASSERT_LT(at + 1, lines.size());
-    EXPECT_GE(regtest::CapturedTicks()[at + 1] - regtest::CapturedTicks()[at], 900u);
+    EXPECT_GE(CapturedTicks()[at + 1] - CapturedTicks()[at], 900u);
 }
 
 TEST_F(MarkerTest, MarkerNeverRemovedIsLoggedAndTheResultStands) {

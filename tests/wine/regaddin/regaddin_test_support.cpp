@@ -1,28 +1,6 @@
 #include "tests/wine/regaddin/regaddin_test_support.h"
 
-#include <cstdlib>
-
 namespace regtest {
-
-std::vector<std::string> &CapturedLines() {
-    static std::vector<std::string> lines;
-    return lines;
-}
-
-std::vector<DWORD> &CapturedTicks() {
-    static std::vector<DWORD> ticks;
-    return ticks;
-}
-
-void CaptureLine(char *line) {
-    CapturedLines().push_back(line != nullptr ? line : "(null)");
-    CapturedTicks().push_back(GetTickCount());
-}
-
-void ClearCaptured() {
-    CapturedLines().clear();
-    CapturedTicks().clear();
-}
 
 std::vector<std::string> LinesWithoutBanner() {
     std::vector<std::string> lines;
@@ -114,45 +92,13 @@ std::vector<std::string> ValueNames(HKEY root, const std::string &key) {
     return names;
 }
 
-std::string WinPath(const std::string &linuxPath) {
-    std::string path = "Z:" + linuxPath;
-    for (char &c : path) {
-        if (c == '/')
-            c = '\\';
-    }
-    return path;
-}
-
-std::string WorkDir() {
-    const char *dir = std::getenv("VNX_TEST_WORKDIR");
-    return dir != nullptr ? WinPath(dir) : std::string();
-}
-
 std::string StandinPath() {
-    const char *path = std::getenv("VNX_STANDIN");
-    return path != nullptr ? WinPath(path) : std::string();
-}
-
-bool IsDir(const std::string &path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return EnvPath("VNX_STANDIN");
 }
 
 std::string UniqueFolder(const std::string &base) {
     static int counter = 0;
     return base + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
-}
-
-bool WriteFileText(const std::string &path, const std::string &text) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const BOOL ok =
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == text.size();
 }
 
 ChildProcess::~ChildProcess() {

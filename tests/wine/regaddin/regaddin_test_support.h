@@ -1,22 +1,21 @@
-// Helpers for the registration library's Windows tests: a log callback that keeps the lines,
-// registry access to check what the library stored, and the paths the test runner provides.
+// Helpers for the registration library's Windows tests: the captured log without its banner,
+// registry access to check what the library stored, and the runtime stand-in.
 #pragma once
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
+#include "tests/support/environment.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/win_files.h"
+
 namespace regtest {
 
 const char kBanner[] = "--- RegAddin.lib (1.10) ---";
 
-// The lines the library delivered to CaptureLine since the last Clear.
-std::vector<std::string> &CapturedLines();
-// GetTickCount() at each captured line.
-std::vector<DWORD> &CapturedTicks();
-void CaptureLine(char *line);
-void ClearCaptured();
-// The captured lines without the banner, which goes out once per process (checked on its own).
+// The captured lines (CaptureLine) without the banner, which goes out once per process (checked
+// on its own).
 std::vector<std::string> LinesWithoutBanner();
 
 // Registry access under `root`. ReadValue: false when the key or value is missing.
@@ -30,17 +29,11 @@ bool KeyExists(HKEY root, const std::string &key);
 void DeleteKeyTree(HKEY root, const std::string &key);
 std::vector<std::string> ValueNames(HKEY root, const std::string &key);
 
-// A Linux path as Wine sees it (Z:\...).
-std::string WinPath(const std::string &linuxPath);
-// The test's private scratch folder (Windows form), from VNX_TEST_WORKDIR.
-std::string WorkDir();
 // Path of the runtime stand-in program (Windows form), from VNX_STANDIN.
 std::string StandinPath();
 
-bool IsDir(const std::string &path);
 // `base` followed by a number not used before in this process.
 std::string UniqueFolder(const std::string &base);
-bool WriteFileText(const std::string &path, const std::string &text);
 
 // A started program, terminated when the test lets go of it if it is still running.
 class ChildProcess {
