@@ -8,6 +8,7 @@
 #include "app/install_run.h"
 #include "app/message_boxes.h"
 #include "app/paint.h"
+#include "app/registration_errors.h"
 #include "app/wizard.h"
 #include "archive/install_log.h"
 #include "resources/resource_ids.h"
@@ -78,35 +79,6 @@ void MoveToScreenCentre(HWND window, int shiftX, int shiftY) {
     SetWindowPos(window, nullptr, screenWidth / 2 + shiftX - width / 2,
                  screenHeight / 2 + shiftY - height / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void RegistrationErrorText(const InstallerState &state, int code, char *text, int size) {
-    int id = 0;
-    switch (code) {
-    case kRegAddinExcelNotStarted:
-        id = IDS_ERR_EXCEL_START;
-        break;
-    case kRegAddinUnsupportedExcel:
-        id = IDS_ERR_EXCEL_VERSION;
-        break;
-    case kRegAddinNoWorkbooks:
-    case kRegAddinWorkbookNotAdded:
-    case kRegAddinAddinNotAdded:
-        id = IDS_ERR_EXCEL_COMM;
-        break;
-    case kRegAddinPathNotUpdated:
-    case kRegAddinEntriesNotRemoved:
-        id = IDS_ERR_REGISTRY;
-        break;
-    case kRegAddinNoFolder:
-    case kRegAddinUninstallEntryFailed:
-        id = IDS_ERR_FILE_NOT_FOUND;
-        break;
-    default: // 8 is no code; 11 and 12 have no text of their own
-        std::snprintf(text, size, "Unknown Error (%d)", code);
-        return;
-    }
-    state.LoadResString(id, text, size);
 }
 
 namespace {
@@ -183,7 +155,7 @@ void Finish(InstallerState &state) {
         return;
     }
     char text[kStringCapacity];
-    RegistrationErrorText(state, state.installResult, text, sizeof(text));
+    RegistrationErrorText(state.instance, state.installResult, text, sizeof(text));
     if (text[0])
         WriteKeyValue(state, "Error Information", text);
     Warn(state.ProductString(IDS_REGISTRATION_FAILED));

@@ -16,9 +16,6 @@ bool ParseCommandLine(InstallerState &state, const char *commandLine);
 // The main window's procedure; the window carries its InstallerState from its creation on.
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 ATOM RegisterMainWindowClass(HINSTANCE instance);
-// The text logged for a failed registration with Excel (RegAddin_Install's code); the user sees
-// a general warning.
-void RegistrationErrorText(const InstallerState &state, int code, char *text, int size);
 // Creates the main window for `state`, centred on the screen and raised by 15 pixels.
 HWND CreateMainWindow(InstallerState &state);
 // Moves a window so that its centre is the primary display's centre plus (shiftX, shiftY), with

@@ -29,8 +29,9 @@ char *FormatAlloc(size_t size, const char *format, ...) {
 } // namespace
 
 InstallLog::InstallLog(const char *folder, const char *fileName, const char *titleText,
-                       const char *versionText)
-    : file(nullptr), headerWritten(0), title(titleText), separator(kSeparator) {
+                       const char *versionText, const char *actionText)
+    : file(nullptr), headerWritten(titleText == nullptr), title(titleText),
+      action(actionText ? actionText : ""), separator(kSeparator) {
     path[0] = '\0';
     const size_t folderLength = folder ? std::strlen(folder) : 0;
     const size_t nameLength = fileName ? std::strlen(fileName) : 0;
@@ -75,7 +76,7 @@ void InstallLog::WriteHeader() {
     WriteLine(line);
     WriteLine(separator);
     WriteLine("\n");
-    std::snprintf(line, sizeof(line), "Installing Addin version %s\n", version);
+    std::snprintf(line, sizeof(line), "%s Addin version %s\n", action, version);
     WriteLine(line);
 }
 

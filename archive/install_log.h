@@ -12,9 +12,12 @@ public:
     static constexpr int kVersionSize = 52;
 
     // Builds the path "folder\fileName" and writes the header block if the file can be opened
-    // now. A folder and name that do not fit the path field leave the log without a file (every
-    // write fails quietly); a version text that does not fit is cut.
-    InstallLog(const char *folder, const char *fileName, const char *title, const char *version);
+    // now; its last line is "<action> Addin version <version>". A null title writes no header
+    // (another process of the same run started the file). A folder and name that do not fit the
+    // path field leave the log without a file (every write fails quietly); a version text that
+    // does not fit is cut.
+    InstallLog(const char *folder, const char *fileName, const char *title, const char *version,
+               const char *action = "Installing");
     ~InstallLog();
     InstallLog(const InstallLog &) = delete;
     InstallLog &operator=(const InstallLog &) = delete;
@@ -34,6 +37,7 @@ private:
     std::FILE *file;
     int headerWritten;
     const char *title;
+    const char *action;
     char path[kPathSize];
     const char *separator;
     char version[kVersionSize];

@@ -40,6 +40,7 @@ struct FileEntry {
     std::string name; // code page 1252
     uint64_t size;
     FileTime time;
+    bool addedByBuild = false; // one of the options' root files
 };
 
 struct FolderEntry {
@@ -364,6 +365,116 @@ bool WriteRecord(std::ofstream &out, char rectype, const std::string *name, cons
     return true;
 }
 
+// The list entries of `folder` and what it holds, in archive order; the root itself is not listed.
+void ListTree(const FolderEntry &folder, InstallList *list) {
+    if (!folder.relative.empty())
+        list->entries.push_back({true, folder.relative, -1});
+    for (const FileEntry &f : folder.files) {
+        const std::string path = folder.relative.empty() ? f.name : folder.relative + "\\" + f.name;
+        list->entries.push_back({false, path, f.addedByBuild ? -1 : int64_t(f.size)});
+    }
+    for (const FolderEntry &sub : folder.folders)
+        ListTree(sub, list);
+}
+
+// The newest modification time of the product's own files: the build's root files take it, so
+// that the same product gives the same payload whenever the build made them.
+FileTime NewestTime(const FolderEntry &folder, FileTime newest) {
+    for (const FileEntry &f : folder.files)
+        if (!f.addedByBuild && FileTimeToU64(f.time) > FileTimeToU64(newest))
+            newest = f.time;
+    for (const FolderEntry &sub : folder.folders)
+        newest = NewestTime(sub, newest);
+    return newest;
+}
+
+// Scans the product below `dir` and adds the options' root files. `needSources`: the root files
+// must exist (packing), or may not exist yet (listing).
+bool ScanProduct(const std::string &dir, const PackOptions &options, bool needSources,
+                 Scanner *scan, FolderEntry *root, std::string *error) {
+    const fs::path rootPath = fs::u8path(dir);
+    std::error_code ec;
+    if (!fs::is_directory(rootPath, ec)) {
+        *error = "not a folder: " + dir;
+        return false;
+    }
+    scan->rootCanonical = fs::canonical(rootPath, ec);
+    scan->installFolderAllowance = options.installFolderAllowance;
+    root->source = rootPath;
+    if (ec || !scan->Scan(root)) {
+        *error = ec ? "cannot resolve " + dir : scan->error;
+        return false;
+    }
+    const FileTime newest = NewestTime(*root, FileTime{0, 0});
+    for (const RootFile &added : options.rootFiles) {
+        FileEntry file;
+        if (const char *why = CheckWindowsName(added.name, &file.name)) {
+            *error = "refused: " + added.name + ": " + why;
+            return false;
+        }
+        auto same = [&](const std::string &name) { return CompareNoCase1252(name, file.name) == 0; };
+        for (const FileEntry &f : root->files)
+            if (same(f.name)) {
+                *error = "refused: " + Display(f.source) + ": the product folder brings its own " +
+                         added.name + "; the build adds the project's " + added.name +
+                         " in its place (remove the product's file)";
+                return false;
+            }
+        for (const FolderEntry &f : root->folders)
+            if (same(f.relative)) {
+                *error = "refused: " + Display(f.source) + ": a folder where the build adds " +
+                         added.name;
+                return false;
+            }
+        file.source = fs::u8path(added.source);
+        file.addedByBuild = true;
+        file.time = newest;
+        file.size = fs::file_size(file.source, ec);
+        if (ec) {
+            if (needSources) {
+                *error = "cannot read " + added.source + ": " + ec.message();
+                return false;
+            }
+            file.size = 0;
+        } else if (file.size > kMaxFileSize) {
+            *error = "refused: " + added.source + ": file of 2 GiB or more";
+            return false;
+        }
+        ++scan->files;
+        scan->bytes += file.size;
+        scan->clusteredBytes += (file.size + kLargestCluster - 1) / kLargestCluster * kLargestCluster;
+        root->files.push_back(std::move(file));
+    }
+    std::sort(root->files.begin(), root->files.end(), [](const FileEntry &a, const FileEntry &b) {
+        return CompareNoCase1252(a.name, b.name) > 0;
+    });
+    return true;
+}
+
+bool ReadText(const std::string &path, std::string *text) {
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    if (!in)
+        return false;
+    text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// The first line in which two list texts differ, for the error message.
+std::string FirstDifference(const std::string &want, const std::string &have) {
+    size_t a = 0, b = 0;
+    for (;;) {
+        const size_t ea = want.find('\n', a), eb = have.find('\n', b);
+        const std::string la = want.substr(a, ea == std::string::npos ? ea : ea - a);
+        const std::string lb = have.substr(b, eb == std::string::npos ? eb : eb - b);
+        if (la != lb)
+            return "\"" + la + "\" in the list, \"" + lb + "\" in the product";
+        if (ea == std::string::npos || eb == std::string::npos)
+            return "the lengths differ";
+        a = ea + 1;
+        b = eb + 1;
+    }
+}
+
 int WriteArchive(const FolderEntry &root, const Scanner &scan, const fs::path &temp,
                  const PackOptions &options, PackStats *stats, std::string *error) {
     std::vector<PlannedRecord> records;
@@ -469,21 +580,27 @@ int PackDirectory(const std::string &dir, const std::string &outFile, const Pack
             return 1;
         }
 
-    const fs::path rootPath = fs::u8path(dir);
-    std::error_code ec;
-    if (!fs::is_directory(rootPath, ec)) {
-        *error = "not a folder: " + dir;
-        return 1;
-    }
     Scanner scan;
-    scan.rootCanonical = fs::canonical(rootPath, ec);
-    scan.installFolderAllowance = options.installFolderAllowance;
     FolderEntry root;
-    root.source = rootPath;
-    if (ec || !scan.Scan(&root)) {
-        *error = ec ? "cannot resolve " + dir : scan.error;
+    if (!ScanProduct(dir, options, true, &scan, &root, error))
         return 1;
+    if (!options.expectedListFile.empty()) {
+        InstallList list;
+        ListTree(root, &list);
+        const std::string have = FormatInstallList(list);
+        std::string want;
+        if (!ReadText(options.expectedListFile, &want)) {
+            *error = "cannot read the installation list " + options.expectedListFile;
+            return 1;
+        }
+        if (want != have) {
+            *error = "the product folder " + dir + " no longer matches the installation list " +
+                     options.expectedListFile + " (made for the uninstaller): " +
+                     FirstDifference(want, have);
+            return 1;
+        }
     }
+    std::error_code ec;
     if (scan.clusteredBytes + kLargestCluster + kSlackBytes > UINT32_MAX) {
         *error = "refused: " + dir + ": the files add up to " + std::to_string(scan.bytes) +
                  " bytes, past what the installer's 32-bit size totals hold";
@@ -504,6 +621,17 @@ int PackDirectory(const std::string &dir, const std::string &outFile, const Pack
     if (result != 0)
         fs::remove(temp, ec);
     return result;
+}
+
+int ListDirectory(const std::string &dir, const PackOptions &options, InstallList *list,
+                  std::string *error) {
+    Scanner scan;
+    FolderEntry root;
+    if (!ScanProduct(dir, options, false, &scan, &root, error))
+        return 1;
+    list->entries.clear();
+    ListTree(root, list);
+    return 0;
 }
 
 } // namespace payload

@@ -2,8 +2,18 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "archive/install_list.h"
 
 namespace payload {
+
+// A file the build adds at the product's root, beside the product's own files (the project's
+// uninstaller).
+struct RootFile {
+    std::string name;   // its name in the archive (UTF-8, checked like every product name)
+    std::string source; // the file to pack; ListDirectory does not need it to exist yet
+};
 
 struct PackOptions {
     std::string productVersion; // preamble text: ASCII, at most 29 characters
@@ -13,6 +23,12 @@ struct PackOptions {
     // Length of the installation folder assumed when checking that every full target path fits
     // the installer's 511-character path buffer (the wizard's folder field holds 259).
     uint32_t installFolderAllowance = 259;
+    // Added at the root. A product file or folder of the same name, letter case ignored, is
+    // refused: the build's file takes that place.
+    std::vector<RootFile> rootFiles;
+    // When set, the installation list (ListDirectory) of what is packed must equal this file's
+    // text: the list the uninstaller carries then names exactly what the payload installs.
+    std::string expectedListFile;
 };
 
 struct PackStats {
@@ -28,6 +44,12 @@ struct PackStats {
 // the path concerned, in `*error`.
 int PackDirectory(const std::string &dir, const std::string &outFile, const PackOptions &options,
                   PackStats *stats, std::string *error);
+
+// The installation list of the tree below `dir` and the root files of `options`, made by the
+// same scan as PackDirectory. Root files are listed without a size (the build makes them, maybe
+// after the list). Returns 0, or 1 with the reason (naming the path) in `*error`.
+int ListDirectory(const std::string &dir, const PackOptions &options, InstallList *list,
+                  std::string *error);
 
 // Checks one file or folder name as the installer's Windows file system must hold it, and
 // converts it to code page 1252. Returns null when it is fine, else the reason.

@@ -203,7 +203,17 @@ bool WriteMember(const Payload &p, const RESITEM *item, const fs::path &out, std
 }
 
 const char *kPackUsage =
-    "usage: vnxpack pack DIR -o FILE [--product-version TEXT] [--level N] [--jobs N]\n";
+    "usage: vnxpack pack DIR -o FILE [--product-version TEXT] [--level N] [--jobs N]\n"
+    "                    [--add NAME=FILE]... [--check-list LIST]\n";
+const char *kFileListUsage = "usage: vnxpack file-list DIR -o LIST [--add NAME]...\n";
+
+// "--add NAME=FILE" (packing) or "--add NAME" (listing): a file the build adds at the root.
+bool ParseAdded(const char *text, bool needFile, payload::RootFile *file) {
+    const char *equals = std::strchr(text, '=');
+    file->name = equals ? std::string(text, equals) : std::string(text);
+    file->source = equals ? std::string(equals + 1) : std::string();
+    return !file->name.empty() && (!needFile || !file->source.empty());
+}
 
 } // namespace
 
@@ -228,6 +238,15 @@ int RunPack(int argc, char **argv) {
                 std::fprintf(stderr, "vnxpack pack: --jobs takes 1 to 256\n");
                 return kExitUsage;
             }
+        } else if (std::strcmp(argv[i], "--add") == 0 && hasValue) {
+            payload::RootFile added;
+            if (!ParseAdded(argv[++i], true, &added)) {
+                std::fprintf(stderr, "vnxpack pack: --add takes NAME=FILE\n");
+                return kExitUsage;
+            }
+            options.rootFiles.push_back(added);
+        } else if (std::strcmp(argv[i], "--check-list") == 0 && hasValue) {
+            options.expectedListFile = argv[++i];
         } else if (argv[i][0] != '-' && dir == nullptr) {
             dir = argv[i];
         } else {
@@ -250,6 +269,65 @@ int RunPack(int argc, char **argv) {
                 out, stats.files, stats.compressed, stats.files - stats.compressed, stats.folders,
                 static_cast<unsigned long long>(stats.inputBytes),
                 static_cast<unsigned long long>(stats.archiveBytes));
+    return kExitOk;
+}
+
+int RunFileList(int argc, char **argv) {
+    const char *dir = nullptr;
+    const char *out = nullptr;
+    payload::PackOptions options;
+    for (int i = 0; i < argc; ++i) {
+        const bool hasValue = i + 1 < argc;
+        if (std::strcmp(argv[i], "-o") == 0 && hasValue) {
+            out = argv[++i];
+        } else if (std::strcmp(argv[i], "--add") == 0 && hasValue) {
+            payload::RootFile added;
+            if (!ParseAdded(argv[++i], false, &added)) {
+                std::fputs(kFileListUsage, stderr);
+                return kExitUsage;
+            }
+            options.rootFiles.push_back(added);
+        } else if (argv[i][0] != '-' && dir == nullptr) {
+            dir = argv[i];
+        } else {
+            std::fputs(kFileListUsage, stderr);
+            return kExitUsage;
+        }
+    }
+    if (dir == nullptr || out == nullptr) {
+        std::fputs(kFileListUsage, stderr);
+        return kExitUsage;
+    }
+    payload::InstallList list;
+    std::string error;
+    if (payload::ListDirectory(dir, options, &list, &error) != 0) {
+        std::fprintf(stderr, "vnxpack file-list: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    // Written whole or not at all, and left alone when unchanged: the build then does not make
+    // the uninstaller again.
+    const std::string text = payload::FormatInstallList(list);
+    std::vector<uint8_t> old;
+    std::string ignored;
+    if (ReadWholeFile(fs::u8path(out), &old, &ignored) &&
+        std::string(old.begin(), old.end()) == text)
+        return kExitOk;
+    const fs::path temp = fs::u8path(std::string(out) + ".partial");
+    {
+        std::ofstream file(temp, std::ios::binary | std::ios::trunc);
+        file.write(text.data(), std::streamsize(text.size()));
+        if (!file) {
+            std::fprintf(stderr, "vnxpack file-list: cannot write %s\n", out);
+            return kExitFailure;
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, fs::u8path(out), ec);
+    if (ec) {
+        std::fprintf(stderr, "vnxpack file-list: cannot write %s: %s\n", out, ec.message().c_str());
+        fs::remove(temp, ec);
+        return kExitFailure;
+    }
     return kExitOk;
 }
 

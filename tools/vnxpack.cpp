@@ -20,8 +20,16 @@ const Verb kVerbs[] = {
      vnxpack::RunDecompress},
     {"pack",
      "pack DIR -o FILE [--product-version TEXT] [--level N] [--jobs N]\n"
-     "                                build a payload archive from a product folder",
+     "     [--add NAME=FILE]... [--check-list LIST]\n"
+     "                                build a payload archive from a product folder, with files\n"
+     "                                the build adds at its root; LIST: the installation list\n"
+     "                                the payload must match",
      vnxpack::RunPack},
+    {"file-list",
+     "file-list DIR -o LIST [--add NAME]...\n"
+     "                                the installation list of a product folder (what the\n"
+     "                                uninstaller removes), with the names the build adds",
+     vnxpack::RunFileList},
     {"list", "list FILE                     records of a payload, or of an installer .exe",
      vnxpack::RunList},
     {"verify",

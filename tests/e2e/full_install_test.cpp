@@ -1,9 +1,12 @@
 // A complete interactive installation of a generated product of 805 files in 46 folders, then
-// an upgrade over it and a third run, driven through the wizard against the stand-in Excel.
-// The cases run in order on one prefix: each one starts from what the one before left.
+// an upgrade over it, a third run, and the uninstallation through the Control Panel's command,
+// after which the machine must be as it was. Driven through the wizard against the stand-in
+// Excel. The cases run in order on one prefix: each one starts from what the one before left.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -91,12 +94,112 @@ std::vector<std::string> WatchProgress(const gui::Process &setup, HWND *finish) 
     return captions;
 }
 
+// The machine as the tests see it: every file and folder of drive C: (with file sizes) and every
+// registry value below the keys the installer and the uninstaller write to.
+struct MachineState {
+    std::set<std::string> files;
+    std::set<std::string> registry;
+};
+
+void CollectRegistry(HKEY root, const std::string &name, const std::string &path,
+                     std::set<std::string> *out) {
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    out->insert(name + "\\" + path);
+    char valueName[16384];
+    std::vector<BYTE> data(65536);
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof(valueName), dataSize = DWORD(data.size()), type = 0;
+        if (RegEnumValueA(key, i, valueName, &nameSize, nullptr, &type, data.data(), &dataSize) !=
+            ERROR_SUCCESS)
+            break;
+        out->insert(name + "\\" + path + " : " + valueName + " = " + std::to_string(type) + ":" +
+                    std::string(reinterpret_cast<char *>(data.data()), dataSize));
+    }
+    std::vector<std::string> subkeys;
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof(valueName);
+        if (RegEnumKeyExA(key, i, valueName, &nameSize, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        subkeys.push_back(valueName);
+    }
+    RegCloseKey(key);
+    for (const std::string &sub : subkeys)
+        CollectRegistry(root, name, path.empty() ? sub : path + "\\" + sub, out);
+}
+
+// Files with their sizes and folders below `root`, by path relative to drive C:. Wine's own
+// C:\windows is not walked: it is Wine's bookkeeping, not the installer's.
+void CollectNames(const std::string &relative, std::set<std::string> *out) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(("C:\\" + relative + (relative.empty() ? "*" : "\\*")).c_str(),
+                                   &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == ".." || (relative.empty() && name == "windows"))
+            continue;
+        const std::string path = relative.empty() ? name : relative + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out->insert(path);
+            CollectNames(path, out);
+        } else {
+            const uint64_t size = uint64_t(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
+            out->insert(path + " (" + std::to_string(size) + ")");
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+MachineState TakeMachineState() {
+    MachineState state;
+    CollectNames("", &state.files);
+    CollectRegistry(HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE", &state.registry);
+    CollectRegistry(HKEY_LOCAL_MACHINE, "HKLM", "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                    &state.registry);
+    CollectRegistry(HKEY_CURRENT_USER, "HKCU", "Software", &state.registry);
+    return state;
+}
+
+// What differs between two states, but for what is allowed to.
+std::vector<std::string> Differences(const std::set<std::string> &before,
+                                     const std::set<std::string> &after,
+                                     const std::vector<std::string> &allowed) {
+    std::vector<std::string> differences;
+    auto note = [&](const std::string &sign, const std::string &entry) {
+        for (const std::string &prefix : allowed)
+            if (entry.rfind(prefix, 0) == 0)
+                return;
+        differences.push_back(sign + entry);
+    };
+    for (const std::string &entry : before)
+        if (!after.count(entry))
+            note("- ", entry);
+    for (const std::string &entry : after)
+        if (!before.count(entry))
+            note("+ ", entry);
+    return differences;
+}
+
+MachineState g_beforeInstallation;
+
 TEST(FullInstallation, FirstInstallationIntoANewFolder) {
     ASSERT_TRUE(MakeFolder(kDefaultFolder)) << "the log lives in the folder known at start-up";
+    ASSERT_TRUE(MakeFolder("C:\\Varnex Test"));
     standin::Options excel;
     excel.journal = kJournal;
     ASSERT_EQ(standin::Install(excel), 1);
     ASSERT_FALSE(PathExists(kTarget));
+    // Excel's own settings key, as a machine with Excel has it.
+    HKEY options;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, standin::OptionsKeyPath("12.0").c_str(), 0,
+                              nullptr, 0, KEY_WRITE, nullptr, &options, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(options);
+    g_beforeInstallation = TakeMachineState();
 
     gui::Process setup;
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
@@ -152,7 +255,7 @@ TEST(FullInstallation, FirstInstallationIntoANewFolder) {
     std::set<std::string> sourceFolders, installedFolders;
     Collect(EnvPath("VNX_FULL_PRODUCT_DIR"), "", &source, &sourceFolders);
     Collect(kTarget, "", &installed, &installedFolders);
-    ASSERT_EQ(source.size(), 805u);
+    ASSERT_EQ(source.size(), 804u) << "805 with the uninstaller the build adds";
     ASSERT_EQ(sourceFolders.size(), 45u);
     EXPECT_EQ(installedFolders, sourceFolders);
     int differences = 0;
@@ -170,9 +273,13 @@ TEST(FullInstallation, FirstInstallationIntoANewFolder) {
         if (++differences > 10)
             break;
     }
-    // Beside the product: the log is elsewhere; only the marker file may have been left.
+    // Beside the product: the build's uninstaller; the log is elsewhere; only the marker file may
+    // have been left.
+    EXPECT_EQ(installed["Uninstall.exe"].bytes, ReadFileText(EnvPath("VNX_UNINSTALL_FULL_EXE")));
     for (const auto &entry : installed)
-        EXPECT_TRUE(source.count(entry.first) || entry.first == "install.sem") << entry.first;
+        EXPECT_TRUE(source.count(entry.first) || entry.first == "install.sem" ||
+                    entry.first == "Uninstall.exe")
+            << entry.first;
 
     // The uninstall entry, the install information, the add-in registered.
     EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"),
@@ -305,6 +412,70 @@ TEST(FullInstallation, ThirdRunLogsTheFailureForTheFirstFile) {
     EXPECT_EQ(setup.WaitForExit(60000), 0);
     const std::vector<std::string> log = SplitCrLf(ReadFileText(target + "\\install.log"));
     EXPECT_TRUE(Contains(log, "Failed to copy file \"tarvelo.pref\" or it already exists"));
+}
+
+// The Control Panel's command: the add-in, the files, the registry records all go; what stays is
+// the user's settings, the logs of the runs and the uninstaller's copy put off to the restart.
+TEST(FullInstallation, UninstallThroughTheControlPanelLeavesTheMachineAsItWas) {
+    ASSERT_FALSE(g_beforeInstallation.files.empty()) << "needs the first installation";
+    // What the Control Panel would start.
+    const std::string command = ReadRegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString");
+    const size_t split = command.find("\" \"");
+    ASSERT_NE(split, std::string::npos) << command;
+    const std::string program = command.substr(1, split - 1);
+    const std::string arguments = command.substr(split + 2);
+    const DWORD start = GetTickCount();
+    gui::Process uninstall;
+    ASSERT_TRUE(uninstall.Start(program, arguments));
+    gui::MessageBoxInfo question;
+    ASSERT_TRUE(gui::WaitForMessageBox(uninstall.Id(), &question, 30000));
+    EXPECT_EQ(question.caption, "Varnex Spreadsheet Add-In - Uninstall");
+    EXPECT_EQ(question.text, "Remove Varnex Spreadsheet Add-In and all of its components?");
+    EXPECT_EQ(question.defaultButton, IDNO);
+    gui::AnswerMessageBox(question.window, IDYES);
+    gui::WaitForWindowGone(question.window, 10000);
+    // The copy that does the work shows the closing message.
+    gui::MessageBoxInfo done;
+    ASSERT_TRUE(gui::WaitForMessageBox(0, &done, 120000));
+    EXPECT_EQ(done.caption, "Varnex Spreadsheet Add-In - Uninstall");
+    EXPECT_EQ(done.text.rfind("The Varnex Spreadsheet Add-In was removed.\n\nYour own settings", 0), 0u)
+        << done.text;
+    gui::AnswerMessageBox(done.window, IDOK);
+    EXPECT_EQ(uninstall.WaitForExit(60000), 0) << "the caller sees the copy's verdict";
+    // The copy removes the original's file and the folder once the original has ended.
+    for (DWORD waited = 0; PathExists(kTarget) && waited < 20000; waited += 100)
+        Sleep(100);
+    EXPECT_FALSE(PathExists(kTarget));
+    std::printf("uninstall of 805 files: %lu ms\n", static_cast<unsigned long>(GetTickCount() - start));
+
+    char appData[MAX_PATH] = {};
+    ASSERT_EQ(RegAddin_GetAppDataFolder(appData), 1);
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof(temp), temp);
+    const MachineState after = TakeMachineState();
+    const std::string appDataRelative = std::string(appData).substr(3);
+    const std::string tempRelative = std::string(temp).substr(3, std::strlen(temp) - 4);
+    EXPECT_EQ(Differences(g_beforeInstallation.files, after.files,
+                          {appDataRelative + "\\Varnok", tempRelative + "\\",
+                           "Program Files\\Varnok\\VarnexAddin\\install.log",
+                           "excel-journal.txt"}),
+              std::vector<std::string>());
+    const std::vector<std::string> registry = Differences(
+        g_beforeInstallation.registry, after.registry,
+        {"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager : PendingFileRenameOperations",
+         "HKCU\\Software\\VarnexTests", "HKCU\\Software\\Wine", "HKLM\\SOFTWARE\\Wine"});
+    EXPECT_EQ(registry, std::vector<std::string>());
+    // The uninstaller's copy goes at the next restart.
+    std::string pending;
+    for (const std::string &entry : after.registry)
+        if (entry.find(" : PendingFileRenameOperations = ") != std::string::npos)
+            pending = entry;
+    EXPECT_NE(pending.find("\\Uninstall.exe"), std::string::npos) << pending;
+    // Excel's add-in list no longer names the add-in.
+    const auto journal = standin::ReadJournal(kJournal);
+    EXPECT_GE(standin::FindInvokes(journal, "Application", "Version").size(), 4u);
+    for (const char *value : {"OPEN", "OPEN1"})
+        EXPECT_EQ(standin::ReadOptionsValue("12.0", value).find("QUBRIX"), std::string::npos);
 }
 
 } // namespace

@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
-"""Writes a generated product folder for the installer's end-to-end tests: 805 files in 46
-folders (the root included), mixed kinds and sizes, the add-in workbook, the release notes and
-the uninstaller among them. Deterministic: the same folder, bytes and times every time."""
+"""Writes a generated product folder for the installer's end-to-end tests: 804 files in 46
+folders (the root included), mixed kinds and sizes, the add-in workbook and the release notes
+among them; the build adds the uninstaller, for 805 files in the payload. Deterministic: the same
+folder, bytes and times every time."""
 import os
 import random
 import shutil
 import sys
 
-FILES = 805
+FILES = 805  # in the payload, the uninstaller the build adds included
 FOLDERS = 46  # the root included
 
 
@@ -62,7 +63,6 @@ def main():
 
     fixed = {
         "qubrix.xla": (b"Varnex add-in workbook stand-in for the end-to-end tests.\r\n" * 40),
-        "Uninstall.exe": b"MZ" + bytes(510) + b"Varnex uninstaller stand-in.\r\n",
         "Doc\\index.htm": (b"<html><head><title>Varnex release notes</title></head>"
                             b"<body><h1>Varnex Spreadsheet Add-In</h1><p>Generated for tests.</p>"
                             b"</body></html>\r\n"),
@@ -77,7 +77,7 @@ def main():
         written += 1
     kinds = ["text", "binary", "random", "zeros"]
     sizes = [0, 1, 27, 100, 511, 4096, 4097, 12000, 30000, 70000, 140000]
-    while written < FILES:
+    while written < FILES - 1:
         folder = folders[written % len(folders)]
         kind = kinds[written % len(kinds)]
         size = rng.choice(sizes)

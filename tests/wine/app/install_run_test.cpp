@@ -10,7 +10,7 @@
 
 #include "app/install_run.h"
 #include "app/installer_state.h"
-#include "app/main_window.h"
+#include "app/registration_errors.h"
 #include "app/message_boxes.h"
 #include "app/wizard.h"
 #include "archive/install_log.h"
@@ -176,7 +176,7 @@ TEST(RegistrationErrors, EachCodeHasItsText) {
     };
     for (const auto &c : cases) {
         char text[kStringCapacity];
-        RegistrationErrorText(g_state, c.first, text, sizeof(text));
+        RegistrationErrorText(g_state.instance, c.first, text, sizeof(text));
         EXPECT_EQ(text, c.second) << c.first;
     }
 }

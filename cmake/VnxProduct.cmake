@@ -1,0 +1,51 @@
+# What an installer carries for one product folder, made in the order the parts need:
+#
+#   1. the installation list of the folder plus the uninstaller (vnxpack file-list);
+#   2. the uninstaller, carrying that list, so that it removes exactly what is installed;
+#   3. the payload: the folder with the uninstaller at its root as "Uninstall.exe", checked
+#      against the list (vnxpack pack --add ... --check-list ...).
+#
+#   vnx_product(PRODUCT_DIR <folder> OUT_DIR <folder> UNINSTALL_TARGET <name>
+#               PAYLOAD_TARGET <name> [DEPENDS <file>...])
+#
+# DEPENDS: files that stand for the product folder when the build itself makes it (a stamp).
+#
+# Leaves <OUT_DIR>/install_list.txt, <OUT_DIR>/Uninstall.exe and <OUT_DIR>/payload.bin. Each part
+# is made again only when the product folder (or the code) changes. A product folder that brings
+# its own Uninstall.exe is refused.
+function(vnx_product)
+    cmake_parse_arguments(A "" "PRODUCT_DIR;OUT_DIR;UNINSTALL_TARGET;PAYLOAD_TARGET" "DEPENDS"
+                          ${ARGN})
+    file(GLOB_RECURSE product_files CONFIGURE_DEPENDS LIST_DIRECTORIES true "${A_PRODUCT_DIR}/*")
+    file(MAKE_DIRECTORY ${A_OUT_DIR})
+    set(list ${A_OUT_DIR}/install_list.txt)
+    add_custom_command(OUTPUT ${list}
+        COMMAND ${VNX_PACK_TOOL} file-list ${A_PRODUCT_DIR} -o ${list} --add Uninstall.exe
+        DEPENDS ${product_files} ${A_DEPENDS} ${VNX_PACK_TOOL}
+        COMMENT "Listing ${A_PRODUCT_DIR}"
+        VERBATIM)
+
+    set(rc ${CMAKE_SOURCE_DIR}/uninstall/uninstall.rc)
+    add_executable(${A_UNINSTALL_TARGET} WIN32 ${CMAKE_SOURCE_DIR}/uninstall/main.cpp ${rc})
+    set_target_properties(${A_UNINSTALL_TARGET} PROPERTIES OUTPUT_NAME Uninstall
+                          RUNTIME_OUTPUT_DIRECTORY ${A_OUT_DIR})
+    # The list first on the resource compiler's path, then the generated and committed scripts.
+    target_include_directories(${A_UNINSTALL_TARGET} PRIVATE ${A_OUT_DIR}
+        ${CMAKE_BINARY_DIR}/resources ${CMAKE_BINARY_DIR}/uninstall ${CMAKE_SOURCE_DIR}/uninstall)
+    target_link_libraries(${A_UNINSTALL_TARGET} PRIVATE vnx_uninstall_core vnx_resources)
+    set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${list}
+        ${CMAKE_BINARY_DIR}/resources/strings.rc ${CMAKE_BINARY_DIR}/uninstall/uninstall_version.rc
+        ${CMAKE_SOURCE_DIR}/uninstall/uninstall.manifest)
+    add_custom_target(${A_UNINSTALL_TARGET}_list DEPENDS ${list})
+    add_dependencies(${A_UNINSTALL_TARGET} ${A_UNINSTALL_TARGET}_list)
+
+    set(payload ${A_OUT_DIR}/payload.bin)
+    add_custom_command(OUTPUT ${payload}
+        COMMAND ${VNX_PACK_TOOL} pack ${A_PRODUCT_DIR} -o ${payload}
+                --product-version ${VNX_PRODUCT_VERSION}
+                --add Uninstall.exe=$<TARGET_FILE:${A_UNINSTALL_TARGET}> --check-list ${list}
+        DEPENDS ${product_files} ${A_DEPENDS} ${VNX_PACK_TOOL} ${A_UNINSTALL_TARGET} ${list}
+        COMMENT "Packing ${A_PRODUCT_DIR} with its uninstaller"
+        VERBATIM)
+    add_custom_target(${A_PAYLOAD_TARGET} DEPENDS ${payload})
+endfunction()

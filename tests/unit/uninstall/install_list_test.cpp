@@ -1,0 +1,63 @@
+// The installation list: what the builder writes reads back the same, and a list that is not
+// one, or that names a path outside the installation folder, is refused with its line.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "archive/install_list.h"
+
+namespace {
+
+using payload::InstallList;
+using payload::ParseInstallList;
+
+bool Parse(const std::string &text, InstallList *list, std::string *error) {
+    return ParseInstallList(text.data(), text.size(), list, error);
+}
+
+TEST(InstallList, WhatIsWrittenReadsBackTheSame) {
+    InstallList list;
+    list.entries = {{false, "Uninstall.exe", -1}, {false, "qubrix.xla", 3677},
+                    {true, "Doc", -1},            {false, "Doc\\index.htm", 0},
+                    {true, "Doc\\Img \xE9t\xE9", -1}, {false, "Doc\\Img \xE9t\xE9\\a b.gif", 2147483647}};
+    const std::string text = payload::FormatInstallList(list);
+    EXPECT_EQ(text.substr(0, 10), "VNXLIST 1\n");
+    InstallList back;
+    std::string error;
+    ASSERT_TRUE(Parse(text, &back, &error)) << error;
+    ASSERT_EQ(back.entries.size(), list.entries.size());
+    for (size_t i = 0; i < list.entries.size(); ++i) {
+        EXPECT_EQ(back.entries[i].isFolder, list.entries[i].isFolder) << i;
+        EXPECT_EQ(back.entries[i].path, list.entries[i].path) << i;
+        EXPECT_EQ(back.entries[i].size, list.entries[i].size) << i;
+    }
+}
+
+TEST(InstallList, AnythingElseIsRefusedWithItsLine) {
+    const struct {
+        const char *text;
+        const char *error;
+    } cases[] = {
+        {"", "line 1: not an installation list"},
+        {"VNXLIST 2\n", "line 1: not an installation list"},
+        {"VNXLIST 1\nF\t1\ta.txt", "line 2: the list does not end with a line break"},
+        {"VNXLIST 1\nX\ta\n", "line 2: neither a folder nor a file entry"},
+        {"VNXLIST 1\nF\ta.txt\n", "line 2: neither a folder nor a file entry"},
+        {"VNXLIST 1\nF\t12x\ta.txt\n", "line 2: bad file size \"12x\""},
+        {"VNXLIST 1\nF\t3000000000\ta.txt\n", "line 2: bad file size \"3000000000\""},
+        {"VNXLIST 1\nD\t\n", "line 2: empty path"},
+        {"VNXLIST 1\nD\tDoc\nF\t1\t..\\..\\boot.ini\n", "line 3: name holds a \"..\" component"},
+        {"VNXLIST 1\nF\t1\tC:\\boot.ini\n", "line 2: name holds a drive or colon"},
+        {"VNXLIST 1\nF\t1\t\\boot.ini\n", "line 2: name starts with a backslash or slash"},
+        {"VNXLIST 1\nD\tDoc\\\n", "line 2: malformed path"},
+        {"VNXLIST 1\nD\tDoc\nD\tdoc\n", "line 3: \"doc\" is listed twice"},
+    };
+    for (const auto &c : cases) {
+        InstallList list;
+        std::string error;
+        EXPECT_FALSE(Parse(c.text, &list, &error)) << c.text;
+        EXPECT_EQ(error, c.error) << c.text;
+    }
+}
+
+} // namespace

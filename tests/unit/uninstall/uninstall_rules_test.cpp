@@ -1,0 +1,94 @@
+// The uninstaller's rules: its command line, folders compared as Windows compares them, the
+// order of removal, the closing message.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "uninstall/uninstall_rules.h"
+
+namespace {
+
+using namespace uninstall;
+
+TEST(UninstallCommandLine, TheControlPanelsFormAndTheSilentAndPrivateSwitches) {
+    Command c = ParseCommandLine("\"C:\\Program Files\\Varnok\\VarnexAddin\"");
+    EXPECT_EQ(c.kind, Command::Kind::Run);
+    EXPECT_EQ(c.folder, "C:\\Program Files\\Varnok\\VarnexAddin");
+    EXPECT_FALSE(c.silent);
+    EXPECT_FALSE(c.isCopy);
+
+    c = ParseCommandLine("/s  C:\\Tools\\Varnex");
+    EXPECT_EQ(c.kind, Command::Kind::Run);
+    EXPECT_TRUE(c.silent);
+    EXPECT_EQ(c.folder, "C:\\Tools\\Varnex");
+
+    c = ParseCommandLine("/RUN:1234:5678 \"C:\\A B\" /S");
+    EXPECT_EQ(c.kind, Command::Kind::Run);
+    EXPECT_TRUE(c.isCopy);
+    EXPECT_TRUE(c.silent);
+    EXPECT_EQ(c.originalProcess, 1234u);
+    EXPECT_EQ(c.verdictPipe, 5678u);
+    EXPECT_EQ(c.folder, "C:\\A B");
+
+    EXPECT_EQ(ParseCommandLine(nullptr).kind, Command::Kind::MissingFolder);
+    EXPECT_EQ(ParseCommandLine("  ").kind, Command::Kind::MissingFolder);
+    EXPECT_EQ(ParseCommandLine("/S").kind, Command::Kind::MissingFolder);
+    EXPECT_EQ(ParseCommandLine("C:\\A C:\\B").kind, Command::Kind::Malformed);
+    EXPECT_EQ(ParseCommandLine("/X C:\\A").kind, Command::Kind::Malformed);
+    EXPECT_EQ(ParseCommandLine("/RUN:12 C:\\A").kind, Command::Kind::Malformed);
+    EXPECT_EQ(ParseCommandLine("/RUN:1:x C:\\A").kind, Command::Kind::Malformed);
+}
+
+TEST(UninstallFolders, OnlyFullDrivePathsAndTheirNormalForm) {
+    EXPECT_EQ(NormalizeFolder("C:/Tools/Varnex\\\\"), "C:\\Tools\\Varnex");
+    EXPECT_EQ(NormalizeFolder("C:\\"), "C:\\");
+    for (const char *good : {"C:\\", "C:\\Tools", "d:\\A B\\c.d"})
+        EXPECT_TRUE(IsPlainDriveFolder(good)) << good;
+    for (const char *bad : {"", "C:", "C:Tools", "Tools", "\\\\server\\share", "C:\\a\\..\\b",
+                            "C:\\.\\b", "C:\\a\\\\b", "C:\\a*", "C:\\a?b", "C:\\a:b", "1:\\a"})
+        EXPECT_FALSE(IsPlainDriveFolder(bad)) << bad;
+    EXPECT_FALSE(IsPlainDriveFolder("C:\\" + std::string(257, 'x')));
+    EXPECT_TRUE(IsPlainDriveFolder("C:\\" + std::string(256, 'x')));
+}
+
+TEST(UninstallFolders, SameAndInsideIgnoreLetterCaseAndTrailingSeparators) {
+    EXPECT_TRUE(SameFolder("C:\\Program Files\\Varnok", "c:\\program files\\VARNOK\\"));
+    EXPECT_FALSE(SameFolder("C:\\Program Files\\Varnok", "C:\\Program Files\\Varnok2"));
+    EXPECT_TRUE(InsideOrSame("C:\\Windows\\System32", "C:\\"));
+    EXPECT_TRUE(InsideOrSame("C:\\Windows\\System32", "c:\\windows"));
+    EXPECT_TRUE(InsideOrSame("C:\\Windows", "C:\\Windows\\"));
+    EXPECT_FALSE(InsideOrSame("C:\\Windows2\\x", "C:\\Windows"));
+    EXPECT_FALSE(InsideOrSame("C:\\Windows", "C:\\Windows\\System32"));
+    EXPECT_FALSE(InsideOrSame("C:\\a", ""));
+}
+
+TEST(UninstallPlan, FilesFirstThenFoldersDeepestFirst) {
+    payload::InstallList list;
+    list.entries = {{false, "Uninstall.exe", -1}, {true, "Lib", -1},       {false, "Lib\\a.dll", 1},
+                    {true, "Lib\\Part1", -1},      {true, "Lib\\Part1\\X", -1}, {true, "Doc", -1},
+                    {true, "Lib\\Part2", -1},      {false, "Lib\\Part2\\b", 2}};
+    const RemovalPlan plan = MakeRemovalPlan(list);
+    EXPECT_EQ(plan.files, (std::vector<std::string>{"Uninstall.exe", "Lib\\a.dll", "Lib\\Part2\\b"}));
+    EXPECT_EQ(plan.folders, (std::vector<std::string>{"Lib\\Part1\\X", "Lib\\Part2", "Lib\\Part1",
+                                                      "Doc", "Lib"}));
+}
+
+TEST(UninstallMessage, NamesAFewLeftoversAndWhatBecomesOfThem) {
+    const std::string kept = "\n\nYour own settings (tarvelo.prefs, tarvelo.con) were kept in C:\\AD.";
+    EXPECT_EQ(FinalMessage("Varnex", {}, "C:\\AD"), "The Varnex was removed." + kept);
+    std::vector<Leftover> left = {{"C:\\V\\a.dll", true, false}, {"C:\\V\\Mine", false, true}};
+    EXPECT_EQ(FinalMessage("Varnex", left, "C:\\AD"),
+              "The Varnex was removed, but these could not be removed:\n"
+              "\n  C:\\V\\a.dll (will be removed when Windows restarts)"
+              "\n  C:\\V\\Mine (holds files that were not installed)"
+              "\n\nThe uninstall log in the temporary folder lists them all." +
+                  kept);
+    for (int i = 0; i < 5; ++i)
+        left.push_back({"C:\\V\\f" + std::to_string(i), false, false});
+    const std::string many = FinalMessage("Varnex", left, "");
+    EXPECT_NE(many.find("\n  C:\\V\\f2\n  and 2 more"), std::string::npos) << many;
+    EXPECT_EQ(many.find("C:\\V\\f3"), std::string::npos);
+    EXPECT_NE(many.find("were kept."), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,183 @@
+#include "uninstall/uninstall_rules.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "regaddin/string_rules.h"
+
+namespace uninstall {
+
+namespace {
+
+constexpr size_t kMaxPathLength = 259;
+
+bool EqualsNoCase(const std::string &a, const std::string &b) {
+    if (a.size() != b.size())
+        return false;
+    std::string ua = a, ub = b;
+    UpperCaseInPlace(&ua[0], ua.size());
+    UpperCaseInPlace(&ub[0], ub.size());
+    return ua == ub;
+}
+
+// Splits at blanks, keeping double-quoted runs together (quotes removed).
+std::vector<std::string> Tokens(const char *text) {
+    std::vector<std::string> tokens;
+    std::string token;
+    bool quoted = false, inToken = false;
+    for (const char *p = text; p && *p; ++p) {
+        if (*p == '"') {
+            quoted = !quoted;
+            inToken = true;
+        } else if ((*p == ' ' || *p == '\t') && !quoted) {
+            if (inToken)
+                tokens.push_back(token);
+            token.clear();
+            inToken = false;
+        } else {
+            token += *p;
+            inToken = true;
+        }
+    }
+    if (inToken)
+        tokens.push_back(token);
+    return tokens;
+}
+
+bool ParseHandle(const std::string &text, uint64_t *value) {
+    if (text.empty() || text.size() > 20)
+        return false;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + uint64_t(c - '0');
+    }
+    *value = v;
+    return true;
+}
+
+// "/RUN:<process>:<pipe>"
+bool ParseCopySwitch(const std::string &token, Command *command) {
+    const std::string prefix = "/RUN:";
+    if (token.size() <= prefix.size() || !EqualsNoCase(token.substr(0, prefix.size()), prefix))
+        return false;
+    const std::string rest = token.substr(prefix.size());
+    const size_t colon = rest.find(':');
+    return colon != std::string::npos &&
+           ParseHandle(rest.substr(0, colon), &command->originalProcess) &&
+           ParseHandle(rest.substr(colon + 1), &command->verdictPipe);
+}
+
+size_t Depth(const std::string &relative) {
+    return static_cast<size_t>(std::count(relative.begin(), relative.end(), '\\'));
+}
+
+} // namespace
+
+Command ParseCommandLine(const char *text) {
+    Command command;
+    for (const std::string &token : Tokens(text)) {
+        if (EqualsNoCase(token, "/S")) {
+            command.silent = true;
+        } else if (ParseCopySwitch(token, &command)) {
+            command.isCopy = true;
+        } else if (!token.empty() && token[0] == '/') {
+            command.kind = Command::Kind::Malformed;
+            command.problem = "unknown option " + token;
+            return command;
+        } else if (command.folder.empty() && !token.empty()) {
+            command.folder = token;
+        } else {
+            command.kind = Command::Kind::Malformed;
+            command.problem = "more than one folder";
+            return command;
+        }
+    }
+    command.kind = command.folder.empty() ? Command::Kind::MissingFolder : Command::Kind::Run;
+    return command;
+}
+
+std::string NormalizeFolder(const std::string &folder) {
+    std::string normal = folder;
+    std::replace(normal.begin(), normal.end(), '/', '\\');
+    while (normal.size() > 3 && normal.back() == '\\')
+        normal.pop_back();
+    return normal;
+}
+
+bool IsPlainDriveFolder(const std::string &folder) {
+    if (folder.size() < 3 || folder.size() > kMaxPathLength)
+        return false;
+    const char drive = static_cast<char>(folder[0] & ~0x20);
+    if (drive < 'A' || drive > 'Z' || folder[1] != ':' || folder[2] != '\\')
+        return false;
+    if (folder.find_first_of("*?\"<>|", 0) != std::string::npos ||
+        folder.find(':', 2) != std::string::npos)
+        return false;
+    // Every component named: no "." or "..", no empty one ("C:\a\\b").
+    size_t start = 3;
+    while (start < folder.size()) {
+        size_t end = folder.find('\\', start);
+        if (end == std::string::npos)
+            end = folder.size();
+        const std::string part = folder.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+bool SameFolder(const std::string &a, const std::string &b) {
+    return EqualsNoCase(NormalizeFolder(a), NormalizeFolder(b));
+}
+
+bool InsideOrSame(const std::string &inner, const std::string &outer) {
+    const std::string in = NormalizeFolder(inner);
+    std::string out = NormalizeFolder(outer);
+    if (out.empty())
+        return false;
+    if (EqualsNoCase(in, out))
+        return true;
+    if (out.back() != '\\')
+        out += '\\';
+    return in.size() > out.size() && EqualsNoCase(in.substr(0, out.size()), out);
+}
+
+RemovalPlan MakeRemovalPlan(const payload::InstallList &list) {
+    RemovalPlan plan;
+    for (const payload::InstallListEntry &entry : list.entries)
+        (entry.isFolder ? plan.folders : plan.files).push_back(entry.path);
+    // Deepest first; among equals, the later listed first (children follow their parents).
+    std::reverse(plan.folders.begin(), plan.folders.end());
+    std::stable_sort(plan.folders.begin(), plan.folders.end(),
+                     [](const std::string &a, const std::string &b) { return Depth(a) > Depth(b); });
+    return plan;
+}
+
+std::string FinalMessage(const std::string &displayName, const std::vector<Leftover> &leftovers,
+                         const std::string &settingsFolder) {
+    std::string text;
+    if (leftovers.empty()) {
+        text = "The " + displayName + " was removed.";
+    } else {
+        text = "The " + displayName + " was removed, but these could not be removed:\n";
+        for (size_t i = 0; i < leftovers.size() && i < kLeftoversNamed; ++i) {
+            const Leftover &left = leftovers[i];
+            text += "\n  " + left.path;
+            if (left.scheduled)
+                text += " (will be removed when Windows restarts)";
+            else if (left.holdsOtherFiles)
+                text += " (holds files that were not installed)";
+        }
+        if (leftovers.size() > kLeftoversNamed)
+            text += "\n  and " + std::to_string(leftovers.size() - kLeftoversNamed) + " more";
+        text += "\n\nThe uninstall log in the temporary folder lists them all.";
+    }
+    text += "\n\nYour own settings (tarvelo.prefs, tarvelo.con) were kept";
+    text += settingsFolder.empty() ? "." : " in " + settingsFolder + ".";
+    return text;
+}
+
+} // namespace uninstall

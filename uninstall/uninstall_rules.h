@@ -1,0 +1,65 @@
+// The uninstaller's rules that need no Windows API: its command line, folder names compared as
+// Windows compares them, the order of removal, and the final message. Unit-tested natively.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/install_list.h"
+
+namespace uninstall {
+
+// What the command line asks for:
+//   Uninstall.exe [/S] "<installation folder>"
+// and, for the copy the uninstaller starts of itself, a private switch carrying two inherited
+// handles (the original's process, and the pipe that takes the verdict):
+//   Uninstall.exe /RUN:<process>:<pipe> [/S] "<installation folder>"
+struct Command {
+    enum class Kind { Run, MissingFolder, Malformed };
+    Kind kind = Kind::MissingFolder;
+    std::string folder;           // as given, without its quotes
+    bool silent = false;          // /S: no question, no message box
+    bool isCopy = false;          // the private switch was given
+    uint64_t originalProcess = 0; // handle values of the private switch
+    uint64_t verdictPipe = 0;
+    std::string problem; // for Malformed: what was wrong
+};
+
+// `text` is the command line after the program name (may be null).
+Command ParseCommandLine(const char *text);
+
+// The folder with '/' as '\' and without trailing separators, the drive root keeping its own
+// ("C:\"). Empty for an empty text.
+std::string NormalizeFolder(const std::string &folder);
+
+// True when `folder` is a full path a drive letter starts ("C:\..."), free of wildcards and of
+// "." or ".." components, shorter than the system's path limit.
+bool IsPlainDriveFolder(const std::string &folder);
+
+// Whether two normalized folders name the same folder, or whether `inner` lies inside `outer`
+// (or is it), letter case ignored as the system ignores it.
+bool SameFolder(const std::string &a, const std::string &b);
+bool InsideOrSame(const std::string &inner, const std::string &outer);
+
+// What to remove, in order: the listed files, then the listed folders deepest first.
+struct RemovalPlan {
+    std::vector<std::string> files;   // relative paths
+    std::vector<std::string> folders; // relative paths, deepest first
+};
+RemovalPlan MakeRemovalPlan(const payload::InstallList &list);
+
+// What stayed after a run.
+struct Leftover {
+    std::string path;     // full path
+    bool scheduled;       // removal at the next restart was arranged
+    bool holdsOtherFiles; // a folder kept because it holds files the setup did not install
+};
+
+// The closing message: removed, or removed with what stayed (the first few named). It always
+// says that the user's own settings in the application-data folder were kept.
+std::string FinalMessage(const std::string &displayName, const std::vector<Leftover> &leftovers,
+                         const std::string &settingsFolder);
+
+constexpr size_t kLeftoversNamed = 5;
+
+} // namespace uninstall

@@ -1,0 +1,539 @@
+#include "uninstall/uninstall_run.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/registration_errors.h"
+#include "archive/install_list.h"
+#include "archive/install_log.h"
+#include "regaddin/regaddin.h"
+#include "resources/resource_ids.h"
+
+namespace uninstall {
+
+namespace {
+
+constexpr char kUninstallerName[] = "Uninstall.exe";
+constexpr char kLogName[] = "uninstall.log";
+constexpr char kSettingsFolder[] = "Varnok\\VarnexSpreadsheetAddin";
+// The maker's folder of the default installation folder, made with it by the installer.
+constexpr char kMakerFolder[] = "Varnok";
+constexpr char kUninstallKeyFormat[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s";
+// A file in use gets this many more tries, this far apart, before its removal is put off.
+constexpr int kDeleteTries = 5;
+constexpr DWORD kDeleteRetryMs = 200;
+// How long the copy waits for the original to end before it removes the original's file.
+constexpr DWORD kOriginalExitWaitMs = 60000;
+
+// The log of the run. The registration library calls LogLine with the line alone, so the log is
+// reached here rather than handed in.
+InstallLog *g_log = nullptr;
+
+void LogLine(char *line) {
+    if (g_log)
+        g_log->WriteLine(line);
+}
+void Log(const std::string &line) {
+    if (g_log)
+        g_log->WriteLine(line.c_str());
+}
+void LogKeyValue(const char *key, const std::string &value) {
+    if (g_log)
+        g_log->WriteKeyValue(key, value.c_str());
+}
+
+// The product's names, from the same string table as the installer's.
+struct Product {
+    HINSTANCE instance;
+    std::string displayName; // the Control Panel's name of the product
+    std::string keyName;     // the Control Panel entry's key
+    std::string infoName;    // the install information's record
+    std::string build;
+
+    explicit Product(HINSTANCE module) : instance(module) {
+        displayName = Load(IDS_UNINSTALL_NAME);
+        keyName = Load(IDS_UNINSTALL_KEY);
+        infoName = Load(IDS_INSTALLINFO_NAME);
+        build = Load(IDS_PRODUCT_BUILD);
+    }
+    std::string Load(int id) const {
+        char text[512];
+        return LoadStringA(instance, id, text, sizeof(text)) > 0 ? text : "";
+    }
+    std::string Caption() const { return displayName + " - Uninstall"; }
+};
+
+// What the user sees; in silent mode nothing is shown and every question takes its safe answer.
+struct Ui {
+    const Product &product;
+    bool silent;
+
+    void Show(const std::string &text, UINT icon) const {
+        if (g_log)
+            g_log->WriteNote(text.c_str());
+        if (!silent)
+            MessageBoxA(nullptr, text.c_str(), product.Caption().c_str(), MB_OK | icon);
+    }
+    int Ask(const std::string &text, UINT buttons, int silentAnswer) const {
+        if (g_log)
+            g_log->WriteNote(text.c_str());
+        if (silent)
+            return silentAnswer;
+        return MessageBoxA(nullptr, text.c_str(), product.Caption().c_str(),
+                           buttons | MB_ICONQUESTION | MB_DEFBUTTON2);
+    }
+};
+
+std::string TempFolder() {
+    char path[MAX_PATH];
+    const DWORD length = GetTempPathA(sizeof(path), path);
+    if (length == 0 || length >= sizeof(path))
+        return "C:\\";
+    return NormalizeFolder(path);
+}
+
+bool IsFolder(const std::string &path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Folders that no product lives in and that must never be removed, with their parents.
+std::vector<std::string> SystemFolders() {
+    std::vector<std::string> folders;
+    const int ids[] = {CSIDL_WINDOWS,          CSIDL_SYSTEM,        CSIDL_PROGRAM_FILES,
+                       CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
+                       CSIDL_PROFILE,          CSIDL_APPDATA,       CSIDL_LOCAL_APPDATA,
+                       CSIDL_COMMON_APPDATA,   CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL,
+                       CSIDL_COMMON_DOCUMENTS, CSIDL_STARTMENU,     CSIDL_COMMON_STARTMENU};
+    for (int id : ids) {
+        char path[MAX_PATH];
+        if (SUCCEEDED(SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, path)) && path[0])
+            folders.push_back(NormalizeFolder(path));
+    }
+    folders.push_back(TempFolder());
+    return folders;
+}
+
+// Whether the registry records an installation of this product in `folder`: the install
+// information or the Control Panel entry names it.
+bool RecordedInstallation(const Product &product, const std::string &folder) {
+    installinfo_tag info = {};
+    std::vector<char> infoName(product.infoName.begin(), product.infoName.end());
+    infoName.push_back('\0');
+    if (RegAddin_GetInstallInfo(infoName.data(), &info) && info.installDir[0] &&
+        SameFolder(info.installDir, folder))
+        return true;
+    char key[600];
+    std::snprintf(key, sizeof(key), kUninstallKeyFormat, product.keyName.c_str());
+    char location[MAX_PATH] = {};
+    DWORD size = sizeof(location) - 1;
+    return RegGetValueA(HKEY_LOCAL_MACHINE, key, "InstallLocation", RRF_RT_REG_SZ, nullptr,
+                        location, &size) == ERROR_SUCCESS &&
+           location[0] && SameFolder(location, folder);
+}
+
+bool LoadInstallList(HINSTANCE instance, payload::InstallList *list, std::string *error) {
+    HRSRC resource = FindResourceA(instance, MAKEINTRESOURCEA(payload::kInstallListResourceId),
+                                   payload::kInstallListResourceType);
+    HGLOBAL loaded = resource ? LoadResource(instance, resource) : nullptr;
+    const char *data = loaded ? static_cast<const char *>(LockResource(loaded)) : nullptr;
+    if (!data) {
+        *error = "the list of installed files is missing";
+        return false;
+    }
+    return payload::ParseInstallList(data, SizeofResource(instance, resource), list, error);
+}
+
+// Checks the argument: a full folder, not a drive root or a system folder, that holds an
+// installation of this product. The text for the user when it is refused, else empty.
+std::string RefusalOf(const Product &product, const Command &command, std::string *folder) {
+    const std::string usage = "Start Uninstall.exe from the list of programs of the Control "
+                              "Panel, or as:\n\n    Uninstall.exe [/S] \"<installation folder>\"";
+    if (command.kind == Command::Kind::MissingFolder)
+        return "No installation folder was given.\n\n" + usage;
+    if (command.kind == Command::Kind::Malformed)
+        return "The command line is not understood (" + command.problem + ").\n\n" + usage;
+    *folder = NormalizeFolder(command.folder);
+    if (!IsPlainDriveFolder(*folder))
+        return "\"" + command.folder + "\" is not a full folder path.\n\n" + usage;
+    if (folder->size() <= 3)
+        return "\"" + *folder + "\" is a drive root: nothing is removed from it.";
+    for (const std::string &system : SystemFolders()) {
+        if (InsideOrSame(system, *folder))
+            return "\"" + *folder + "\" is a system folder: nothing is removed from it.";
+    }
+    if (!IsFolder(*folder) || !RecordedInstallation(product, *folder))
+        return "No installation of the " + product.displayName + " was found in \"" + *folder +
+               "\".";
+    return {};
+}
+
+// ---- Removing files and folders ----------------------------------------------------------
+
+struct Removal {
+    std::vector<Leftover> leftovers;
+    std::set<std::string> scheduled; // full paths put off to the next restart
+};
+
+// Deletes one file; a file in use is tried again, then put off to the next restart.
+void RemoveFile(const std::string &path, Removal *removal) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return; // already gone
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesA(path.c_str(), (attributes & ~FILE_ATTRIBUTE_READONLY) |
+                                             FILE_ATTRIBUTE_NORMAL);
+    for (int attempt = 0; attempt <= kDeleteTries; ++attempt) {
+        if (DeleteFileA(path.c_str())) {
+            Log("Removed " + path);
+            return;
+        }
+        if (GetLastError() == ERROR_FILE_NOT_FOUND)
+            return;
+        Sleep(kDeleteRetryMs);
+    }
+    const DWORD error = GetLastError();
+    const bool scheduled = MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    Log("Could not remove " + path + " (error " + std::to_string(error) + ")" +
+        (scheduled ? ": removed when Windows restarts" : ""));
+    if (scheduled)
+        removal->scheduled.insert(path);
+    removal->leftovers.push_back({path, scheduled, false});
+}
+
+bool Scheduled(const Removal &removal, const std::string &path) {
+    for (const std::string &s : removal.scheduled)
+        if (SameFolder(s, path))
+            return true;
+    return false;
+}
+
+// Whether everything left in `folder` goes at the next restart anyway, but for the file
+// `allowed` (null: none). A folder with nothing left in it counts too.
+bool OnlyScheduledLeft(const std::string &folder, const Removal &removal, const char *allowed) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return true;
+    bool only = true;
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == ".." || (allowed && SameFolder(name, allowed)))
+            continue;
+        only = Scheduled(removal, folder + "\\" + name);
+    } while (only && FindNextFileA(search, &found));
+    FindClose(search);
+    return only;
+}
+
+// Removes an empty folder. One that holds only what goes at the next restart is put off too;
+// one that still holds files the setup did not install stays.
+void RemoveFolder(const std::string &path, Removal *removal) {
+    if (!IsFolder(path))
+        return;
+    if (RemoveDirectoryA(path.c_str())) {
+        Log("Removed folder " + path);
+        return;
+    }
+    if (OnlyScheduledLeft(path, *removal, nullptr) &&
+        MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        Log("Folder " + path + " is removed when Windows restarts");
+        removal->scheduled.insert(path);
+        return; // the files that keep it were reported already
+    }
+    Log("Kept folder " + path + ": it holds files that were not installed");
+    removal->leftovers.push_back({path, false, true});
+}
+
+// ---- The copy that does the work ---------------------------------------------------------
+
+// The verdict pipe and the original's process, as handed to the copy; both may be absent.
+struct Original {
+    HANDLE process = nullptr;
+    HANDLE verdictPipe = nullptr;
+};
+
+HANDLE ValidHandle(uint64_t value) {
+    HANDLE handle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value));
+    DWORD flags = 0;
+    return value != 0 && GetHandleInformation(handle, &flags) ? handle : nullptr;
+}
+
+void SendVerdict(Original *original, int verdict) {
+    if (!original->verdictPipe)
+        return;
+    const int32_t code = verdict;
+    DWORD written = 0;
+    WriteFile(original->verdictPipe, &code, sizeof(code), &written, nullptr);
+    CloseHandle(original->verdictPipe);
+    original->verdictPipe = nullptr;
+}
+
+// The copy's own file and folder go at the next restart: it cannot delete itself either.
+void ScheduleOwnRemoval() {
+    char self[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, self, sizeof(self));
+    if (length == 0 || length >= sizeof(self))
+        return;
+    const std::string file = self;
+    const std::string folder = file.substr(0, file.find_last_of('\\'));
+    MoveFileExA(file.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// Excel must not run while its add-in list is cleaned and the add-in's files go.
+bool ExcelClosed(const Ui &ui, const Product &product) {
+    while (RegAddin_Detect()) {
+        if (ui.silent) {
+            Log("Microsoft Excel is running: nothing was removed.");
+            return false;
+        }
+        const std::string text = "Microsoft Excel is currently running.\n\nClose Excel and press "
+                                 "'Retry' to go on removing the " +
+                                 product.displayName + ", or press 'Cancel' to keep it.";
+        if (ui.Ask(text, MB_RETRYCANCEL, IDCANCEL) == IDCANCEL) {
+            Log("Excel Running - User Cancelled.");
+            return false;
+        }
+    }
+    return true;
+}
+
+void UnregisterFromExcel(const Ui &ui, const Product &product, const std::string &folder) {
+    Log("Unregistering the Add-In...");
+    std::vector<char> folderText(folder.begin(), folder.end());
+    folderText.push_back('\0');
+    const int code = RegAddin_Uninstall(0, folderText.data(), nullptr, LogLine);
+    if (code == kRegAddinOk)
+        return;
+    char text[512];
+    RegistrationErrorText(product.instance, code, text, sizeof(text));
+    Log("Unregistering from Excel Failed (" + std::to_string(code) + ")");
+    LogKeyValue("Error Information", text);
+    // The files must not stay behind because Excel misbehaved: the removal goes on.
+    ui.Show(std::string(text) + "\n\nThe add-in may still be listed among Excel's add-ins; the "
+                                "files are removed all the same.",
+            MB_ICONWARNING);
+}
+
+void RemoveRegistryRecords(const Product &product) {
+    std::vector<char> key(product.keyName.begin(), product.keyName.end());
+    key.push_back('\0');
+    std::vector<char> name(product.displayName.begin(), product.displayName.end());
+    name.push_back('\0');
+    const int entry = RegAddin_RegisterUninstall(name.data(), key.data(), nullptr, LogLine);
+    Log("Control Panel entry removed: " + std::string(entry == kRegAddinOk ? "yes" : "no"));
+    std::vector<char> info(product.infoName.begin(), product.infoName.end());
+    info.push_back('\0');
+    const int removed = RegAddin_RemoveInstallInfo(info.data());
+    Log("Install information removed: " + std::string(removed ? "yes" : "no"));
+    // The maker's keys that held the record go too once nothing else is in them.
+    for (const char *key : {"SOFTWARE\\Varnok\\Varnex", "SOFTWARE\\Varnok"}) {
+        HKEY handle;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+            continue;
+        DWORD subkeys = 1, values = 1;
+        RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                         nullptr, nullptr, nullptr, nullptr);
+        RegCloseKey(handle);
+        if (subkeys == 0 && values == 0 && RegDeleteKeyA(HKEY_LOCAL_MACHINE, key) == ERROR_SUCCESS)
+            Log(std::string("Removed registry key HKEY_LOCAL_MACHINE\\") + key);
+    }
+}
+
+std::string SettingsFolder() {
+    char appData[MAX_PATH] = {};
+    return RegAddin_GetAppDataFolder(appData) ? std::string(appData) + "\\" + kSettingsFolder
+                                              : std::string();
+}
+
+int RunCopy(const Ui &ui, const Product &product, const payload::InstallList &list,
+            const std::string &folder, Original *original) {
+    char closed[16];
+    std::snprintf(closed, sizeof(closed), "%d", RegAddin_CloseTarveloProc());
+    LogKeyValue("Instances of TarveloProc.exe closed", closed);
+    if (!ExcelClosed(ui, product))
+        return kExitCancelled;
+    UnregisterFromExcel(ui, product, folder);
+
+    // The original is still running from its file: that file and the folder go once it ends.
+    const std::string originalFile = folder + "\\" + kUninstallerName;
+    Removal removal;
+    const RemovalPlan plan = MakeRemovalPlan(list);
+    Log("Removing files...");
+    for (const std::string &file : plan.files) {
+        const std::string path = folder + "\\" + file;
+        if (!(original->process && SameFolder(path, originalFile)))
+            RemoveFile(path, &removal);
+    }
+    for (const char *made : {"install.log", "install.sem"})
+        RemoveFile(folder + "\\" + made, &removal);
+    for (const std::string &sub : plan.folders)
+        RemoveFolder(folder + "\\" + sub, &removal);
+    RemoveRegistryRecords(product);
+
+    // The installation folder itself goes last, once the original's file is gone.
+    const bool folderWillGo =
+        OnlyScheduledLeft(folder, removal, original->process ? kUninstallerName : nullptr);
+    if (!folderWillGo) {
+        Log("Kept folder " + folder + ": it holds files that were not installed");
+        removal.leftovers.push_back({folder, false, true});
+    }
+    const int verdict = removal.leftovers.empty() ? kExitRemoved : kExitLeftovers;
+    ui.Show(FinalMessage(product.displayName, removal.leftovers, SettingsFolder()),
+            verdict == kExitRemoved ? MB_ICONINFORMATION : MB_ICONWARNING);
+    LogKeyValue("Result", std::to_string(verdict));
+
+    // The caller of the original learns the result now; the original's file goes after it.
+    SendVerdict(original, verdict);
+    if (original->process) {
+        WaitForSingleObject(original->process, kOriginalExitWaitMs);
+        Removal last;
+        RemoveFile(originalFile, &last);
+    }
+    if (folderWillGo) {
+        RemoveFolder(folder, &removal);
+        // The maker's folder the installer made for the default location goes when this
+        // installation was all it held; any other parent is the user's.
+        const std::string parent = folder.substr(0, folder.find_last_of('\\'));
+        const std::string parentName = parent.substr(parent.find_last_of('\\') + 1);
+        if (parent.size() > 3 && SameFolder(parentName, kMakerFolder) && !IsFolder(folder) &&
+            RemoveDirectoryA(parent.c_str()))
+            Log("Removed folder " + parent);
+    }
+    return verdict;
+}
+
+// ---- The original: starts the copy and passes its verdict on ------------------------------
+
+// A fresh folder in the temporary folder, holding a copy of this program. Empty on failure.
+std::string MakeCopy() {
+    const std::string temp = TempFolder();
+    char unique[MAX_PATH];
+    if (!GetTempFileNameA(temp.c_str(), "vnx", 0, unique))
+        return {};
+    DeleteFileA(unique);
+    if (!CreateDirectoryA(unique, nullptr))
+        return {};
+    char self[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, self, sizeof(self));
+    const std::string copy = std::string(unique) + "\\" + kUninstallerName;
+    if (length == 0 || length >= sizeof(self) || !CopyFileA(self, copy.c_str(), FALSE)) {
+        RemoveDirectoryA(unique);
+        return {};
+    }
+    return copy;
+}
+
+// Starts the copy with the folder and the private switch; returns its verdict, or -1 when it
+// could not be started or ended without one.
+int RunThroughCopy(const std::string &copy, const std::string &folder, bool silent) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return -1;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    HANDLE self = nullptr;
+    DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
+                    SYNCHRONIZE, TRUE, 0);
+    const std::string copyFolder = copy.substr(0, copy.find_last_of('\\'));
+    std::string commandLine = "\"" + copy + "\" /RUN:" +
+                              std::to_string(reinterpret_cast<uintptr_t>(self)) + ":" +
+                              std::to_string(reinterpret_cast<uintptr_t>(writeEnd)) +
+                              (silent ? " /S" : "") + " \"" + folder + "\"";
+    std::vector<char> text(commandLine.begin(), commandLine.end());
+    text.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    // The copy works from its own folder, so that nothing holds the installation folder open.
+    const BOOL started = CreateProcessA(copy.c_str(), text.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, copyFolder.c_str(), &startup, &process);
+    CloseHandle(writeEnd);
+    if (self)
+        CloseHandle(self);
+    int32_t verdict = -1;
+    if (started) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        DWORD read = 0;
+        if (!ReadFile(readEnd, &verdict, sizeof(verdict), &read, nullptr) ||
+            read != sizeof(verdict))
+            verdict = -1;
+    }
+    CloseHandle(readEnd);
+    return verdict;
+}
+
+int RunOriginal(const Ui &ui, const Product &product, const std::string &folder) {
+    const std::string question = "Remove " + product.displayName + " and all of its components?";
+    if (ui.Ask(question, MB_YESNO, IDYES) != IDYES) {
+        Log("Uninstall declined: nothing was removed.");
+        return kExitCancelled;
+    }
+    const std::string copy = MakeCopy();
+    if (copy.empty()) {
+        ui.Show("The uninstaller could not copy itself to the temporary folder: nothing was "
+                "removed.",
+                MB_ICONERROR);
+        return kExitRefused;
+    }
+    LogKeyValue("Uninstaller copy", copy);
+    const int verdict = RunThroughCopy(copy, folder, ui.silent);
+    if (verdict < 0) {
+        ui.Show("The uninstallation ended without a result. The uninstall log in the temporary "
+                "folder tells how far it came.",
+                MB_ICONERROR);
+        return kExitLeftovers;
+    }
+    return verdict;
+}
+
+} // namespace
+
+int RunUninstaller(HINSTANCE instance, const Command &command) {
+    const Product product(instance);
+    // The copy goes on with the log the original started.
+    InstallLog log(TempFolder().c_str(), kLogName,
+                   command.isCopy ? nullptr : "Uninstallation Started", product.build.c_str(),
+                   "Removing");
+    g_log = &log;
+    const Ui ui{product, command.silent};
+    Log(command.isCopy ? "Removal copy started" : "Varnex Uninstaller 1.0");
+
+    Original original;
+    if (command.isCopy) {
+        original.process = ValidHandle(command.originalProcess);
+        original.verdictPipe = ValidHandle(command.verdictPipe);
+    }
+    int result = kExitRefused;
+    std::string folder;
+    payload::InstallList list;
+    std::string error;
+    const std::string refusal = RefusalOf(product, command, &folder);
+    if (!refusal.empty()) {
+        ui.Show(refusal, MB_ICONERROR);
+    } else if (!LoadInstallList(instance, &list, &error)) {
+        ui.Show("The uninstaller is damaged (" + error + "): nothing was removed.", MB_ICONERROR);
+    } else {
+        LogKeyValue("Uninstall Dir", folder);
+        result = command.isCopy ? RunCopy(ui, product, list, folder, &original)
+                                : RunOriginal(ui, product, folder);
+    }
+    SendVerdict(&original, result); // a copy that stopped early still answers
+    if (original.process)
+        CloseHandle(original.process);
+    if (command.isCopy)
+        ScheduleOwnRemoval();
+    LogKeyValue("Exit Uninstall", std::to_string(result));
+    g_log = nullptr;
+    return result;
+}
+
+} // namespace uninstall
