@@ -16,9 +16,10 @@ uint64_t Key(const CodeTreeNode *nodes, int leaf) {
     return (static_cast<uint64_t>(nodes[leaf].weight) << 16) | static_cast<uint32_t>(leaf);
 }
 
-// Leaf indexes ordered by (weight, index): a stable LSD radix sort over the weight bytes that
-// are in use, starting from index order. Weights are mostly small, so one or two passes.
-void RadixSortLeaves(const CodeTreeNode *nodes, int n, uint16_t *order) {
+// The leaves' keys ordered: a stable LSD radix sort of the leaf indexes over the weight bytes
+// that are in use, starting from index order. Weights are mostly small, so one or two passes.
+void SortKeys(const CodeTreeNode *nodes, int n, uint64_t *keys) {
+    uint16_t order[AdaptiveCodeTree::kMaxLeaves];
     uint16_t other[AdaptiveCodeTree::kMaxLeaves];
     uint32_t maxWeight = 0;
     for (int i = 0; i < n; ++i) {
@@ -37,16 +38,16 @@ void RadixSortLeaves(const CodeTreeNode *nodes, int n, uint16_t *order) {
             to[start[(nodes[from[i]].weight >> shift) & 0xFF]++] = from[i];
         std::swap(from, to);
     }
-    if (from != order)
-        std::copy(from, from + n, order);
+    for (int i = 0; i < n; ++i)
+        keys[i] = Key(nodes, from[i]);
 }
 
-// The merges, from the leaves ordered by (weight, index). The quadratic selection picks, among
-// the active nodes, the lightest with the lowest index, then the next. The sorted leaves form one
-// queue; internal nodes are created with non-decreasing weights, so in creation (= index) order
-// they form a second sorted queue. Every leaf index is below every internal one, so a tie goes
-// to the leaf. Writes the children of the internal nodes only.
-void MergeAll(CodeTreeNode *nodes, int n, const uint16_t *order) {
+// The merges, from the leaves' keys in order, that is by (weight, index). The quadratic selection
+// picks, among the active nodes, the lightest with the lowest index, then the next. The sorted
+// leaves form one queue; internal nodes are created with non-decreasing weights, so in creation (=
+// index) order they form a second sorted queue. Every leaf index is below every internal one, so a
+// tie goes to the leaf. Writes the children of the internal nodes only.
+void MergeAll(CodeTreeNode *nodes, int n, const uint64_t *keys) {
     // 64-bit copies with an out-of-range sentinel after the last entry keep the two-way choice
     // free of bounds tests, so the compiler can make it branchless.
     constexpr uint64_t kNoNode = UINT64_MAX;
@@ -54,8 +55,8 @@ void MergeAll(CodeTreeNode *nodes, int n, const uint16_t *order) {
     uint64_t internalWeight[AdaptiveCodeTree::kMaxLeaves + 1];
     uint16_t leafIndex[AdaptiveCodeTree::kMaxLeaves + 2];
     for (int i = 0; i < n; ++i) {
-        leafWeight[i] = nodes[order[i]].weight;
-        leafIndex[i] = order[i];
+        leafWeight[i] = keys[i] >> 16;
+        leafIndex[i] = static_cast<uint16_t>(keys[i]);
     }
     leafWeight[n] = leafWeight[n + 1] = kNoNode;
     leafIndex[n] = 0; // read, never used, when the leaves are exhausted
@@ -73,6 +74,19 @@ void MergeAll(CodeTreeNode *nodes, int n, const uint16_t *order) {
             nodes[k].child0 = leafIndex[nextLeaf];
             nodes[k].child1 = leafIndex[nextLeaf + 1];
             nextLeaf += 2;
+            ++k;
+        }
+        // Runs of merges of two internal nodes: while the second waiting internal node is
+        // lighter than the next leaf (a tie would go to the leaf). The slot after the newest
+        // internal node holds kNoNode, so the run stops before using a node not yet made (the
+        // first test keeps an empty queue from reading past that slot).
+        while (nextInternal < k - n && internalWeight[nextInternal + 1] < leafWeight[nextLeaf] &&
+               k <= 2 * n - 2) {
+            internalWeight[k - n] = internalWeight[nextInternal] + internalWeight[nextInternal + 1];
+            internalWeight[k - n + 1] = kNoNode;
+            nodes[k].child0 = static_cast<uint16_t>(n + nextInternal);
+            nodes[k].child1 = static_cast<uint16_t>(n + nextInternal + 1);
+            nextInternal += 2;
             ++k;
         }
         if (k > 2 * n - 2)
@@ -133,10 +147,10 @@ void BuildCodeTree(CodeTreeNode *nodes, int n, bool halve) {
         nodes[i].child0 = static_cast<uint16_t>(i);
         nodes[i].child1 = static_cast<uint16_t>(i);
     }
-    uint16_t order[AdaptiveCodeTree::kMaxLeaves];
+    uint64_t keys[AdaptiveCodeTree::kMaxLeaves];
     for (;;) {
-        RadixSortLeaves(nodes, n, order);
-        MergeAll(nodes, n, order);
+        SortKeys(nodes, n, keys);
+        MergeAll(nodes, n, keys);
         if (MaxLeafDepth(nodes, n) <= kMaxCodeLength)
             break;
         ScaleDown(nodes, n, 2);
@@ -200,32 +214,32 @@ void AdaptiveCodeTree::Reschedule() {
 void AdaptiveCodeTree::SortLeaves() {
     const int n = leafCount_;
     const int m = countedCount_;
+    uint64_t *keys = keys_ + 1; // keys_[0] = 0 is below every key
     if (!orderValid_ || m > 96) {
-        RadixSortLeaves(nodes_, n, order_);
+        SortKeys(nodes_, n, keys);
     } else if (m > 0) {
         int kept = 0;
         for (int i = 0; i < n; ++i) {
-            const uint16_t leaf = order_[i];
-            order_[kept] = leaf;
-            kept += !counted_[leaf];
+            const uint64_t key = keys[i];
+            keys[kept] = key;
+            kept += !counted_[key & 0xFFFF];
         }
         uint64_t moved[kMaxLeaves];
-        for (int j = 0; j < m; ++j) {
-            const uint64_t key = Key(nodes_, countedList_[j]);
-            int at = j;
-            for (; at > 0 && moved[at - 1] > key; --at)
-                moved[at] = moved[at - 1];
-            moved[at] = key;
-        }
-        // Merge from the back; keys are distinct (they hold the index).
+        for (int j = 0; j < m; ++j)
+            moved[j] = Key(nodes_, countedList_[j]);
+        std::sort(moved, moved + m);
+        // Merge from the back, without branches on the data; keys are distinct (they hold the
+        // index), and every kept key that stays below the smallest moved one stays in place.
         int out = n - 1;
         int i = kept - 1;
         int j = m - 1;
         while (j >= 0) {
-            if (i >= 0 && Key(nodes_, order_[i]) > moved[j])
-                order_[out--] = order_[i--];
-            else
-                order_[out--] = static_cast<uint16_t>(moved[j--] & 0xFFFF);
+            const uint64_t a = keys[i]; // keys[-1] is the 0 sentinel
+            const uint64_t b = moved[j];
+            const bool takeKept = a > b;
+            keys[out--] = takeKept ? a : b;
+            i -= takeKept;
+            j -= !takeKept;
         }
     }
     for (int j = 0; j < m; ++j)
@@ -237,7 +251,7 @@ void AdaptiveCodeTree::SortLeaves() {
 void AdaptiveCodeTree::Build(bool halve) {
     for (;;) {
         SortLeaves();
-        MergeAll(nodes_, leafCount_, order_);
+        MergeAll(nodes_, leafCount_, keys_ + 1);
         if (total_ < kNoLongCodeBelow || MaxLeafDepth(nodes_, leafCount_) <= kMaxCodeLength)
             break;
         ScaleDown(nodes_, leafCount_, 2);

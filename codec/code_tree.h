@@ -78,9 +78,10 @@ private:
     void SortLeaves();
 
     CodeTreeNode nodes_[2 * kMaxLeaves - 1];
-    // Leaves by (weight, index) as of the last build's weights, when orderValid_: a rebuild
-    // re-sorts only the leaves counted since (countedList_) and merges them back in.
-    uint16_t order_[kMaxLeaves];
+    // Leaf keys (weight << 16 | index) in order as of the last build's weights, from keys_[1],
+    // when orderValid_: a rebuild re-sorts only the leaves counted since (countedList_) and
+    // merges them back in. keys_[0] stays 0.
+    uint64_t keys_[kMaxLeaves + 1] = {};
     uint16_t countedList_[kMaxLeaves];
     uint8_t counted_[kMaxLeaves];
     uint16_t codes_[kMaxLeaves];

@@ -14,6 +14,8 @@ namespace {
 
 constexpr int kLitTableBits = 10;
 constexpr int kDistTableBits = 8;
+constexpr int kLitWarmUpBits = 6;
+constexpr int kDistWarmUpBits = 3;
 // Unwritten bytes never exceed this plus one match, well inside the window.
 constexpr uint64_t kFlushThreshold = 65536;
 
@@ -21,8 +23,6 @@ constexpr uint64_t kFlushThreshold = 65536;
 // reached after the table's bits, from which longer codes are walked bit by bit.
 constexpr uint32_t kDeeper = 0x8000;
 constexpr int kLengthShift = 16;
-// First entry of a table not in use: the tree is walked instead.
-constexpr uint32_t kNoTable = UINT32_MAX;
 // Symbols a tree must stay in force for a table to be filled for it.
 constexpr uint32_t kTableFrom = 256;
 
@@ -44,13 +44,22 @@ struct CodeTables {
 };
 constexpr CodeTables kCodes;
 
+// A lookup table over the next `bits` bits of the stream (at most kMaxBits). During the
+// warm-up a tree changes every few dozen symbols: a small table over the first levels costs
+// little to fill and spares most of the walk; once a tree stays for hundreds of symbols, the
+// full table pays.
+template <int kMaxBits> struct DecodeTable {
+    int bits;
+    uint32_t entry[1u << kMaxBits];
+};
+
 // Everything one decode needs, allocated once: window, trees and their lookup tables.
 struct DecoderState {
     uint8_t window[kWindowSize];
     AdaptiveCodeTree litTree;
     AdaptiveCodeTree distTree;
-    uint32_t litTable[1u << kLitTableBits];
-    uint32_t distTable[1u << kDistTableBits];
+    DecodeTable<kLitTableBits> litTable;
+    DecodeTable<kDistTableBits> distTable;
 };
 
 // Fills the table straight from the tree's nodes, top-down to tableBits levels: a leaf at depth
@@ -231,8 +240,8 @@ class TableDecoder {
 public:
     TableDecoder(const uint8_t *data, const uint8_t *end, DecoderState *state)
         : pos_(data), end_(data + ((end - data) & ~static_cast<ptrdiff_t>(1))), state_(state) {
-        Prepare(state->litTree, state->litTable, kLitTableBits);
-        Prepare(state->distTree, state->distTable, kDistTableBits);
+        Prepare(state->litTree, &state->litTable, kLitWarmUpBits);
+        Prepare(state->distTree, &state->distTable, kDistWarmUpBits);
     }
 
     int Run(uint32_t size, ByteSink *sink) {
@@ -241,7 +250,8 @@ public:
         uint64_t written = 0;
         while (produced < size) {
             Refill();
-            const int symbol = Decode<kLitTableBits>(state_->litTree, state_->litTable);
+            const int symbol =
+                Decode<kLitTableBits, kLitWarmUpBits>(state_->litTree, state_->litTable);
             if (symbol < kFirstLengthSymbol) {
                 window[static_cast<uint32_t>(produced) & kWindowMask] =
                     static_cast<uint8_t>(symbol);
@@ -249,7 +259,8 @@ public:
             } else {
                 const int li = symbol - kFirstLengthSymbol;
                 const uint32_t length = kCodes.lengthBase[li] + Bits(kCodes.lengthExtra[li]);
-                const int di = Decode<kDistTableBits>(state_->distTree, state_->distTable);
+                const int di =
+                    Decode<kDistTableBits, kDistWarmUpBits>(state_->distTree, state_->distTable);
                 const uint32_t distance = kCodes.distanceBase[di] + Bits(kCodes.distanceExtra[di]);
                 if (failed_)
                     return kDecompressBadStream;
@@ -304,33 +315,18 @@ private:
         count_ -= n;
     }
 
-    template <int kTableBits> int Decode(AdaptiveCodeTree &tree, uint32_t *table) {
+    template <int kMaxBits, int kWarmUpBits>
+    int Decode(AdaptiveCodeTree &tree, DecodeTable<kMaxBits> &table) {
+        const uint32_t entry = table.entry[buffer_ >> (64 - table.bits)];
         int symbol;
         int length;
-        if (*table == kNoTable) {
-            // Warm-up: the tree changes every few dozen symbols, so walking it costs less than
-            // filling a table each time.
-            const CodeTreeNode *nodes = tree.Nodes();
-            int node = tree.Root();
-            length = 0;
-            while (!IsLeaf(nodes, node)) {
-                node = ((buffer_ >> (63 - length)) & 1) ? nodes[node].child1 : nodes[node].child0;
-                ++length;
-            }
-            symbol = node;
-            Consume(length);
-            if (tree.Count(symbol))
-                Prepare(tree, table, kTableBits);
-            return symbol;
-        }
-        const uint32_t entry = table[buffer_ >> (64 - kTableBits)];
         if ((entry & kDeeper) == 0) {
             symbol = static_cast<int>(entry & 0xFFFF);
             length = static_cast<int>(entry >> kLengthShift);
         } else { // longer than the table: walk the remaining bits
             const CodeTreeNode *nodes = tree.Nodes();
             int node = static_cast<int>(entry & 0x7FFF);
-            length = kTableBits;
+            length = table.bits;
             while (!IsLeaf(nodes, node)) {
                 node = ((buffer_ >> (63 - length)) & 1) ? nodes[node].child1 : nodes[node].child0;
                 ++length;
@@ -339,16 +335,15 @@ private:
         }
         Consume(length);
         if (tree.Count(symbol))
-            Prepare(tree, table, kTableBits);
+            Prepare(tree, &table, kWarmUpBits);
         return symbol;
     }
 
-    // A table pays when the tree stays for many symbols: after the warm-up.
-    static void Prepare(const AdaptiveCodeTree &tree, uint32_t *table, int tableBits) {
-        if (tree.Countdown() >= kTableFrom)
-            FillTable(tree, table, tableBits);
-        else
-            *table = kNoTable;
+    template <int kMaxBits>
+    static void Prepare(const AdaptiveCodeTree &tree, DecodeTable<kMaxBits> *table,
+                        int warmUpBits) {
+        table->bits = tree.Countdown() >= kTableFrom ? kMaxBits : warmUpBits;
+        FillTable(tree, table->entry, table->bits);
     }
 
     const uint8_t *pos_;
