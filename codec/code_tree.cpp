@@ -197,10 +197,12 @@ void AdaptiveCodeTree::Init(int leafCount, uint32_t step, uint32_t limit, bool w
 
 void AdaptiveCodeTree::Reschedule() {
     if (settled_) {
+        total_ += limit_; // one count for each symbol since the last build
         countdown_ = limit_;
         Build(true);
         return;
     }
+    total_ += step_;
     seen_ += step_;
     if (seen_ >= limit_)
         settled_ = true;
@@ -245,7 +247,8 @@ void AdaptiveCodeTree::SortLeaves() {
     for (int j = 0; j < m; ++j)
         counted_[countedList_[j]] = 0;
     countedCount_ = 0;
-    orderValid_ = true;
+    // Once settled, every build halves the weights and Count no longer lists counted leaves.
+    orderValid_ = !settled_;
 }
 
 void AdaptiveCodeTree::Build(bool halve) {

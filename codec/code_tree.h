@@ -51,8 +51,7 @@ public:
     // Counts one coded symbol and ticks the schedule. Returns true when the tree was rebuilt.
     bool Count(int symbol) {
         ++nodes_[symbol].weight;
-        ++total_;
-        if (!counted_[symbol]) {
+        if (!settled_ && !counted_[symbol]) {
             counted_[symbol] = 1;
             countedList_[countedCount_++] = static_cast<uint16_t>(symbol);
         }
@@ -90,7 +89,7 @@ private:
     int countedCount_ = 0;
     bool orderValid_ = false;
     bool withCodes_ = true;
-    uint32_t total_ = 0; // sum of the leaf weights
+    uint32_t total_ = 0; // sum of the leaf weights as of the last build
     uint32_t step_ = 0;
     uint32_t limit_ = 0;
     uint32_t countdown_ = 0;

@@ -16,6 +16,8 @@ constexpr int kLitTableBits = 10;
 constexpr int kDistTableBits = 8;
 constexpr int kLitWarmUpBits = 6;
 constexpr int kDistWarmUpBits = 3;
+// Bytes after the window that a match copy may write past its end (whole 8-byte chunks).
+constexpr uint32_t kCopySlack = 8;
 // Unwritten bytes never exceed this plus one match, well inside the window.
 constexpr uint64_t kFlushThreshold = 65536;
 
@@ -55,7 +57,7 @@ template <int kMaxBits> struct DecodeTable {
 
 // Everything one decode needs, allocated once: window, trees and their lookup tables.
 struct DecoderState {
-    uint8_t window[kWindowSize];
+    uint8_t window[kWindowSize + kCopySlack];
     AdaptiveCodeTree litTree;
     AdaptiveCodeTree distTree;
     DecodeTable<kLitTableBits> litTable;
@@ -170,21 +172,27 @@ void CopyMatch(uint8_t *window, uint64_t produced, uint32_t distance, uint32_t l
     }
     uint8_t *dst = window + to;
     const uint8_t *src = window + from;
-    if (distance >= length) {
-        std::memcpy(dst, src, length);
+    uint8_t *const end = dst + length;
+    // Whole 8-byte chunks, up to 7 bytes past the match: those slots are written again before
+    // they are flushed, and the window has kCopySlack bytes after its end for them.
+    if (distance >= 8) {
+        // A chunk never reads bytes written by the same chunk.
+        do {
+            uint64_t chunk;
+            std::memcpy(&chunk, src, 8);
+            std::memcpy(dst, &chunk, 8);
+            src += 8;
+            dst += 8;
+        } while (dst < end);
     } else if (distance == 1) {
-        std::memset(dst, *src, length);
+        const uint64_t chunk = 0x0101010101010101ull * *src;
+        do {
+            std::memcpy(dst, &chunk, 8);
+            dst += 8;
+        } while (dst < end);
     } else {
-        // The run [src, dst) repeats with period `distance`; each copy doubles it, and never
-        // reads what it writes.
-        uint32_t span = distance;
-        while (length > 0) {
-            const uint32_t n = std::min(span, length);
-            std::memcpy(dst, src, n);
-            dst += n;
-            length -= n;
-            span += n;
-        }
+        while (dst < end)
+            *dst++ = *src++;
     }
 }
 
