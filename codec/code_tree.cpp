@@ -47,19 +47,16 @@ void SortKeys(const CodeTreeNode *nodes, int n, uint64_t *keys) {
 // leaves form one queue; internal nodes are created with non-decreasing weights, so in creation (=
 // index) order they form a second sorted queue. Every leaf index is below every internal one, so a
 // tie goes to the leaf. Writes the children of the internal nodes only.
-void MergeAll(CodeTreeNode *nodes, int n, const uint64_t *keys) {
-    // 64-bit copies with an out-of-range sentinel after the last entry keep the two-way choice
-    // free of bounds tests, so the compiler can make it branchless.
-    constexpr uint64_t kNoNode = UINT64_MAX;
-    uint64_t leafWeight[AdaptiveCodeTree::kMaxLeaves + 2];
+// keys[n] and keys[n + 1] are overwritten with sentinels.
+void MergeAll(CodeTreeNode *nodes, int n, uint64_t *keys) {
+    // Weights are compared as 64-bit values with an out-of-range sentinel after the last entry of
+    // each queue, which keeps the two-way choice free of bounds tests (and branchless). Two
+    // sentinels never meet: while a merge is left to make, two nodes are active.
+    constexpr uint64_t kNoNode = (uint64_t(1) << 48) - 1; // above any weight, keyed or summed
+    keys[n] = keys[n + 1] = kNoNode << 16;
+    const auto leafWeight = [&keys](int i) { return keys[i] >> 16; };
+    const auto leafIndex = [&keys](int i) { return static_cast<uint16_t>(keys[i]); };
     uint64_t internalWeight[AdaptiveCodeTree::kMaxLeaves + 1];
-    uint16_t leafIndex[AdaptiveCodeTree::kMaxLeaves + 2];
-    for (int i = 0; i < n; ++i) {
-        leafWeight[i] = keys[i] >> 16;
-        leafIndex[i] = static_cast<uint16_t>(keys[i]);
-    }
-    leafWeight[n] = leafWeight[n + 1] = kNoNode;
-    leafIndex[n] = 0; // read, never used, when the leaves are exhausted
     int nextLeaf = 0;
     int nextInternal = 0; // index into internalWeight; node n + nextInternal
     internalWeight[0] = kNoNode;
@@ -68,11 +65,11 @@ void MergeAll(CodeTreeNode *nodes, int n, const uint64_t *keys) {
         // waiting internal node, both picks are leaves. New nodes queue behind that internal
         // node, so the run needs no other test: the bulk of rarely seen symbols (weights 1, 2,
         // ...) is paired off this way without the dependent two-way choices below.
-        while (leafWeight[nextLeaf + 1] <= internalWeight[nextInternal] && k <= 2 * n - 2) {
-            internalWeight[k - n] = leafWeight[nextLeaf] + leafWeight[nextLeaf + 1];
+        while (leafWeight(nextLeaf + 1) <= internalWeight[nextInternal] && k <= 2 * n - 2) {
+            internalWeight[k - n] = leafWeight(nextLeaf) + leafWeight(nextLeaf + 1);
             internalWeight[k - n + 1] = kNoNode;
-            nodes[k].child0 = leafIndex[nextLeaf];
-            nodes[k].child1 = leafIndex[nextLeaf + 1];
+            nodes[k].child0 = leafIndex(nextLeaf);
+            nodes[k].child1 = leafIndex(nextLeaf + 1);
             nextLeaf += 2;
             ++k;
         }
@@ -80,7 +77,7 @@ void MergeAll(CodeTreeNode *nodes, int n, const uint64_t *keys) {
         // lighter than the next leaf (a tie would go to the leaf). The slot after the newest
         // internal node holds kNoNode, so the run stops before using a node not yet made (the
         // first test keeps an empty queue from reading past that slot).
-        while (nextInternal < k - n && internalWeight[nextInternal + 1] < leafWeight[nextLeaf] &&
+        while (nextInternal < k - n && internalWeight[nextInternal + 1] < leafWeight(nextLeaf) &&
                k <= 2 * n - 2) {
             internalWeight[k - n] = internalWeight[nextInternal] + internalWeight[nextInternal + 1];
             internalWeight[k - n + 1] = kNoNode;
@@ -92,18 +89,18 @@ void MergeAll(CodeTreeNode *nodes, int n, const uint64_t *keys) {
         if (k > 2 * n - 2)
             break;
         // First pick; a tie goes to the leaf, whose index is lower.
-        uint64_t leaf = leafWeight[nextLeaf];
+        uint64_t leaf = leafWeight(nextLeaf);
         uint64_t internal = internalWeight[nextInternal];
         bool takeLeaf = leaf <= internal;
-        const int first = takeLeaf ? leafIndex[nextLeaf] : n + nextInternal;
+        const int first = takeLeaf ? leafIndex(nextLeaf) : n + nextInternal;
         const uint64_t firstWeight = takeLeaf ? leaf : internal;
         nextLeaf += takeLeaf;
         nextInternal += !takeLeaf;
         // Second pick.
-        leaf = leafWeight[nextLeaf];
+        leaf = leafWeight(nextLeaf);
         internal = internalWeight[nextInternal];
         takeLeaf = leaf <= internal;
-        const int second = takeLeaf ? leafIndex[nextLeaf] : n + nextInternal;
+        const int second = takeLeaf ? leafIndex(nextLeaf) : n + nextInternal;
         internalWeight[k - n] = firstWeight + (takeLeaf ? leaf : internal);
         internalWeight[k - n + 1] = kNoNode;
         nextLeaf += takeLeaf;
@@ -147,7 +144,7 @@ void BuildCodeTree(CodeTreeNode *nodes, int n, bool halve) {
         nodes[i].child0 = static_cast<uint16_t>(i);
         nodes[i].child1 = static_cast<uint16_t>(i);
     }
-    uint64_t keys[AdaptiveCodeTree::kMaxLeaves];
+    uint64_t keys[AdaptiveCodeTree::kMaxLeaves + 2];
     for (;;) {
         SortKeys(nodes, n, keys);
         MergeAll(nodes, n, keys);
@@ -185,12 +182,9 @@ void AdaptiveCodeTree::Init(int leafCount, uint32_t step, uint32_t limit, bool w
     countdown_ = step;
     seen_ = step;
     settled_ = false;
-    for (int i = 0; i < leafCount; ++i) {
+    for (int i = 0; i < leafCount; ++i)
         nodes_[i] = {1, static_cast<uint16_t>(i), static_cast<uint16_t>(i)};
-        counted_[i] = 0;
-    }
     total_ = static_cast<uint32_t>(leafCount);
-    countedCount_ = 0;
     orderValid_ = false;
     Build(false);
 }
@@ -211,44 +205,47 @@ void AdaptiveCodeTree::Reschedule() {
 }
 
 // Between warm-up builds only the leaves counted since the last build (at most `step` of them)
-// moved: the others keep their relative order, so they are taken out, the counted ones sorted
-// on their own and merged back. After a halving or a rescale every weight changed: full sort.
+// changed weight: the others keep their relative order, so the changed ones are taken out,
+// sorted on their own and merged back. That holds after a halving too, where the keys mostly
+// all change and the full sort is taken instead.
 void AdaptiveCodeTree::SortLeaves() {
     const int n = leafCount_;
-    const int m = countedCount_;
     uint64_t *keys = keys_ + 1; // keys_[0] = 0 is below every key
-    if (!orderValid_ || m > 96) {
+    if (!orderValid_) {
         SortKeys(nodes_, n, keys);
-    } else if (m > 0) {
-        int kept = 0;
-        for (int i = 0; i < n; ++i) {
-            const uint64_t key = keys[i];
-            keys[kept] = key;
-            kept += !counted_[key & 0xFFFF];
-        }
-        uint64_t moved[kMaxLeaves];
-        for (int j = 0; j < m; ++j)
-            moved[j] = Key(nodes_, countedList_[j]);
-        std::sort(moved, moved + m);
-        // Merge from the back, without branches on the data; keys are distinct (they hold the
-        // index), and every kept key that stays below the smallest moved one stays in place.
-        int out = n - 1;
-        int i = kept - 1;
-        int j = m - 1;
-        while (j >= 0) {
-            const uint64_t a = keys[i]; // keys[-1] is the 0 sentinel
-            const uint64_t b = moved[j];
-            const bool takeKept = a > b;
-            keys[out--] = takeKept ? a : b;
-            i -= takeKept;
-            j -= !takeKept;
-        }
+        orderValid_ = true;
+        return;
     }
-    for (int j = 0; j < m; ++j)
-        counted_[countedList_[j]] = 0;
-    countedCount_ = 0;
-    // Once settled, every build halves the weights and Count no longer lists counted leaves.
-    orderValid_ = !settled_;
+    uint64_t moved[kMaxLeaves];
+    int kept = 0;
+    int m = 0;
+    for (int i = 0; i < n; ++i) {
+        const uint64_t key = keys[i];
+        const uint64_t now = Key(nodes_, static_cast<int>(key & 0xFFFF));
+        const bool changed = now != key;
+        keys[kept] = key;
+        kept += !changed;
+        moved[m] = now;
+        m += changed;
+    }
+    if (m > n / 3) {
+        SortKeys(nodes_, n, keys);
+        return;
+    }
+    std::sort(moved, moved + m);
+    // Merge from the back, without branches on the data; keys are distinct (they hold the index),
+    // and every kept key below the smallest moved one stays in place.
+    int out = n - 1;
+    int i = kept - 1;
+    int j = m - 1;
+    while (j >= 0) {
+        const uint64_t a = keys[i]; // keys[-1] is the 0 sentinel
+        const uint64_t b = moved[j];
+        const bool takeKept = a > b;
+        keys[out--] = takeKept ? a : b;
+        i -= takeKept;
+        j -= !takeKept;
+    }
 }
 
 void AdaptiveCodeTree::Build(bool halve) {
@@ -259,12 +256,10 @@ void AdaptiveCodeTree::Build(bool halve) {
             break;
         ScaleDown(nodes_, leafCount_, 2);
         total_ = TotalWeight(nodes_, leafCount_);
-        orderValid_ = false;
     }
     if (halve) {
         ScaleDown(nodes_, leafCount_, 1);
         total_ = TotalWeight(nodes_, leafCount_);
-        orderValid_ = false;
     }
     if (withCodes_)
         ComputeCodes(nodes_, leafCount_, codes_, lengths_);

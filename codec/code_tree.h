@@ -51,10 +51,6 @@ public:
     // Counts one coded symbol and ticks the schedule. Returns true when the tree was rebuilt.
     bool Count(int symbol) {
         ++nodes_[symbol].weight;
-        if (!settled_ && !counted_[symbol]) {
-            counted_[symbol] = 1;
-            countedList_[countedCount_++] = static_cast<uint16_t>(symbol);
-        }
         if (--countdown_ != 0)
             return false;
         Reschedule();
@@ -77,16 +73,13 @@ private:
     void SortLeaves();
 
     CodeTreeNode nodes_[2 * kMaxLeaves - 1];
-    // Leaf keys (weight << 16 | index) in order as of the last build's weights, from keys_[1],
-    // when orderValid_: a rebuild re-sorts only the leaves counted since (countedList_) and
-    // merges them back in. keys_[0] stays 0.
-    uint64_t keys_[kMaxLeaves + 1] = {};
-    uint16_t countedList_[kMaxLeaves];
-    uint8_t counted_[kMaxLeaves];
+    // Leaf keys (weight << 16 | index) in order as of the last build's weights, from keys_[1]:
+    // a rebuild re-sorts only the leaves whose weight changed since. keys_[0] stays 0; the two
+    // slots after the last key are the merge's sentinels.
+    uint64_t keys_[kMaxLeaves + 3] = {};
     uint16_t codes_[kMaxLeaves];
     uint8_t lengths_[kMaxLeaves];
     int leafCount_ = 0;
-    int countedCount_ = 0;
     bool orderValid_ = false;
     bool withCodes_ = true;
     uint32_t total_ = 0; // sum of the leaf weights as of the last build
