@@ -69,6 +69,7 @@ struct DecoderState {
 // complete, so every entry is written and no clearing pass is needed.
 void FillTable(const AdaptiveCodeTree &tree, uint32_t *table, int tableBits) {
     const CodeTreeNode *nodes = tree.Nodes();
+    const int leaves = tree.LeafCount();
     struct Pending {
         uint16_t node;
         uint16_t prefix;
@@ -83,7 +84,7 @@ void FillTable(const AdaptiveCodeTree &tree, uint32_t *table, int tableBits) {
         for (int side = 0; side < 2; ++side) {
             const int child = side ? nodes[at.node].child1 : nodes[at.node].child0;
             const uint32_t prefix = (static_cast<uint32_t>(at.prefix) << 1) | side;
-            if (IsLeaf(nodes, child)) {
+            if (child < leaves) { // leaves are the nodes 0 .. n - 1
                 const uint32_t entry =
                     static_cast<uint32_t>(child) | (static_cast<uint32_t>(depth) << kLengthShift);
                 uint32_t *first = table + (prefix << (tableBits - depth));
@@ -335,7 +336,8 @@ private:
             const CodeTreeNode *nodes = tree.Nodes();
             int node = static_cast<int>(entry & 0x7FFF);
             length = table.bits;
-            while (!IsLeaf(nodes, node)) {
+            const int leaves = tree.LeafCount(); // nodes 0 .. n - 1; a test without a load
+            while (node >= leaves) {
                 node = ((buffer_ >> (63 - length)) & 1) ? nodes[node].child1 : nodes[node].child0;
                 ++length;
             }
