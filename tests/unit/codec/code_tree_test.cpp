@@ -167,4 +167,35 @@ TEST(AdaptiveCodeTree, FollowsTheModelSymbolForSymbol) {
     }
 }
 
+TEST(AdaptiveCodeTree, DeepWarmUpTreesFollowTheModel) {
+    // Counts in Fibonacci proportions make about the deepest trees the warm-up's weights allow
+    // (its builds skip the depth check, which cannot fail below a total weight of 4,181): symbol
+    // k comes F(k) times, interleaved, through the warm-up and beyond.
+    std::vector<int> sequence;
+    uint32_t a = 1, b = 1;
+    for (int k = 0; k < 17; ++k) {
+        sequence.insert(sequence.end(), a, 100 + k);
+        const uint32_t c = a + b;
+        a = b;
+        b = c;
+    }
+    std::mt19937 rng(7);
+    std::shuffle(sequence.begin(), sequence.end(), rng);
+    AdaptiveCodeTree tree;
+    tree.Init(vkp::kLitLenSymbols, vkp::kLitLenStep, vkp::kLitLenLimit);
+    ModelTree model(vkp::kLitLenSymbols, vkp::kLitLenStep, vkp::kLitLenLimit);
+    int deepest = 0;
+    for (size_t i = 0; i < 2 * vkp::kLitLenLimit; ++i) {
+        const int symbol = sequence[i % sequence.size()];
+        model.Count(symbol);
+        if (!tree.Count(symbol))
+            continue;
+        for (int s = 0; s < vkp::kLitLenSymbols; ++s) {
+            ASSERT_EQ(CodeString(tree, s), model.CodeOf(s)) << "symbol " << s << " at " << i;
+            deepest = std::max<int>(deepest, tree.Length(s));
+        }
+    }
+    EXPECT_GT(deepest, 10); // longer than the decoder's tables
+}
+
 } // namespace
