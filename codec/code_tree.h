@@ -66,6 +66,8 @@ public:
     uint32_t Weight(int symbol) const { return nodes_[symbol].weight; }
     // Symbols still to count before the next rebuild.
     uint32_t Countdown() const { return countdown_; }
+    // Past the warm-up: rebuilt every `limit` symbols.
+    bool Settled() const { return settled_; }
 
 private:
     void Reschedule();

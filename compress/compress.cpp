@@ -37,7 +37,8 @@ const LevelConfig &ConfigFor(int level) {
 
 // Bytes the optimal parse plans at once with one snapshot of the code lengths.
 constexpr uint32_t kSegment = 4096;
-constexpr uint32_t kSegmentTail = 1024;
+// During the warm-up the codes change every 72 symbols; shorter plans follow them.
+constexpr uint32_t kWarmUpSegment = 512;
 constexpr uint32_t kLookahead = kSegment + kMaxMatch + 8;
 constexpr size_t kOutputFlush = 1u << 16;
 
@@ -207,14 +208,17 @@ bool Encoder::RunLazy(std::string *error) {
     return true;
 }
 
-// Plans the cheapest way to code up to kSegment bytes from pos with the code lengths now in force
-// (a shortest path over positions), emits it and returns the position reached. The last
-// kSegmentTail bytes of a plan are not coded yet: a match near a plan's end is cut short by it,
-// so they are planned again at the start of the next segment, from the candidates found for them
-// this time (a search inserts its position into the chains, so it is done once per position).
+// Plans the cheapest way to code up to kSegment bytes (kWarmUpSegment while the codes still
+// change every few dozen symbols) from pos with the code lengths now in force (a shortest path
+// over positions), emits it and returns the position reached. The last quarter of a plan is not
+// coded yet: a match near a plan's end is cut short by it, so those bytes are planned again at
+// the start of the next segment, from the candidates found for them this time (a search inserts
+// its position into the chains, so it is done once per position).
 uint64_t Encoder::OptimalSegment(uint64_t pos) {
     const uint64_t total = finder_.Total();
-    const uint32_t span = static_cast<uint32_t>(std::min<uint64_t>(kSegment, total - pos));
+    const uint32_t segment = writer_.WarmingUp() ? kWarmUpSegment : kSegment;
+    const uint32_t tail = segment / 4;
+    const uint32_t span = static_cast<uint32_t>(std::min<uint64_t>(segment, total - pos));
     constexpr uint32_t kInfinite = UINT32_MAX;
 
     uint32_t lengthPrice[kMaxMatch + 1];
@@ -278,11 +282,11 @@ uint64_t Encoder::OptimalSegment(uint64_t pos) {
     path_.clear();
     for (uint32_t at = end; at > 0; at -= stepLength_[at])
         path_.push_back(at);
-    const bool whole = forcedLength > 0 || pos + end == total || end <= kSegmentTail;
+    const bool whole = forcedLength > 0 || pos + end == total || end <= tail;
     uint32_t from = 0;
     for (size_t k = path_.size(); k-- > 0;) {
         const uint32_t to = path_[k];
-        if (!whole && to > end - kSegmentTail)
+        if (!whole && to > end - tail && from > 0) // at least one step, so the parse moves on
             break;
         const uint32_t length = to - from;
         if (length == 1)
