@@ -14,13 +14,16 @@ struct Verb {
 };
 
 const Verb kVerbs[] = {
-    {"compress", "compress IN OUT [--level N]   code one file as a VKP1 stream (N 1..9, default 6)",
+    {"compress",
+     "compress IN OUT [--level N]   code one file as a VKP1 stream (N 1..9, default 6; 9 is\n"
+     "                                for release builds: smallest, several times slower)",
      vnxpack::RunCompress},
     {"decompress", "decompress IN OUT             decode one VKP1 stream into a file",
      vnxpack::RunDecompress},
     {"pack",
      "pack DIR -o FILE [--product-version TEXT] [--level N] [--jobs N]\n"
-     "                                build a payload archive from a product folder",
+     "                                build a payload archive from a product folder (level as\n"
+     "                                for compress)",
      vnxpack::RunPack},
     {"list", "list FILE                     records of a payload, or of an installer .exe",
      vnxpack::RunList},
