@@ -232,7 +232,14 @@ void AdaptiveCodeTree::SortLeaves() {
         SortKeys(nodes_, n, keys);
         return;
     }
-    std::sort(moved, moved + m);
+    // The changed keys were collected in their old order, so they are nearly sorted already.
+    for (int j = 1; j < m; ++j) {
+        const uint64_t key = moved[j];
+        int at = j;
+        for (; at > 0 && moved[at - 1] > key; --at)
+            moved[at] = moved[at - 1];
+        moved[at] = key;
+    }
     // Merge from the back, without branches on the data; keys are distinct (they hold the index),
     // and every kept key below the smallest moved one stays in place.
     int out = n - 1;
