@@ -1,18 +1,23 @@
-// vkpbench [--levels LIST] [--repeat N] [PATH...]
-// Compressed size per level against zlib -9 (a file is stored when coding does not make it
-// smaller, as the archive does), encoding MB/s per level, and decoding MB/s of the table-driven
-// decoder against zlib's inflate on the same files in the same run. Without paths, a generated
-// mixed corpus is used. Directories are walked recursively.
+// vkpbench [--levels LIST] [--decode-level N] [--repeat N] [--quiet] [PATH...]
+// The VKP1 codec against zlib 9 on the same files in one run:
+// - size per level, as one stream per file against zlib -9 per file (a file is stored when
+//   coding does not make it smaller, as the archive does), and as a payload (plus the same record
+//   header and name per file on both sides);
+// - encoding MB/s per level;
+// - decoding time of the table-driven decoder against zlib's inflate, separately for large files
+//   (1 MB and more), small files (64 KB and less) and all files.
+// Without paths, a generated mixed corpus is used. Directories are walked recursively.
 #include <dirent.h>
 #include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <time.h>
 #include <random>
 #include <string>
 #include <vector>
@@ -31,7 +36,9 @@ struct Item {
 // Processor time of this (single-threaded) process: the machine may be shared, and the goals are
 // per core, so wall-clock time would count other programs' load.
 double Now() {
-    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
 }
 
 bool ReadFile(const std::string &path, std::vector<uint8_t> *data) {
@@ -88,6 +95,13 @@ std::vector<Item> GeneratedCorpus() {
         text.data.insert(text.data.end(), w.begin(), w.end());
         text.data.push_back(rng() % 12 == 0 ? '\n' : ' ');
     }
+    // Small pieces of the text as a set of small files.
+    for (size_t at = 0, n = 0; n < 100; ++n, at += 20011) {
+        const size_t length = 500 + (n * 7919) % 30000;
+        items.push_back(
+            {"generated/small" + std::to_string(n) + ".txt",
+             std::vector<uint8_t>(text.data.begin() + at, text.data.begin() + at + length)});
+    }
     items.push_back(std::move(text));
     // Binary: records of little-endian counters, opcodes, zero padding and random bytes.
     Item binary{"generated/binary.bin", {}};
@@ -119,7 +133,7 @@ std::vector<Item> GeneratedCorpus() {
     return items;
 }
 
-size_t ZlibSize(const std::vector<uint8_t> &data, std::vector<uint8_t> *out) {
+size_t ZlibCompress(const std::vector<uint8_t> &data, std::vector<uint8_t> *out) {
     uLongf length = compressBound(data.size());
     out->resize(length);
     if (compress2(out->data(), &length, data.data(), data.size(), 9) != Z_OK)
@@ -128,18 +142,41 @@ size_t ZlibSize(const std::vector<uint8_t> &data, std::vector<uint8_t> *out) {
     return length;
 }
 
-struct Totals {
-    uint64_t original = 0, zlib = 0;
-    std::vector<uint64_t> sizes;
-    std::vector<double> encodeSeconds;
-    double decodeSeconds = 0, inflateSeconds = 0;
-    uint64_t decodedBytes = 0, inflatedBytes = 0;
+// The payload's record header and NUL-terminated name of one file, the same on both sides.
+uint64_t RecordOverhead(const std::string &path) {
+    const size_t slash = path.rfind('/');
+    return 28 + (slash == std::string::npos ? path.size() : path.size() - slash - 1) + 1;
+}
+
+struct Coded {
+    const Item *item;
+    std::vector<uint8_t> stream, zipped;
 };
+
+// Decoding times of one class of files.
+struct DecodeClass {
+    const char *name;
+    uint64_t minSize, maxSize;
+    int files = 0;
+    uint64_t bytes = 0;
+    double ours = 0, inflate = 0;
+};
+
+void PrintDecode(const DecodeClass &c) {
+    if (c.files == 0) {
+        std::printf("| %-26s | %5d | %8s | %10s | %12s | %12s |\n", c.name, 0, "-", "-", "-", "-");
+        return;
+    }
+    const double mb = c.bytes / 1e6;
+    std::printf("| %-26s | %5d | %8.1f | %10.1f | %12.1f | %12.2f |\n", c.name, c.files, mb,
+                mb / c.ours, mb / c.inflate, c.ours / c.inflate);
+}
 
 } // namespace
 
 int main(int argc, char **argv) {
     std::vector<int> levels = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    int decodeLevel = 0;
     int repeat = 3;
     std::vector<std::string> paths;
     bool quiet = false;
@@ -148,12 +185,15 @@ int main(int argc, char **argv) {
             levels.clear();
             for (char *p = std::strtok(argv[++i], ","); p; p = std::strtok(nullptr, ","))
                 levels.push_back(std::atoi(p));
+        } else if (std::strcmp(argv[i], "--decode-level") == 0 && i + 1 < argc) {
+            decodeLevel = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
             repeat = std::max(1, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--quiet") == 0) {
             quiet = true;
         } else if (std::strcmp(argv[i], "--help") == 0) {
-            std::printf("usage: vkpbench [--levels 1,6,9] [--repeat N] [--quiet] [PATH...]\n");
+            std::printf("usage: vkpbench [--levels 1,6,9] [--decode-level N] [--repeat N] "
+                        "[--quiet] [PATH...]\n");
             return 0;
         } else {
             paths.push_back(argv[i]);
@@ -161,9 +201,16 @@ int main(int argc, char **argv) {
     }
     for (int level : levels) {
         if (level < vkp::kMinLevel || level > vkp::kMaxLevel) {
-            std::fprintf(stderr, "vkpbench: level %d is not 1..9\n", level);
+            std::fprintf(stderr, "vkpbench: level %d is not %d..%d\n", level, vkp::kMinLevel,
+                         vkp::kMaxLevel);
             return 2;
         }
+    }
+    // The streams decoded: of --decode-level, else of the default level, else of the last one.
+    int decodeIndex = static_cast<int>(levels.size()) - 1;
+    for (size_t i = 0; i < levels.size(); ++i) {
+        if (levels[i] == (decodeLevel != 0 ? decodeLevel : vkp::kDefaultLevel))
+            decodeIndex = static_cast<int>(i);
     }
     std::vector<Item> items;
     for (const std::string &path : paths)
@@ -175,96 +222,123 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    Totals totals;
-    totals.sizes.assign(levels.size(), 0);
-    totals.encodeSeconds.assign(levels.size(), 0);
-    const int defaultIndex = [&] {
-        for (size_t i = 0; i < levels.size(); ++i)
-            if (levels[i] == vkp::kDefaultLevel)
-                return static_cast<int>(i);
-        return static_cast<int>(levels.size()) - 1;
-    }();
+    uint64_t original = 0, zlibBytes = 0, overhead = 0;
+    double zlibSeconds = 0;
+    std::vector<uint64_t> sizes(levels.size(), 0);
+    std::vector<double> encodeSeconds(levels.size(), 0);
+    DecodeClass classes[] = {{"large files (>= 1 MB)", 1u << 20, UINT64_MAX},
+                             {"small files (<= 64 KB)", 0, 65536},
+                             {"all files", 0, UINT64_MAX}};
     if (!quiet) {
         std::printf("%-44s %10s %10s", "file", "size", "zlib-9");
         for (int level : levels)
             std::printf(" %9s%d", "L", level);
         std::printf("\n");
     }
-    std::vector<uint8_t> zipped, stream, decoded, inflated;
+    std::vector<uint8_t> zipped, stream, decoded, inflated, decodeStream;
+    std::vector<Coded> coded;
     for (const Item &item : items) {
         const size_t size = item.data.size();
-        const size_t zsize = std::min(ZlibSize(item.data, &zipped), size);
-        totals.original += size;
-        totals.zlib += zsize;
+        double start = Now();
+        const size_t zsize = std::min(ZlibCompress(item.data, &zipped), size);
+        zlibSeconds += Now() - start;
+        original += size;
+        zlibBytes += zsize;
+        overhead += RecordOverhead(item.name);
         if (!quiet)
             std::printf("%-44.44s %10zu %10zu", item.name.c_str(), size, zsize);
-        std::vector<uint8_t> decodeStream;
         for (size_t li = 0; li < levels.size(); ++li) {
             stream.clear();
             std::string error;
-            const double start = Now();
+            start = Now();
             if (!vkp::CompressBuffer(item.data.data(), size, &stream, levels[li], &error)) {
                 std::fprintf(stderr, "\nvkpbench: cannot compress \"%s\": %s\n", item.name.c_str(),
                              error.c_str());
                 return 1;
             }
-            totals.encodeSeconds[li] += Now() - start;
+            encodeSeconds[li] += Now() - start;
             const size_t stored = std::min(stream.size(), size);
-            totals.sizes[li] += stored;
+            sizes[li] += stored;
             if (!quiet)
                 std::printf(" %10zu", stored);
-            if (static_cast<int>(li) == defaultIndex)
-                decodeStream = stream;
+            if (static_cast<int>(li) == decodeIndex)
+                decodeStream.swap(stream);
         }
         if (!quiet)
             std::printf("\n");
-        // Decoding speed, only over the files that both store compressed; the fastest of the
-        // repeats counts for each decoder, which keeps other load on the machine out of it.
-        if (decodeStream.size() < size && zsize < size) {
-            decoded.reserve(size);
-            inflated.resize(size);
-            double bestOurs = 1e30, bestZlib = 1e30;
-            for (int r = 0; r < repeat; ++r) {
-                double start = Now();
-                const int result =
-                    vkp::DecodeToBuffer(decodeStream.data(), decodeStream.size(), &decoded);
-                bestOurs = std::min(bestOurs, Now() - start);
-                if (result != kDecompressOk || decoded != item.data) {
+        // Decoding is timed per class of files below, over the files that both store
+        // compressed.
+        if (decodeStream.size() < size && zsize < size)
+            coded.push_back({&item, decodeStream, zipped});
+    }
+
+    // Each class is decoded as a whole (small files take microseconds each, too short to time
+    // one by one), ours and inflate in turn; the fastest of the repeats counts for each, which
+    // keeps other load on the machine out of it. Every output is checked.
+    for (DecodeClass &c : classes) {
+        std::vector<const Coded *> members;
+        for (const Coded &k : coded) {
+            const size_t size = k.item->data.size();
+            if (size >= c.minSize && size <= c.maxSize) {
+                members.push_back(&k);
+                ++c.files;
+                c.bytes += size;
+            }
+        }
+        c.ours = c.inflate = 1e30;
+        // The first round checks every output and is not timed.
+        for (int r = 0; r <= repeat && !members.empty(); ++r) {
+            double start = Now();
+            for (const Coded *k : members) {
+                if (vkp::DecodeToBuffer(k->stream.data(), k->stream.size(), &decoded) !=
+                        kDecompressOk ||
+                    (r == 0 && decoded != k->item->data)) {
                     std::fprintf(stderr, "vkpbench: \"%s\" does not decode back\n",
-                                 item.name.c_str());
-                    return 1;
-                }
-                uLongf length = size;
-                start = Now();
-                const int zresult =
-                    uncompress(inflated.data(), &length, zipped.data(), zipped.size());
-                bestZlib = std::min(bestZlib, Now() - start);
-                if (zresult != Z_OK || length != size) {
-                    std::fprintf(stderr, "vkpbench: zlib cannot inflate \"%s\"\n",
-                                 item.name.c_str());
+                                 k->item->name.c_str());
                     return 1;
                 }
             }
-            totals.decodeSeconds += bestOurs;
-            totals.inflateSeconds += bestZlib;
-            totals.decodedBytes += size;
-            totals.inflatedBytes += size;
+            if (r > 0)
+                c.ours = std::min(c.ours, Now() - start);
+            start = Now();
+            for (const Coded *k : members) {
+                const size_t size = k->item->data.size();
+                inflated.resize(size);
+                uLongf length = size;
+                if (uncompress(inflated.data(), &length, k->zipped.data(), k->zipped.size()) !=
+                        Z_OK ||
+                    length != size || (r == 0 && inflated != k->item->data)) {
+                    std::fprintf(stderr, "vkpbench: zlib cannot inflate \"%s\"\n",
+                                 k->item->name.c_str());
+                    return 1;
+                }
+            }
+            if (r > 0)
+                c.inflate = std::min(c.inflate, Now() - start);
         }
     }
+
     const double mb = 1e6;
-    std::printf("\n%zu files, %.1f MB; zlib -9 total %llu bytes (%.4f)\n", items.size(),
-                totals.original / mb, static_cast<unsigned long long>(totals.zlib),
-                double(totals.zlib) / totals.original);
-    std::printf("%-6s %12s %9s %10s\n", "level", "bytes", "vs zlib9", "enc MB/s");
+    std::printf("\n%zu files, %.1f MB; zlib -9: %llu bytes (%.4f of the input), %.1f MB/s\n\n",
+                items.size(), original / mb, static_cast<unsigned long long>(zlibBytes),
+                double(zlibBytes) / original, original / mb / zlibSeconds);
+    std::printf(
+        "| level | bytes       | vs zlib -9 per file | payload vs zlib -9 | encode MB/s |\n");
+    std::printf(
+        "|-------|-------------|---------------------|--------------------|-------------|\n");
     for (size_t li = 0; li < levels.size(); ++li) {
-        std::printf("%-6d %12llu %9.4f %10.1f\n", levels[li],
-                    static_cast<unsigned long long>(totals.sizes[li]),
-                    double(totals.sizes[li]) / totals.zlib,
-                    totals.original / mb / totals.encodeSeconds[li]);
+        std::printf("| %5d | %11llu | %19.4f | %18.4f | %11.2f |\n", levels[li],
+                    static_cast<unsigned long long>(sizes[li]), double(sizes[li]) / zlibBytes,
+                    double(sizes[li] + overhead) / (zlibBytes + overhead),
+                    original / mb / encodeSeconds[li]);
     }
-    const double ours = totals.decodedBytes / mb / totals.decodeSeconds;
-    const double zlib = totals.inflatedBytes / mb / totals.inflateSeconds;
-    std::printf("decode (level %d streams): %.1f MB/s; zlib inflate: %.1f MB/s; ratio %.2f\n",
-                levels[defaultIndex], ours, zlib, ours / zlib);
+    std::printf("\ndecoding level %d streams against inflate (best of %d, processor time):\n\n",
+                levels[decodeIndex], repeat);
+    std::printf("| %-26s | files | MB       | ours MB/s  | inflate MB/s | time / zlib  |\n",
+                "files");
+    std::printf("|----------------------------|-------|----------|------------|--------------|"
+                "--------------|\n");
+    for (const DecodeClass &c : classes)
+        PrintDecode(c);
     return 0;
 }

@@ -21,22 +21,24 @@ struct LevelConfig {
 
 const LevelConfig &ConfigFor(int level) {
     static const LevelConfig kLevels[kMaxLevel + 1] = {
-        {ParseMode::kGreedy, 0, 0},      // unused
-        {ParseMode::kGreedy, 4, 32},     // 1
-        {ParseMode::kGreedy, 8, 64},     // 2
-        {ParseMode::kLazy, 8, 64},       // 3
-        {ParseMode::kLazy, 24, 128},     // 4
-        {ParseMode::kLazy, 64, 258},     // 5
-        {ParseMode::kOptimal, 16, 64},   // 6
-        {ParseMode::kOptimal, 48, 128},  // 7
-        {ParseMode::kOptimal, 128, 258}, // 8
-        {ParseMode::kOptimal, 512, 514}, // 9
+        {ParseMode::kGreedy, 0, 0},       // unused
+        {ParseMode::kGreedy, 4, 32},      // 1
+        {ParseMode::kGreedy, 8, 64},      // 2
+        {ParseMode::kLazy, 8, 64},        // 3
+        {ParseMode::kLazy, 24, 128},      // 4
+        {ParseMode::kLazy, 64, 258},      // 5
+        {ParseMode::kOptimal, 16, 64},    // 6
+        {ParseMode::kOptimal, 48, 128},   // 7
+        {ParseMode::kOptimal, 128, 258},  // 8
+        {ParseMode::kOptimal, 2048, 514}, // 9: the release level, several times slower
     };
     return kLevels[level];
 }
 
 // Bytes the optimal parse plans at once with one snapshot of the code lengths.
 constexpr uint32_t kSegment = 4096;
+// During the warm-up the codes change every 72 symbols; shorter plans follow them.
+constexpr uint32_t kWarmUpSegment = 512;
 constexpr uint32_t kLookahead = kSegment + kMaxMatch + 8;
 constexpr size_t kOutputFlush = 1u << 16;
 
@@ -93,6 +95,11 @@ private:
     std::vector<uint8_t> *out_;
     std::FILE *file_; // null: the stream stays in *out_
     SymbolWriter writer_;
+    // The optimal parse's working space, kept from segment to segment: the candidates of the
+    // positions searched and not coded yet, in order, and where each position's begin.
+    std::vector<MatchCandidate> candidates_;
+    std::vector<uint32_t> candidateStart_ = {0};
+    std::vector<uint32_t> price_, stepLength_, stepDistance_, path_;
 };
 
 bool Encoder::PrepareAt(uint64_t pos, std::string *error) {
@@ -201,11 +208,17 @@ bool Encoder::RunLazy(std::string *error) {
     return true;
 }
 
-// Plans the cheapest way to code up to kSegment bytes from pos with the code lengths now in force
-// (a shortest path over positions), emits it and returns the position reached.
+// Plans the cheapest way to code up to kSegment bytes (kWarmUpSegment while the codes still
+// change every few dozen symbols) from pos with the code lengths now in force (a shortest path
+// over positions), emits it and returns the position reached. The last quarter of a plan is not
+// coded yet: a match near a plan's end is cut short by it, so those bytes are planned again at
+// the start of the next segment, from the candidates found for them this time (a search inserts
+// its position into the chains, so it is done once per position).
 uint64_t Encoder::OptimalSegment(uint64_t pos) {
     const uint64_t total = finder_.Total();
-    const uint32_t span = static_cast<uint32_t>(std::min<uint64_t>(kSegment, total - pos));
+    const uint32_t segment = writer_.WarmingUp() ? kWarmUpSegment : kSegment;
+    const uint32_t tail = segment / 4;
+    const uint32_t span = static_cast<uint32_t>(std::min<uint64_t>(segment, total - pos));
     constexpr uint32_t kInfinite = UINT32_MAX;
 
     uint32_t lengthPrice[kMaxMatch + 1];
@@ -218,67 +231,86 @@ uint64_t Encoder::OptimalSegment(uint64_t pos) {
     for (int b = 0; b < 256; ++b)
         literalPrice[b] = writer_.LiteralPrice(static_cast<uint8_t>(b));
 
-    static thread_local std::vector<uint32_t> price, stepLength, stepDistance;
-    price.assign(span + 1, kInfinite);
-    stepLength.resize(span + 1); // written before read: every reached position gets a step
-    stepDistance.resize(span + 1);
-    price[0] = 0;
+    price_.assign(span + 1, kInfinite);
+    stepLength_.resize(span + 1); // written before read: every reached position gets a step
+    stepDistance_.resize(span + 1);
+    price_[0] = 0;
 
+    // Positions 0 .. searched - 1 of this segment were searched by the previous one.
+    const uint32_t searched = static_cast<uint32_t>(candidateStart_.size()) - 1;
     MatchCandidate found[kMaxMatch];
     const uint8_t *data = finder_.At(pos);
     uint32_t end = span;
     uint32_t forcedLength = 0, forcedDistance = 0;
     for (uint32_t i = 0; i < span; ++i) {
-        const int count = finder_.FindAll(pos + i, config_.depth, config_.nice, found);
-        if (count > 0 && found[count - 1].length >= config_.nice) {
-            // A long match: take it as it is and end the plan here.
-            end = i;
-            forcedLength = found[count - 1].length;
-            forcedDistance = found[count - 1].distance;
-            break;
+        if (i >= searched) {
+            const int count = finder_.FindAll(pos + i, config_.depth, config_.nice, found);
+            if (count > 0 && found[count - 1].length >= config_.nice) {
+                // A long match: take it as it is and end the plan here.
+                end = i;
+                forcedLength = found[count - 1].length;
+                forcedDistance = found[count - 1].distance;
+                break;
+            }
+            candidates_.insert(candidates_.end(), found, found + count);
+            candidateStart_.push_back(static_cast<uint32_t>(candidates_.size()));
         }
-        const uint32_t here = price[i];
+        const uint32_t here = price_[i];
         const uint32_t viaLiteral = here + literalPrice[data[i]];
-        if (viaLiteral < price[i + 1]) {
-            price[i + 1] = viaLiteral;
-            stepLength[i + 1] = 1;
+        if (viaLiteral < price_[i + 1]) {
+            price_[i + 1] = viaLiteral;
+            stepLength_[i + 1] = 1;
         }
         uint32_t length = kMinMatch;
-        for (int k = 0; k < count; ++k) {
-            const uint32_t distancePrice = distanceCodePrice[DistanceCode(found[k].distance)];
-            const uint32_t longest = std::min(found[k].length, span - i);
+        for (uint32_t k = candidateStart_[i]; k < candidateStart_[i + 1]; ++k) {
+            const MatchCandidate &candidate = candidates_[k];
+            const uint32_t distancePrice = distanceCodePrice[DistanceCode(candidate.distance)];
+            const uint32_t longest = std::min(candidate.length, span - i);
             for (; length <= longest; ++length) {
                 const uint32_t cost = here + lengthPrice[length] + distancePrice;
-                if (cost < price[i + length]) {
-                    price[i + length] = cost;
-                    stepLength[i + length] = length;
-                    stepDistance[i + length] = found[k].distance;
+                if (cost < price_[i + length]) {
+                    price_[i + length] = cost;
+                    stepLength_[i + length] = length;
+                    stepDistance_[i + length] = candidate.distance;
                 }
             }
         }
     }
 
-    // Walk back from the end, reversing the steps in place, then emit them forwards.
-    std::vector<uint32_t> &order = stepDistance; // reuse: entries below `end` are no longer needed
-    static thread_local std::vector<uint32_t> path;
-    path.clear();
-    for (uint32_t at = end; at > 0; at -= stepLength[at])
-        path.push_back(at);
+    // Walk back from the end, then code the steps forwards up to the last position reached at or
+    // before the tail (all of them at the end of the input or before a long match).
+    path_.clear();
+    for (uint32_t at = end; at > 0; at -= stepLength_[at])
+        path_.push_back(at);
+    const bool whole = forcedLength > 0 || pos + end == total || end <= tail;
     uint32_t from = 0;
-    for (size_t k = path.size(); k-- > 0;) {
-        const uint32_t to = path[k];
+    for (size_t k = path_.size(); k-- > 0;) {
+        const uint32_t to = path_[k];
+        if (!whole && to > end - tail && from > 0) // at least one step, so the parse moves on
+            break;
         const uint32_t length = to - from;
         if (length == 1)
             writer_.Literal(data[from]);
         else
-            writer_.Match(length, order[to]); // positions inside were inserted by the searches
+            writer_.Match(length, stepDistance_[to]); // positions inside were searched
         from = to;
+    }
+    // Keep the candidates of the searched positions not coded yet.
+    if (whole) {
+        candidates_.clear();
+        candidateStart_.assign(1, 0);
+    } else {
+        const uint32_t first = candidateStart_[from];
+        candidates_.erase(candidates_.begin(), candidates_.begin() + first);
+        candidateStart_.erase(candidateStart_.begin(), candidateStart_.begin() + from);
+        for (uint32_t &start : candidateStart_)
+            start -= first;
     }
     if (forcedLength > 0) {
         EmitMatch(pos + end, forcedLength, forcedDistance);
         return pos + end + forcedLength;
     }
-    return pos + end;
+    return pos + from;
 }
 
 bool Encoder::RunOptimal(std::string *error) {

@@ -34,6 +34,8 @@ public:
     // Symbol-level prices for building tables: literal/length symbol and distance code.
     uint32_t LitLenSymbolPrice(int symbol) const { return lit_.Length(symbol); }
     uint32_t DistanceCodePrice(int code) const { return dist_.Length(code); }
+    // The literal/length code is still rebuilt every few dozen symbols.
+    bool WarmingUp() const { return !lit_.Settled(); }
 
 private:
     void PutBits(uint32_t value, int count) {

@@ -14,16 +14,18 @@ struct Verb {
 };
 
 const Verb kVerbs[] = {
-    {"compress", "compress IN OUT [--level N]   code one file as a VKP1 stream (N 1..9, default 6)",
+    {"compress",
+     "compress IN OUT [--level N]   code one file as a VKP1 stream (N 1..9, default 6; 9 is\n"
+     "                                for release builds: smallest, several times slower)",
      vnxpack::RunCompress},
     {"decompress", "decompress IN OUT             decode one VKP1 stream into a file",
      vnxpack::RunDecompress},
     {"pack",
      "pack DIR -o FILE [--product-version TEXT] [--level N] [--jobs N]\n"
      "     [--add NAME=FILE]... [--check-list LIST]\n"
-     "                                build a payload archive from a product folder, with files\n"
-     "                                the build adds at its root; LIST: the installation list\n"
-     "                                the payload must match",
+     "                                build a payload archive from a product folder (level as\n"
+     "                                for compress), with files the build adds at its root;\n"
+     "                                LIST: the installation list the payload must match",
      vnxpack::RunPack},
     {"file-list",
      "file-list DIR -o LIST [--add NAME]...\n"

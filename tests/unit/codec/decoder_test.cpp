@@ -221,6 +221,51 @@ TEST(DecoderModel, DistanceSymbolsDoNotTickTheLiteralSchedule) {
     EXPECT_EQ(out, expected);
 }
 
+// The format's copy, byte by byte over a window that starts zero-filled (what the decoder must
+// reproduce for corrupt distances without clearing its window).
+void ReferenceCopy(std::vector<uint8_t> *window, std::vector<uint8_t> *out, uint32_t length,
+                   uint32_t distance) {
+    for (uint32_t i = 0; i < length; ++i) {
+        const uint64_t p = out->size();
+        const uint8_t b = (*window)[(p - distance) & 0x1FFFF];
+        (*window)[p & 0x1FFFF] = b;
+        out->push_back(b);
+    }
+}
+
+TEST(DecoderBounded, CorruptDistancesReadAZeroFilledWindow) {
+    // Distances reaching before the first byte, and distance 0 before and after the window's
+    // first wrap (where it repeats the byte from 128 KiB before).
+    std::vector<uint8_t> window(131072, 0), expected;
+    ModelStreamWriter w;
+    auto literal = [&](uint8_t b) {
+        w.Literal(b);
+        window[expected.size() & 0x1FFFF] = b;
+        expected.push_back(b);
+    };
+    auto match = [&](uint32_t length, uint32_t distance) {
+        w.Match(length, distance);
+        ReferenceCopy(&window, &expected, length, distance);
+    };
+    literal('a');
+    match(20, 3);     // two bytes from before the start, then the pattern they start
+    match(9, 0);      // the unwritten slot itself
+    match(514, 6000); // far before the start
+    literal('b');
+    match(30, 2);
+    std::mt19937 rng(12);
+    while (expected.size() < 131072 + 40)
+        literal(static_cast<uint8_t>(rng()));
+    match(25, 0); // after the wrap
+    literal('c');
+    std::vector<uint8_t> out;
+    ASSERT_EQ(DecodeBoth(w.Finish(static_cast<uint32_t>(expected.size())), &out), kDecompressOk);
+    ASSERT_EQ(out.size(), expected.size());
+    EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 600),
+              std::vector<uint8_t>(expected.begin(), expected.begin() + 600));
+    EXPECT_TRUE(out == expected);
+}
+
 TEST(DecoderBounded, TruncatedStreamsRunOut) {
     std::vector<uint8_t> data = codectest::TextLike(20000, 8);
     std::vector<uint8_t> stream;
