@@ -23,8 +23,8 @@ constexpr uint16_t kInstallListResourceId = 1;
 
 struct InstallListEntry {
     bool isFolder = false;
-    std::string path;   // relative, code page 1252, backslashes, never empty
-    int64_t size = -1;  // files: bytes, or -1 when the build makes the file itself
+    std::string path;  // relative, code page 1252, backslashes, never empty
+    int64_t size = -1; // files: bytes, or -1 when the build makes the file itself
 };
 
 struct InstallList {

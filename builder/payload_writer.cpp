@@ -412,7 +412,9 @@ bool ScanProduct(const std::string &dir, const PackOptions &options, bool needSo
             *error = "refused: " + added.name + ": " + why;
             return false;
         }
-        auto same = [&](const std::string &name) { return CompareNoCase1252(name, file.name) == 0; };
+        auto same = [&](const std::string &name) {
+            return CompareNoCase1252(name, file.name) == 0;
+        };
         for (const FileEntry &f : root->files)
             if (same(f.name)) {
                 *error = "refused: " + Display(f.source) + ": the product folder brings its own " +
@@ -442,7 +444,8 @@ bool ScanProduct(const std::string &dir, const PackOptions &options, bool needSo
         }
         ++scan->files;
         scan->bytes += file.size;
-        scan->clusteredBytes += (file.size + kLargestCluster - 1) / kLargestCluster * kLargestCluster;
+        scan->clusteredBytes +=
+            (file.size + kLargestCluster - 1) / kLargestCluster * kLargestCluster;
         root->files.push_back(std::move(file));
     }
     std::sort(root->files.begin(), root->files.end(), [](const FileEntry &a, const FileEntry &b) {
@@ -595,8 +598,8 @@ int PackDirectory(const std::string &dir, const std::string &outFile, const Pack
         }
         if (want != have) {
             *error = "the product folder " + dir + " no longer matches the installation list " +
-                     options.expectedListFile + " (made for the uninstaller): " +
-                     FirstDifference(want, have);
+                     options.expectedListFile +
+                     " (made for the uninstaller): " + FirstDifference(want, have);
             return 1;
         }
     }

@@ -1,3 +1,30 @@
+// The "VKP1" encoder.
+//
+// A stream is a sequence of literals (bytes) and matches (length 3..514, distance 1..65535 back),
+// each coded with one of two adaptive code trees that encoder and decoder rebuild from the same
+// symbol counts on the same schedule (codec/code_tree.h): the literal/length tree over 288
+// symbols, the distance tree over 32 codes, and the extra bits of lengths and distances written
+// as they are. Everything here is about choosing the symbols; SymbolWriter codes them exactly as
+// the decoder will read them.
+//
+// Finding matches. MatchFinder keeps the last 64 KiB of input with hash chains over 3-byte
+// prefixes (match_finder.h); a search follows at most `depth` links of the chain of a position
+// and returns candidates of increasing length, each the nearest found for its length.
+//
+// Parsing, by level:
+//   1-2  greedy: take the longest match at each position, or a literal;
+//   3-5  lazy: hold a match back one byte in case the next position has a longer one (as
+//        deflate does);
+//   6-9  optimal: plan up to 4 KiB at a time as a shortest path over positions, where a literal
+//        costs its code length and a match the code lengths of its length code and distance code
+//        plus their extra bits, all priced with the trees as they stand at the start of the plan.
+//        The prices go stale as the trees adapt, so plans are short (512 bytes while the trees
+//        are still rebuilt every few dozen symbols) and the last quarter of each plan is planned
+//        again with the next one, which also lets a match run across the seam. A match of `nice`
+//        bytes or more ends a plan at once. Level 9, for release builds, follows 2,048 chain links.
+//
+// Memory is fixed: the history window, the chains and one plan's tables, whatever the input size.
+// The output depends only on the input and the level: the same bytes give the same stream.
 #include "compress/compress.h"
 
 #include <algorithm>

@@ -151,8 +151,9 @@ RemovalPlan MakeRemovalPlan(const payload::InstallList &list) {
         (entry.isFolder ? plan.folders : plan.files).push_back(entry.path);
     // Deepest first; among equals, the later listed first (children follow their parents).
     std::reverse(plan.folders.begin(), plan.folders.end());
-    std::stable_sort(plan.folders.begin(), plan.folders.end(),
-                     [](const std::string &a, const std::string &b) { return Depth(a) > Depth(b); });
+    std::stable_sort(
+        plan.folders.begin(), plan.folders.end(),
+        [](const std::string &a, const std::string &b) { return Depth(a) > Depth(b); });
     return plan;
 }
 

@@ -24,7 +24,8 @@ constexpr char kLogName[] = "uninstall.log";
 constexpr char kSettingsFolder[] = "Varnok\\VarnexSpreadsheetAddin";
 // The maker's folder of the default installation folder, made with it by the installer.
 constexpr char kMakerFolder[] = "Varnok";
-constexpr char kUninstallKeyFormat[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s";
+constexpr char kUninstallKeyFormat[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s";
 // A file in use gets this many more tries, this far apart, before its removal is put off.
 constexpr int kDeleteTries = 5;
 constexpr DWORD kDeleteRetryMs = 200;
@@ -106,11 +107,20 @@ bool IsFolder(const std::string &path) {
 // Folders that no product lives in and that must never be removed, with their parents.
 std::vector<std::string> SystemFolders() {
     std::vector<std::string> folders;
-    const int ids[] = {CSIDL_WINDOWS,          CSIDL_SYSTEM,        CSIDL_PROGRAM_FILES,
-                       CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
-                       CSIDL_PROFILE,          CSIDL_APPDATA,       CSIDL_LOCAL_APPDATA,
-                       CSIDL_COMMON_APPDATA,   CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL,
-                       CSIDL_COMMON_DOCUMENTS, CSIDL_STARTMENU,     CSIDL_COMMON_STARTMENU};
+    const int ids[] = {CSIDL_WINDOWS,
+                       CSIDL_SYSTEM,
+                       CSIDL_PROGRAM_FILES,
+                       CSIDL_PROGRAM_FILESX86,
+                       CSIDL_PROGRAM_FILES_COMMON,
+                       CSIDL_PROFILE,
+                       CSIDL_APPDATA,
+                       CSIDL_LOCAL_APPDATA,
+                       CSIDL_COMMON_APPDATA,
+                       CSIDL_DESKTOPDIRECTORY,
+                       CSIDL_PERSONAL,
+                       CSIDL_COMMON_DOCUMENTS,
+                       CSIDL_STARTMENU,
+                       CSIDL_COMMON_STARTMENU};
     for (int id : ids) {
         char path[MAX_PATH];
         if (SUCCEEDED(SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, path)) && path[0])
@@ -187,8 +197,8 @@ void RemoveFile(const std::string &path, Removal *removal) {
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return; // already gone
     if (attributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesA(path.c_str(), (attributes & ~FILE_ATTRIBUTE_READONLY) |
-                                             FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesA(path.c_str(),
+                           (attributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL);
     for (int attempt = 0; attempt <= kDeleteTries; ++attempt) {
         if (DeleteFileA(path.c_str())) {
             Log("Removed " + path);
@@ -443,8 +453,8 @@ int RunThroughCopy(const std::string &copy, const std::string &folder, bool sile
     DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
                     SYNCHRONIZE, TRUE, 0);
     const std::string copyFolder = copy.substr(0, copy.find_last_of('\\'));
-    std::string commandLine = "\"" + copy + "\" /RUN:" +
-                              std::to_string(reinterpret_cast<uintptr_t>(self)) + ":" +
+    std::string commandLine = "\"" + copy +
+                              "\" /RUN:" + std::to_string(reinterpret_cast<uintptr_t>(self)) + ":" +
                               std::to_string(reinterpret_cast<uintptr_t>(writeEnd)) +
                               (silent ? " /S" : "") + " \"" + folder + "\"";
     std::vector<char> text(commandLine.begin(), commandLine.end());

@@ -3,10 +3,12 @@
 // is no display to click on. Prints what it saw; exits with the installer's exit code.
 //
 //   drive_setup SETUP.exe [--interactive]
+//   drive_setup --uninstall [--interactive]
 //
 // Before the run it registers the stand-in Excel (VNX_STANDIN_EXCEL) so that the add-in's
-// registration has an Excel to talk to. With --interactive it only starts the installer and
-// waits for it: the user clicks.
+// registration has an Excel to talk to. With --interactive it only starts the program and waits
+// for it: the user clicks. --uninstall runs the Control Panel's uninstall command of the
+// installation, answers Yes and OK, and prints what is left of it.
 #include <windows.h>
 
 #include <algorithm>
@@ -34,16 +36,83 @@ bool Press(DWORD pid, int dialogControl, int button, const char *what) {
     return false;
 }
 
+const char kUninstallKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VarnexSPAddin";
+const char kInfoKey[] = "SOFTWARE\\Varnok\\Varnex\\SpreadsheetAddin";
+
+std::string RegistryText(const char *key, const char *value) {
+    char data[1024] = {};
+    DWORD size = sizeof(data) - 1;
+    return RegGetValueA(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_SZ, nullptr, data, &size) ==
+                   ERROR_SUCCESS
+               ? data
+               : "";
+}
+
+bool KeyExists(const char *key) {
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+// The Control Panel's uninstall command, answered Yes and OK (or left to the user).
+int Uninstall(bool interactive) {
+    const std::string command = RegistryText(kUninstallKey, "UninstallString");
+    const std::string folder = RegistryText(kUninstallKey, "InstallLocation");
+    const size_t split = command.find("\" \"");
+    if (command.size() < 4 || command[0] != '"' || split == std::string::npos) {
+        std::printf("drive_setup: no uninstall command in the registry\n");
+        return 1;
+    }
+    std::printf("drive_setup: Control Panel command: %s\n", command.c_str());
+    gui::Process uninstall;
+    if (!uninstall.Start(command.substr(1, split - 1), command.substr(split + 2))) {
+        std::printf("drive_setup: cannot start the uninstaller\n");
+        return 1;
+    }
+    // The boxes come from the uninstaller and from the copy of itself that does the work.
+    while (!interactive && uninstall.IsRunning()) {
+        gui::MessageBoxInfo box;
+        if (!gui::WaitForMessageBox(0, &box, 200))
+            continue;
+        std::string text = box.text;
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        const bool question =
+            std::find(box.buttons.begin(), box.buttons.end(), IDYES) != box.buttons.end();
+        std::printf("drive_setup: message \"%s\" -> %s\n", text.c_str(), question ? "Yes" : "OK");
+        gui::AnswerMessageBox(box.window, question ? IDYES : IDOK);
+        gui::WaitForWindowGone(box.window, 10000);
+    }
+    const int code = uninstall.WaitForExit(INFINITE);
+    std::printf("drive_setup: Uninstall.exe exit code %d\n", code);
+    // The copy removes the uninstaller's own file and the folder once the original has ended.
+    for (int i = 0; i < 100 && GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(100);
+    std::printf("drive_setup: %s: %s\n", folder.c_str(),
+                GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES ? "gone"
+                                                                              : "still there");
+    std::printf("drive_setup: Control Panel entry: %s\n",
+                KeyExists(kUninstallKey) ? "still there" : "gone");
+    std::printf("drive_setup: install information: %s\n",
+                KeyExists(kInfoKey) ? "still there" : "gone");
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: drive_setup SETUP.exe [--interactive]\n");
+        std::fprintf(stderr, "usage: drive_setup SETUP.exe [--interactive]\n"
+                             "       drive_setup --uninstall [--interactive]\n");
         return 2;
     }
     standin::Options excel;
     if (!standin::ExePathFromEnvironment().empty() && standin::Install(excel))
         std::printf("drive_setup: Excel is played by the stand-in automation server\n");
+    if (std::strcmp(argv[1], "--uninstall") == 0)
+        return Uninstall(argc > 2 && std::strcmp(argv[2], "--interactive") == 0);
     gui::Process setup;
     if (!setup.Start(argv[1], "")) {
         std::fprintf(stderr, "drive_setup: cannot start %s\n", argv[1]);

@@ -134,8 +134,8 @@ void CollectRegistry(HKEY root, const std::string &name, const std::string &path
 // C:\windows is not walked: it is Wine's bookkeeping, not the installer's.
 void CollectNames(const std::string &relative, std::set<std::string> *out) {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(("C:\\" + relative + (relative.empty() ? "*" : "\\*")).c_str(),
-                                   &found);
+    HANDLE search =
+        FindFirstFileA(("C:\\" + relative + (relative.empty() ? "*" : "\\*")).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {
@@ -158,8 +158,8 @@ MachineState TakeMachineState() {
     MachineState state;
     CollectNames("", &state.files);
     CollectRegistry(HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE", &state.registry);
-    CollectRegistry(HKEY_LOCAL_MACHINE, "HKLM", "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                    &state.registry);
+    CollectRegistry(HKEY_LOCAL_MACHINE, "HKLM",
+                    "SYSTEM\\CurrentControlSet\\Control\\Session Manager", &state.registry);
     CollectRegistry(HKEY_CURRENT_USER, "HKCU", "Software", &state.registry);
     return state;
 }
@@ -419,7 +419,8 @@ TEST(FullInstallation, ThirdRunLogsTheFailureForTheFirstFile) {
 TEST(FullInstallation, UninstallThroughTheControlPanelLeavesTheMachineAsItWas) {
     ASSERT_FALSE(g_beforeInstallation.files.empty()) << "needs the first installation";
     // What the Control Panel would start.
-    const std::string command = ReadRegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString");
+    const std::string command =
+        ReadRegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString");
     const size_t split = command.find("\" \"");
     ASSERT_NE(split, std::string::npos) << command;
     const std::string program = command.substr(1, split - 1);
@@ -438,7 +439,8 @@ TEST(FullInstallation, UninstallThroughTheControlPanelLeavesTheMachineAsItWas) {
     gui::MessageBoxInfo done;
     ASSERT_TRUE(gui::WaitForMessageBox(0, &done, 120000));
     EXPECT_EQ(done.caption, "Varnex Spreadsheet Add-In - Uninstall");
-    EXPECT_EQ(done.text.rfind("The Varnex Spreadsheet Add-In was removed.\n\nYour own settings", 0), 0u)
+    EXPECT_EQ(done.text.rfind("The Varnex Spreadsheet Add-In was removed.\n\nYour own settings", 0),
+              0u)
         << done.text;
     gui::AnswerMessageBox(done.window, IDOK);
     EXPECT_EQ(uninstall.WaitForExit(60000), 0) << "the caller sees the copy's verdict";
@@ -446,7 +448,8 @@ TEST(FullInstallation, UninstallThroughTheControlPanelLeavesTheMachineAsItWas) {
     for (DWORD waited = 0; PathExists(kTarget) && waited < 20000; waited += 100)
         Sleep(100);
     EXPECT_FALSE(PathExists(kTarget));
-    std::printf("uninstall of 805 files: %lu ms\n", static_cast<unsigned long>(GetTickCount() - start));
+    std::printf("uninstall of 805 files: %lu ms\n",
+                static_cast<unsigned long>(GetTickCount() - start));
 
     char appData[MAX_PATH] = {};
     ASSERT_EQ(RegAddin_GetAppDataFolder(appData), 1);
@@ -457,8 +460,7 @@ TEST(FullInstallation, UninstallThroughTheControlPanelLeavesTheMachineAsItWas) {
     const std::string tempRelative = std::string(temp).substr(3, std::strlen(temp) - 4);
     EXPECT_EQ(Differences(g_beforeInstallation.files, after.files,
                           {appDataRelative + "\\Varnok", tempRelative + "\\",
-                           "Program Files\\Varnok\\VarnexAddin\\install.log",
-                           "excel-journal.txt"}),
+                           "Program Files\\Varnok\\VarnexAddin\\install.log", "excel-journal.txt"}),
               std::vector<std::string>());
     const std::vector<std::string> registry = Differences(
         g_beforeInstallation.registry, after.registry,

@@ -297,7 +297,8 @@ TEST_F(WizardTest, RegistrationFailuresAreLoggedAndTheRecordIsStillWritten) {
         EXPECT_EQ(setup.WaitForExit(60000), 0);
         const std::vector<std::string> log = SplitCrLf(DefaultLogText());
         EXPECT_TRUE(Contains(log, "Registering with Excel Failed (" + std::to_string(c.code) + ")"))
-            << c.name << "\n" << DefaultLogText();
+            << c.name << "\n"
+            << DefaultLogText();
         EXPECT_TRUE(Contains(log, std::string("@ Error Information=") + c.text)) << c.name;
         EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Varnok\\Varnex\\SpreadsheetAddin",
                                    "Install"),

@@ -17,9 +17,12 @@ bool Parse(const std::string &text, InstallList *list, std::string *error) {
 
 TEST(InstallList, WhatIsWrittenReadsBackTheSame) {
     InstallList list;
-    list.entries = {{false, "Uninstall.exe", -1}, {false, "qubrix.xla", 3677},
-                    {true, "Doc", -1},            {false, "Doc\\index.htm", 0},
-                    {true, "Doc\\Img \xE9t\xE9", -1}, {false, "Doc\\Img \xE9t\xE9\\a b.gif", 2147483647}};
+    list.entries = {{false, "Uninstall.exe", -1},
+                    {false, "qubrix.xla", 3677},
+                    {true, "Doc", -1},
+                    {false, "Doc\\index.htm", 0},
+                    {true, "Doc\\Img \xE9t\xE9", -1},
+                    {false, "Doc\\Img \xE9t\xE9\\a b.gif", 2147483647}};
     const std::string text = payload::FormatInstallList(list);
     EXPECT_EQ(text.substr(0, 10), "VNXLIST 1\n");
     InstallList back;

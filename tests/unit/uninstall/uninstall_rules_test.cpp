@@ -64,17 +64,20 @@ TEST(UninstallFolders, SameAndInsideIgnoreLetterCaseAndTrailingSeparators) {
 
 TEST(UninstallPlan, FilesFirstThenFoldersDeepestFirst) {
     payload::InstallList list;
-    list.entries = {{false, "Uninstall.exe", -1}, {true, "Lib", -1},       {false, "Lib\\a.dll", 1},
-                    {true, "Lib\\Part1", -1},      {true, "Lib\\Part1\\X", -1}, {true, "Doc", -1},
-                    {true, "Lib\\Part2", -1},      {false, "Lib\\Part2\\b", 2}};
+    list.entries = {{false, "Uninstall.exe", -1}, {true, "Lib", -1},
+                    {false, "Lib\\a.dll", 1},     {true, "Lib\\Part1", -1},
+                    {true, "Lib\\Part1\\X", -1},  {true, "Doc", -1},
+                    {true, "Lib\\Part2", -1},     {false, "Lib\\Part2\\b", 2}};
     const RemovalPlan plan = MakeRemovalPlan(list);
-    EXPECT_EQ(plan.files, (std::vector<std::string>{"Uninstall.exe", "Lib\\a.dll", "Lib\\Part2\\b"}));
+    EXPECT_EQ(plan.files,
+              (std::vector<std::string>{"Uninstall.exe", "Lib\\a.dll", "Lib\\Part2\\b"}));
     EXPECT_EQ(plan.folders, (std::vector<std::string>{"Lib\\Part1\\X", "Lib\\Part2", "Lib\\Part1",
                                                       "Doc", "Lib"}));
 }
 
 TEST(UninstallMessage, NamesAFewLeftoversAndWhatBecomesOfThem) {
-    const std::string kept = "\n\nYour own settings (tarvelo.prefs, tarvelo.con) were kept in C:\\AD.";
+    const std::string kept =
+        "\n\nYour own settings (tarvelo.prefs, tarvelo.con) were kept in C:\\AD.";
     EXPECT_EQ(FinalMessage("Varnex", {}, "C:\\AD"), "The Varnex was removed." + kept);
     std::vector<Leftover> left = {{"C:\\V\\a.dll", true, false}, {"C:\\V\\Mine", false, true}};
     EXPECT_EQ(FinalMessage("Varnex", left, "C:\\AD"),
