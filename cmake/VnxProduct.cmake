@@ -6,16 +6,18 @@
 #      against the list (vnxpack pack --add ... --check-list ...).
 #
 #   vnx_product(PRODUCT_DIR <folder> OUT_DIR <folder> UNINSTALL_TARGET <name>
-#               PAYLOAD_TARGET <name> [DEPENDS <file>...])
+#               PAYLOAD_TARGET <name> [RELEASE] [DEPENDS <file>...])
 #
-# DEPENDS: files that stand for the product folder when the build itself makes it (a stamp).
+# RELEASE: the uninstaller ships (cmake/VnxSigning.cmake): it is signed, when signing is on,
+# before it is packed. DEPENDS: files that stand for the product folder when the build itself
+# makes it (a stamp).
 #
 # Leaves <OUT_DIR>/install_list.txt, <OUT_DIR>/Uninstall.exe and <OUT_DIR>/payload.bin. Each part
 # is made again only when the product folder (or the code) changes. A product folder that brings
 # its own Uninstall.exe is refused.
 function(vnx_product)
-    cmake_parse_arguments(A "" "PRODUCT_DIR;OUT_DIR;UNINSTALL_TARGET;PAYLOAD_TARGET" "DEPENDS"
-                          ${ARGN})
+    cmake_parse_arguments(A "RELEASE" "PRODUCT_DIR;OUT_DIR;UNINSTALL_TARGET;PAYLOAD_TARGET"
+                          "DEPENDS" ${ARGN})
     file(GLOB_RECURSE product_files CONFIGURE_DEPENDS LIST_DIRECTORIES true "${A_PRODUCT_DIR}/*")
     file(MAKE_DIRECTORY ${A_OUT_DIR})
     set(list ${A_OUT_DIR}/install_list.txt)
@@ -38,12 +40,17 @@ function(vnx_product)
         ${CMAKE_SOURCE_DIR}/uninstall/uninstall.manifest)
     add_custom_target(${A_UNINSTALL_TARGET}_list DEPENDS ${list})
     add_dependencies(${A_UNINSTALL_TARGET} ${A_UNINSTALL_TARGET}_list)
+    set(packed $<TARGET_FILE:${A_UNINSTALL_TARGET}>)
+    if(A_RELEASE)
+        vnx_sign_executable(${A_UNINSTALL_TARGET} DESCRIPTION "Varnex Spreadsheet Add-In Uninstall")
+        vnx_release_file(packed ${A_UNINSTALL_TARGET})
+    endif()
 
     set(payload ${A_OUT_DIR}/payload.bin)
     add_custom_command(OUTPUT ${payload}
         COMMAND ${VNX_PACK_TOOL} pack ${A_PRODUCT_DIR} -o ${payload}
                 --product-version ${VNX_PRODUCT_VERSION}
-                --add Uninstall.exe=$<TARGET_FILE:${A_UNINSTALL_TARGET}> --check-list ${list}
+                --add Uninstall.exe=${packed} --check-list ${list}
         DEPENDS ${product_files} ${A_DEPENDS} ${VNX_PACK_TOOL} ${A_UNINSTALL_TARGET} ${list}
         COMMENT "Packing ${A_PRODUCT_DIR} with its uninstaller"
         VERBATIM)

@@ -35,7 +35,9 @@ const Verb kVerbs[] = {
     {"list", "list FILE                     records of a payload, or of an installer .exe",
      vnxpack::RunList},
     {"verify",
-     "verify FILE DIR               compare every member with a folder (exit 1 on any difference)",
+     "verify FILE DIR [--add NAME=FILE]...\n"
+     "                                compare every member with a folder, and the members the\n"
+     "                                build added with their files (exit 1 on any difference)",
      vnxpack::RunVerify},
     {"unpack", "unpack FILE DIR               extract a payload into a folder", vnxpack::RunUnpack},
 };

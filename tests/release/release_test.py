@@ -296,7 +296,10 @@ def signatures(description, errors):
             shipped = Path(description["builds"][arch]["first"]) / "dist" / arch / "Setup.exe"
             if load(shipped) != data:
                 errors.append("%s: %s is not the signed installer" % (label, shipped))
-            done = subprocess.run([str(vnxpack), "verify", str(signed), product],
+            # The payload holds the product and, at its root, the signed uninstaller.
+            uninstaller = Path(signed).parent / "Uninstall.exe"
+            done = subprocess.run([str(vnxpack), "verify", str(signed), product,
+                                   "--add", "Uninstall.exe=%s" % uninstaller],
                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
             if done.returncode != 0:
                 errors.append("%s: the signed installer's payload does not match the product "
@@ -331,6 +334,9 @@ def install(description, args, errors):
                 errors.append("not installed: %s" % relative)
             elif installed.read_bytes() != (product / relative).read_bytes():
                 errors.append("installed with other contents: %s" % relative)
+        uninstaller = signed.parent / "Uninstall.exe"
+        if (folder / "Uninstall.exe").read_bytes() != uninstaller.read_bytes():
+            errors.append("the installed Uninstall.exe is not the signed uninstaller")
         log = folder / "install.log"
         if not log.is_file() or "Installation Complete" not in log.read_text("latin-1"):
             errors.append("install.log does not end in a complete installation")
