@@ -87,6 +87,10 @@ private:
     int steps_ = 0;
 };
 
+// Whether the payload is what the build made: false only when the SHA-256 stored beside it
+// does not match it (an installer without a stored checksum counts as intact).
+bool PayloadIntact(HINSTANCE instance);
+
 // Longest install folder (characters, no trailing backslash) under which every path of the
 // payload fits the system's limits. Walks the payload quietly.
 uint32_t MaxInstallFolderLength(HINSTANCE instance);

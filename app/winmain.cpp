@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/install_run.h"
 #include "app/installer_state.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
@@ -61,6 +62,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     LoadProductStrings(state, instance);
     if (ParseCommandLine(state, commandLine))
         return 1;
+    // A damaged installer must not install anything: it says so and ends before the log, the
+    // registry or a folder is touched.
+    if (!PayloadIntact(instance)) {
+        MessageBoxA(nullptr,
+                    "The installer is damaged: the product it carries does not match the checksum "
+                    "it was built with, so nothing was installed.\n\nPlease download the "
+                    "installer again.",
+                    state.ProductString(IDS_CAPTION), MB_OK | MB_ICONERROR);
+        return 1;
+    }
     InitCommonControls();
 
     state.instance = instance;

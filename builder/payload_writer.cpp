@@ -20,6 +20,7 @@
 #endif
 
 #include "archive/cp1252.h"
+#include "archive/payload_checksum.h"
 #include "builder/file_times.h"
 #include "archive/payload_format.h"
 #include "compress/compress.h"
@@ -614,16 +615,57 @@ int PackDirectory(const std::string &dir, const std::string &outFile, const Pack
     fs::path temp = outPath;
     temp += ".partial";
     int result = WriteArchive(root, scan, temp, options, stats, error);
+    if (result == 0)
+        result = WriteChecksumFile(temp.u8string(), error);
     if (result == 0) {
+        fs::path checksum = temp, checksumOut = outPath;
+        checksum += ".sha256";
+        checksumOut += ".sha256";
         fs::rename(temp, outPath, ec);
+        if (!ec)
+            fs::rename(checksum, checksumOut, ec);
         if (ec) {
             *error = "cannot rename " + Display(temp) + " to " + outFile + ": " + ec.message();
             result = 1;
         }
     }
-    if (result != 0)
+    if (result != 0) {
         fs::remove(temp, ec);
+        fs::remove(fs::u8path(temp.u8string() + ".sha256"), ec);
+    }
     return result;
+}
+
+int WriteChecksumFile(const std::string &path, std::string *error) {
+    std::string bytes;
+    if (!ReadText(path, &bytes)) {
+        *error = "cannot read " + path;
+        return 1;
+    }
+    uint8_t digest[kChecksumSize];
+    if (!Sha256(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), digest)) {
+        *error = "cannot compute the SHA-256 of " + path;
+        return 1;
+    }
+    const fs::path out = fs::u8path(path + ".sha256");
+    fs::path temp = out;
+    temp += ".partial";
+    {
+        std::ofstream file(temp, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char *>(digest), kChecksumSize);
+        if (!file) {
+            *error = "cannot write " + Display(temp);
+            return 1;
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, out, ec);
+    if (ec) {
+        *error = "cannot write " + Display(out) + ": " + ec.message();
+        fs::remove(temp, ec);
+        return 1;
+    }
+    return 0;
 }
 
 int ListDirectory(const std::string &dir, const PackOptions &options, InstallList *list,

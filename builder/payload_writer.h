@@ -39,15 +39,20 @@ struct PackStats {
     uint64_t archiveBytes = 0;
 };
 
-// Packs the tree below `dir` into `outFile`. Returns 0 on success. On failure returns 1, leaves
-// nothing at `outFile` (an older file there stays as it was) and describes the failure, naming
-// the path concerned, in `*error`.
+// Packs the tree below `dir` into `outFile`, and its SHA-256 (archive/payload_checksum.h) into
+// `outFile` + ".sha256" as the 32 raw bytes the installer carries beside the payload. Returns 0 on
+// success. On failure returns 1, leaves nothing new at `outFile` (an older file there stays as it
+// was) and describes the failure, naming the path concerned, in `*error`.
 int PackDirectory(const std::string &dir, const std::string &outFile, const PackOptions &options,
                   PackStats *stats, std::string *error);
 
 // The installation list of the tree below `dir` and the root files of `options`, made by the
 // same scan as PackDirectory. Root files are listed without a size (the build makes them, maybe
 // after the list). Returns 0, or 1 with the reason (naming the path) in `*error`.
+// Writes the SHA-256 of the file `path` to `path` + ".sha256" (written whole or not at all). 0 on
+// success, else 1 with the reason in `*error`.
+int WriteChecksumFile(const std::string &path, std::string *error);
+
 int ListDirectory(const std::string &dir, const PackOptions &options, InstallList *list,
                   std::string *error);
 

@@ -12,7 +12,8 @@
 # before it is packed. DEPENDS: files that stand for the product folder when the build itself
 # makes it (a stamp).
 #
-# Leaves <OUT_DIR>/install_list.txt, <OUT_DIR>/Uninstall.exe and <OUT_DIR>/payload.bin. Each part
+# Leaves <OUT_DIR>/install_list.txt, <OUT_DIR>/Uninstall.exe and <OUT_DIR>/payload.bin, the
+# list and the payload each with its SHA-256 beside it (<file>.sha256). Each part
 # is made again only when the product folder (or the code) changes. A product folder that brings
 # its own Uninstall.exe is refused.
 function(vnx_product)
@@ -21,7 +22,7 @@ function(vnx_product)
     file(GLOB_RECURSE product_files CONFIGURE_DEPENDS LIST_DIRECTORIES true "${A_PRODUCT_DIR}/*")
     file(MAKE_DIRECTORY ${A_OUT_DIR})
     set(list ${A_OUT_DIR}/install_list.txt)
-    add_custom_command(OUTPUT ${list}
+    add_custom_command(OUTPUT ${list} ${list}.sha256
         COMMAND ${VNX_PACK_TOOL} file-list ${A_PRODUCT_DIR} -o ${list} --add Uninstall.exe
         DEPENDS ${product_files} ${A_DEPENDS} ${VNX_PACK_TOOL}
         COMMENT "Listing ${A_PRODUCT_DIR}"
@@ -35,7 +36,7 @@ function(vnx_product)
     target_include_directories(${A_UNINSTALL_TARGET} PRIVATE ${A_OUT_DIR}
         ${CMAKE_BINARY_DIR}/resources ${CMAKE_BINARY_DIR}/uninstall ${CMAKE_SOURCE_DIR}/uninstall)
     target_link_libraries(${A_UNINSTALL_TARGET} PRIVATE vnx_uninstall_core vnx_resources)
-    set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${list}
+    set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${list} ${list}.sha256
         ${CMAKE_BINARY_DIR}/resources/strings.rc ${CMAKE_BINARY_DIR}/uninstall/uninstall_version.rc
         ${CMAKE_SOURCE_DIR}/uninstall/uninstall.manifest)
     add_custom_target(${A_UNINSTALL_TARGET}_list DEPENDS ${list})
@@ -44,10 +45,14 @@ function(vnx_product)
     if(A_RELEASE)
         vnx_sign_executable(${A_UNINSTALL_TARGET} DESCRIPTION "Varnex Spreadsheet Add-In Uninstall")
         vnx_release_file(packed ${A_UNINSTALL_TARGET})
+        # An audit packs the release's own signed uninstaller (README: Reproducible builds).
+        if(VNX_UNINSTALLER_FILE)
+            set(packed ${VNX_UNINSTALLER_FILE})
+        endif()
     endif()
 
     set(payload ${A_OUT_DIR}/payload.bin)
-    add_custom_command(OUTPUT ${payload}
+    add_custom_command(OUTPUT ${payload} ${payload}.sha256
         COMMAND ${VNX_PACK_TOOL} pack ${A_PRODUCT_DIR} -o ${payload}
                 --product-version ${VNX_PRODUCT_VERSION}
                 --add Uninstall.exe=${packed} --check-list ${list}

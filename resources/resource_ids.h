@@ -86,3 +86,4 @@
 
 // The payload archive: resource type "TESTDATA", id 105.
 #define IDR_PAYLOAD 105
+#define IDR_PAYLOAD_CHECKSUM 106 // the SHA-256 of IDR_PAYLOAD, beside it

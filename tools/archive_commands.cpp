@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "archive/cp1252.h"
+#include "archive/payload_checksum.h"
 #include "builder/file_times.h"
 #include "archive/payload_archive.h"
 #include "archive/payload_format.h"
@@ -72,6 +73,10 @@ struct Payload {
     std::vector<std::string> log;
     std::unique_ptr<PayloadArchive> archive;
     std::vector<Member> members;
+    // The stored SHA-256 (an installer's second resource, or FILE.sha256 beside a payload file)
+    // and what checking it against the payload gave.
+    std::vector<uint8_t> storedChecksum;
+    payload::ChecksumResult checksum = payload::ChecksumResult::NotStored;
 
     static void Collect(void *context, const char *line) {
         static_cast<Payload *>(context)->log.push_back(line);
@@ -90,8 +95,21 @@ struct Payload {
                 *error = std::string(path) + ": " + *error;
                 return false;
             }
+            size_t checksumOffset = 0;
+            uint32_t checksumLength = 0;
+            std::string ignored;
+            if (payload::FindPeResource(file.data(), file.size(), payload::kResourceType,
+                                        payload::kChecksumResourceId, &checksumOffset,
+                                        &checksumLength, &ignored))
+                storedChecksum.assign(file.data() + checksumOffset,
+                                      file.data() + checksumOffset + checksumLength);
             data += offset;
+        } else {
+            std::string ignored;
+            ReadWholeFile(fs::u8path(std::string(path) + ".sha256"), &storedChecksum, &ignored);
         }
+        checksum =
+            payload::CheckChecksum(data, length, storedChecksum.data(), storedChecksum.size());
         PayloadHooks hooks{};
         hooks.context = this;
         hooks.writeLine = Collect;
@@ -308,12 +326,13 @@ int RunFileList(int argc, char **argv) {
         return kExitFailure;
     }
     // Written whole or not at all, and left alone when unchanged: the build then does not make
-    // the uninstaller again.
+    // the uninstaller again. Its SHA-256 goes beside it, for the uninstaller to check.
     const std::string text = payload::FormatInstallList(list);
     std::vector<uint8_t> old;
     std::string ignored;
     if (ReadWholeFile(fs::u8path(out), &old, &ignored) &&
-        std::string(old.begin(), old.end()) == text)
+        std::string(old.begin(), old.end()) == text &&
+        fs::exists(fs::u8path(std::string(out) + ".sha256")))
         return kExitOk;
     const fs::path temp = fs::u8path(std::string(out) + ".partial");
     {
@@ -331,7 +350,26 @@ int RunFileList(int argc, char **argv) {
         fs::remove(temp, ec);
         return kExitFailure;
     }
+    if (payload::WriteChecksumFile(out, &error) != 0) {
+        std::fprintf(stderr, "vnxpack file-list: %s\n", error.c_str());
+        return kExitFailure;
+    }
     return kExitOk;
+}
+
+// What the stored checksum says of the payload.
+std::string ChecksumLine(const Payload &p) {
+    switch (p.checksum) {
+    case payload::ChecksumResult::Matches:
+        return "SHA-256 " + payload::ChecksumText(p.storedChecksum.data()) + ": matches";
+    case payload::ChecksumResult::Mismatch:
+        return "SHA-256: the payload does NOT match its stored checksum: it is damaged";
+    case payload::ChecksumResult::Unavailable:
+        return "SHA-256: cannot be computed here";
+    case payload::ChecksumResult::NotStored:
+        break;
+    }
+    return "SHA-256: none stored";
 }
 
 int RunList(int argc, char **argv) {
@@ -349,6 +387,7 @@ int RunList(int argc, char **argv) {
     std::memcpy(version, p.data, payload::kPreambleSize);
     std::printf("version \"%s\", %u bytes, %d records after the summary\n", version, p.length,
                 p.archive->entryCount);
+    std::printf("%s\n", ChecksumLine(p).c_str());
     std::printf("kind %10s %-10s %-19s %s\n", "size", "storage", "time (UTC)", "path");
     uint32_t files = 0, folders = 0, compressed = 0;
     for (const Member &m : p.members) {
@@ -409,6 +448,8 @@ int RunVerify(int argc, char **argv) {
         ++differences;
         std::printf("%s: %s%s\n", what, path.c_str(), detail.c_str());
     };
+    if (p.checksum == payload::ChecksumResult::Mismatch)
+        report("damaged", argv[0], ": the payload does not match its stored SHA-256");
     std::set<std::string> expected;
     for (const Member &m : p.members) {
         if (m.relative.empty())

@@ -12,6 +12,7 @@
 #include "app/registration_errors.h"
 #include "archive/install_list.h"
 #include "archive/install_log.h"
+#include "archive/payload_checksum.h"
 #include "regaddin/regaddin.h"
 #include "resources/resource_ids.h"
 
@@ -148,16 +149,32 @@ bool RecordedInstallation(const Product &product, const std::string &folder) {
            location[0] && SameFolder(location, folder);
 }
 
-bool LoadInstallList(HINSTANCE instance, payload::InstallList *list, std::string *error) {
-    HRSRC resource = FindResourceA(instance, MAKEINTRESOURCEA(payload::kInstallListResourceId),
-                                   payload::kInstallListResourceType);
+// One of the uninstaller's INSTALLLIST resources: its bytes and size, or null.
+const uint8_t *ListResource(HINSTANCE instance, uint16_t id, size_t *size) {
+    HRSRC resource =
+        FindResourceA(instance, MAKEINTRESOURCEA(id), payload::kInstallListResourceType);
     HGLOBAL loaded = resource ? LoadResource(instance, resource) : nullptr;
-    const char *data = loaded ? static_cast<const char *>(LockResource(loaded)) : nullptr;
+    const auto *data = loaded ? static_cast<const uint8_t *>(LockResource(loaded)) : nullptr;
+    *size = data ? SizeofResource(instance, resource) : 0;
+    return data;
+}
+
+// The list of what the installation put on disk, checked against the SHA-256 stored beside it:
+// a damaged list could name the wrong files.
+bool LoadInstallList(HINSTANCE instance, payload::InstallList *list, std::string *error) {
+    size_t size = 0, storedSize = 0;
+    const uint8_t *data = ListResource(instance, payload::kInstallListResourceId, &size);
+    const uint8_t *stored = ListResource(instance, payload::kListChecksumResourceId, &storedSize);
     if (!data) {
         *error = "the list of installed files is missing";
         return false;
     }
-    return payload::ParseInstallList(data, SizeofResource(instance, resource), list, error);
+    if (payload::CheckChecksum(data, size, stored, storedSize) ==
+        payload::ChecksumResult::Mismatch) {
+        *error = "the list of installed files does not match its checksum";
+        return false;
+    }
+    return payload::ParseInstallList(reinterpret_cast<const char *>(data), size, list, error);
 }
 
 // Checks the argument: a full folder, not a drive root or a system folder, that holds an

@@ -3,6 +3,7 @@
 folders (the root included), mixed kinds and sizes, the add-in workbook and the release notes
 among them; the build adds the uninstaller, for 805 files in the payload. Deterministic: the same
 folder, bytes and times every time."""
+import hashlib
 import os
 import random
 import shutil
@@ -35,9 +36,13 @@ def content(rng, kind, size):
 
 
 def write_empty_payload(path):
-    """A payload archive without records: the 30-byte preamble alone."""
+    """A payload archive without records: the 30-byte preamble alone, with its SHA-256 beside it
+    as the payload builder writes it."""
+    data = b"0".ljust(30, b"\0")
     with open(path, "wb") as f:
-        f.write(b"0".ljust(30, b"\0"))
+        f.write(data)
+    with open(path + ".sha256", "wb") as f:
+        f.write(hashlib.sha256(data).digest())
 
 
 def main():

@@ -46,10 +46,10 @@ struct Outcome {
 // Runs the installed uninstaller with `arguments` and answers the boxes that it, or the copy it
 // starts, shows with `answers` in order. A box beyond them leaves the run hanging: it fails.
 Outcome Uninstall(const std::string &folder, const std::string &arguments,
-                  const std::vector<int> &answers) {
+                  const std::vector<int> &answers, const std::string &exe = "") {
     Outcome run;
     gui::Process process;
-    EXPECT_TRUE(process.Start(folder + "\\Uninstall.exe", arguments));
+    EXPECT_TRUE(process.Start(exe.empty() ? folder + "\\Uninstall.exe" : exe, arguments));
     for (int answer : answers) {
         gui::MessageBoxInfo box;
         if (!gui::WaitForMessageBox(0, &box, 60000)) {
@@ -101,6 +101,17 @@ TEST(Uninstaller, NothingIsRemovedUntilTheUserAgreesAndExcelIsClosed) {
         EXPECT_EQ(run.boxes[0].icon, gui::BoxIcon::Error);
     }
     EXPECT_EQ(Uninstall(folder, "/S C:\\Other", {}).exitCode, 1) << "silent: refused, no box";
+    // An uninstaller whose list of files was damaged could remove the wrong ones: it refuses.
+    std::string damaged = ReadFileText(folder + "\\Uninstall.exe");
+    const size_t list = damaged.find("VNXLIST 1\n");
+    ASSERT_NE(list, std::string::npos);
+    damaged[list + 20] ^= 0x01;
+    ASSERT_TRUE(WriteFileText("C:\\Other\\Uninstall.exe", damaged));
+    const Outcome broken = Uninstall(folder, "\"C:\\U1\"", {IDOK}, "C:\\Other\\Uninstall.exe");
+    EXPECT_EQ(broken.exitCode, 1);
+    ASSERT_EQ(broken.boxes.size(), 1u);
+    EXPECT_EQ(broken.boxes[0].text, "The uninstaller is damaged (the list of installed files does "
+                                    "not match its checksum): nothing was removed.");
     EXPECT_TRUE(Installed(folder));
 
     // No at the question; then Cancel while Excel runs, asked and silent.

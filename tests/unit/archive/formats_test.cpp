@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "archive/cp1252.h"
+#include "archive/payload_checksum.h"
 #include "archive/payload_format.h"
 #include "builder/pe_resource.h"
 #include "tests/support/text_files.h"
@@ -85,6 +86,47 @@ TEST(RecordHeader, EncodesLittleEndianWithFiller) {
     EXPECT_EQ(d.fileTime.dwHighDateTime, 0x11223344u);
 }
 
+// The platform's SHA-256 (the digests of FIPS 180-2's examples) and the check against a stored
+// one: any changed byte, of the data or of the checksum, is a mismatch.
+TEST(PayloadChecksum, Sha256AndTheCheck) {
+    const std::string abc = "abc";
+    const std::string two = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+    uint8_t digest[payload::kChecksumSize];
+    const auto bytes = [](const std::string &s) {
+        return reinterpret_cast<const uint8_t *>(s.data());
+    };
+    ASSERT_TRUE(payload::Sha256(bytes(abc), abc.size(), digest));
+    EXPECT_EQ(payload::ChecksumText(digest),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    ASSERT_TRUE(payload::Sha256(bytes(two), two.size(), digest));
+    EXPECT_EQ(payload::ChecksumText(digest),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    ASSERT_TRUE(payload::Sha256(nullptr, 0, digest));
+    EXPECT_EQ(payload::ChecksumText(digest),
+              "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+
+    std::string data(100000, 'x');
+    data[5000] = 'y';
+    ASSERT_TRUE(payload::Sha256(bytes(data), data.size(), digest));
+    using payload::ChecksumResult;
+    EXPECT_EQ(payload::CheckChecksum(bytes(data), data.size(), digest, sizeof digest),
+              ChecksumResult::Matches);
+    EXPECT_EQ(payload::CheckChecksum(bytes(data), data.size(), nullptr, 0),
+              ChecksumResult::NotStored);
+    EXPECT_EQ(payload::CheckChecksum(bytes(data), data.size(), digest, sizeof digest - 1),
+              ChecksumResult::Mismatch);
+    for (size_t at : {size_t(0), size_t(5000), data.size() - 1}) {
+        std::string changed = data;
+        changed[at] ^= 0x01;
+        EXPECT_EQ(payload::CheckChecksum(bytes(changed), changed.size(), digest, sizeof digest),
+                  ChecksumResult::Mismatch)
+            << at;
+    }
+    digest[31] ^= 0x80;
+    EXPECT_EQ(payload::CheckChecksum(bytes(data), data.size(), digest, sizeof digest),
+              ChecksumResult::Mismatch);
+}
+
 #ifdef VNX_TEST_EXE
 TEST(PeResource, FindsTheNamedTypeAndIdAndNothingInAPlainExe) {
     const std::vector<uint8_t> exe = ReadFileBytes(VNX_TEST_EXE);
@@ -101,7 +143,7 @@ TEST(PeResource, FindsTheNamedTypeAndIdAndNothingInAPlainExe) {
     EXPECT_TRUE(
         payload::FindPeResource(exe.data(), exe.size(), "testdata", 105, &offset, &length, &error));
     EXPECT_FALSE(
-        payload::FindPeResource(exe.data(), exe.size(), "TESTDATA", 106, &offset, &length, &error));
+        payload::FindPeResource(exe.data(), exe.size(), "TESTDATA", 107, &offset, &length, &error));
     EXPECT_FALSE(
         payload::FindPeResource(exe.data(), exe.size(), "TESTDAT", 105, &offset, &length, &error));
     const std::vector<uint8_t> plain = ReadFileBytes(VNX_PLAIN_EXE);

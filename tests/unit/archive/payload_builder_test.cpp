@@ -243,6 +243,24 @@ TEST(PayloadBuilder, ListFindsThePayloadInsideAnInstaller) {
     // The exe was built from the same folder at build time: same records, maybe other times.
     EXPECT_EQ(CountLines(fromExe.output, "F "), CountLines(fromPayload.output, "F "));
     EXPECT_NE(fromExe.output.find("Doc/index.htm"), std::string::npos) << fromExe.output;
+    EXPECT_NE(fromExe.output.find("\nSHA-256 "), std::string::npos) << fromExe.output;
+    EXPECT_NE(fromExe.output.find(": matches\n"), std::string::npos) << fromExe.output;
+    // One byte of the payload changed inside the installer: list and verify call it damaged.
+    std::vector<uint8_t> exe = ReadFileBytes(VNX_TEST_EXE);
+    const std::vector<uint8_t> packed = ReadFileBytes(VNX_TEST_PAYLOAD);
+    const auto at = std::search(exe.begin(), exe.end(), packed.begin(), packed.end());
+    ASSERT_NE(at, exe.end());
+    at[long(packed.size() / 2)] ^= 0x20;
+    const fs::path damaged = tmp.path / "damaged.exe";
+    std::ofstream(damaged, std::ios::binary)
+        .write(reinterpret_cast<const char *>(exe.data()), std::streamsize(exe.size()));
+    RunResult listed = Vnxpack("list " + Quote(damaged));
+    EXPECT_NE(listed.output.find("does NOT match its stored checksum"), std::string::npos)
+        << listed.output;
+    RunResult verified =
+        Vnxpack("verify " + Quote(damaged) + " " + std::string(VNX_SAMPLE_PRODUCT));
+    EXPECT_EQ(verified.exitCode, 1);
+    EXPECT_NE(verified.output.find("damaged: "), std::string::npos) << verified.output;
     // A plain executable without the resource is refused with a reason.
     RunResult noResource = Vnxpack(std::string("list ") + VNX_PLAIN_EXE);
     EXPECT_EQ(noResource.exitCode, 1);

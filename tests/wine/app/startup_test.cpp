@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "regaddin/regaddin.h"
 #include "resources/resource_ids.h"
@@ -37,9 +39,10 @@ void CancelAtWelcome(gui::Process &setup) {
 }
 
 // Runs the installer with `arguments`, expects one message box and answers it with OK.
-gui::MessageBoxInfo RunToMessageBox(const std::string &arguments, int *exitCode) {
+gui::MessageBoxInfo RunToMessageBox(const std::string &arguments, int *exitCode,
+                                    const std::string &exe = SetupExe()) {
     gui::Process setup;
-    EXPECT_TRUE(setup.Start(SetupExe(), arguments));
+    EXPECT_TRUE(setup.Start(exe, arguments));
     gui::MessageBoxInfo box;
     EXPECT_TRUE(gui::WaitForMessageBox(setup.Id(), &box))
         << "no message box for '" << arguments << "'";
@@ -172,6 +175,85 @@ TEST_F(StartupTest, RecordWithAnEmptyFolderCountsAsNoPreviousInstallation) {
     EXPECT_NE(ReadFileText(DefaultLog()).find("No previous install info found."),
               std::string::npos);
     ASSERT_EQ(RegAddin_RemoveInstallInfo(key), 1);
+}
+
+// Copies of the installer: one payload byte changed at the start, the middle or the end of the
+// resource; one byte changed outside it; the checksum resource taken out.
+class DamagedInstaller : public StartupTest {
+protected:
+    void SetUp() override {
+        StartupTest::SetUp();
+        exe_ = ReadFileBytes(SetupExe());
+        payload_ = ReadFileBytes(EnvPath("VNX_PAYLOAD"));
+        const auto at = std::search(exe_.begin(), exe_.end(), payload_.begin(), payload_.end());
+        ASSERT_NE(at, exe_.end()) << "the payload is not inside the installer";
+        payloadAt_ = size_t(at - exe_.begin());
+        MakeFolder("C:\\Copies");
+    }
+    std::string Copy(const std::string &name, size_t flip) const {
+        std::vector<uint8_t> bytes = exe_;
+        if (flip < bytes.size())
+            bytes[flip] ^= 0x01;
+        const std::string path = "C:\\Copies\\" + name + ".exe";
+        EXPECT_TRUE(WriteFileText(path, std::string(bytes.begin(), bytes.end())));
+        return path;
+    }
+    // The copy runs as usual: its welcome dialog comes.
+    void ExpectRuns(const std::string &path) {
+        gui::Process setup;
+        ASSERT_TRUE(setup.Start(path, ""));
+        CancelAtWelcome(setup);
+        EXPECT_EQ(setup.WaitForExit(), 0) << path;
+    }
+    std::vector<uint8_t> exe_, payload_;
+    size_t payloadAt_ = 0;
+};
+
+TEST_F(DamagedInstaller, OneChangedPayloadByteRefusesToRunAndWritesNothing) {
+    for (size_t offset : {size_t(0), payload_.size() / 2, payload_.size() - 1}) {
+        int exitCode = 0;
+        const gui::MessageBoxInfo box =
+            RunToMessageBox("", &exitCode, Copy("damaged", payloadAt_ + offset));
+        EXPECT_EQ(exitCode, 1) << offset;
+        EXPECT_EQ(box.text.rfind("The installer is damaged", 0), 0u) << box.text;
+        EXPECT_NE(box.text.find("download the installer again"), std::string::npos) << box.text;
+        EXPECT_EQ(box.icon, gui::BoxIcon::Error);
+        EXPECT_EQ(box.caption, kCaption);
+    }
+    EXPECT_FALSE(PathExists(DefaultLog())) << "no log";
+    char key[] = "SpreadsheetAddin";
+    installinfo_tag info = {};
+    EXPECT_EQ(RegAddin_GetInstallInfo(key, &info), 0) << "no registry record";
+}
+
+TEST_F(DamagedInstaller, AByteOutsideThePayloadOrNoChecksumRunsAsBefore) {
+    // The DOS stub's text: a change there is for a signature to catch, not for this check.
+    const std::string stub = "This program cannot be run in DOS mode";
+    const auto at = std::search(exe_.begin(), exe_.end(), stub.begin(), stub.end());
+    ASSERT_NE(at, exe_.end());
+    ExpectRuns(Copy("outside", size_t(at - exe_.begin()) + 5));
+    // An installer without the checksum resource, as built before it existed: the resource
+    // directory's entry for id 106, right after 105's, renamed to 107.
+    std::vector<uint8_t> bytes = exe_;
+    const uint8_t entries[] = {IDR_PAYLOAD, 0, 0, 0};
+    size_t renamed = 0;
+    for (size_t i = 0; i + 12 <= bytes.size(); ++i) {
+        if (std::equal(entries, entries + 4, bytes.begin() + long(i)) && (bytes[i + 7] & 0x80) &&
+            bytes[i + 8] == IDR_PAYLOAD_CHECKSUM && bytes[i + 9] == 0 && bytes[i + 10] == 0 &&
+            bytes[i + 11] == 0) {
+            bytes[i + 8] = IDR_PAYLOAD_CHECKSUM + 1;
+            ++renamed;
+        }
+    }
+    ASSERT_EQ(renamed, 1u);
+    const std::string plain = "C:\\Copies\\unchecked.exe";
+    ASSERT_TRUE(WriteFileText(plain, std::string(bytes.begin(), bytes.end())));
+    HMODULE module = LoadLibraryExA(plain.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(FindResourceA(module, MAKEINTRESOURCEA(IDR_PAYLOAD_CHECKSUM), "TESTDATA"), nullptr);
+    EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(IDR_PAYLOAD), "TESTDATA"), nullptr);
+    FreeLibrary(module);
+    ExpectRuns(plain);
 }
 
 } // namespace
