@@ -35,6 +35,24 @@ HWND EnterFolder(const gui::Process &setup, const std::string &folder) {
     return dialog;
 }
 
+int InstallIntoNewFolder(const std::string &exe, const char *arguments, const std::string &folder,
+                         DWORD finishTimeoutMs) {
+    gui::Process setup;
+    EXPECT_TRUE(setup.Start(exe, arguments));
+    AcceptWelcome(setup);
+    AcceptAgreement(setup);
+    EnterFolder(setup, folder);
+    Answer(setup, IDYES, "Folder does not exist. Create it?");
+    HWND finish = WaitForDialog(setup.Id(), IDC_FINISH_CHECK, finishTimeoutMs);
+    EXPECT_NE(finish, nullptr) << "no finish dialog";
+    if (!finish)
+        return -1;
+    gui::PressButton(finish, IDC_FINISH_CHECK);
+    Sleep(200);
+    gui::PressButton(finish, IDOK);
+    return setup.WaitForExit(60000);
+}
+
 gui::MessageBoxInfo Answer(const gui::Process &setup, int answer, const char *text) {
     gui::MessageBoxInfo box;
     EXPECT_TRUE(gui::WaitForMessageBox(setup.Id(), &box, 30000))

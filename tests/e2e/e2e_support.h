@@ -34,6 +34,10 @@ void AcceptWelcome(const gui::Process &setup);
 void AcceptAgreement(const gui::Process &setup);
 // Types `folder` into the destination dialog and presses OK; returns the dialog.
 HWND EnterFolder(const gui::Process &setup, const std::string &folder);
+// Runs the installer `exe` with `arguments` through the wizard into the new folder `folder`
+// (Yes to creating it), unticks the release notes and presses Finish; returns the exit code.
+int InstallIntoNewFolder(const std::string &exe, const char *arguments, const std::string &folder,
+                         DWORD finishTimeoutMs = 60000);
 // Waits for a message box, checks its text when `text` is given, answers it with `answer`.
 gui::MessageBoxInfo Answer(const gui::Process &setup, int answer, const char *text = nullptr);
 

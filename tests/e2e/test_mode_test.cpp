@@ -11,20 +11,8 @@ using namespace e2e;
 
 TEST(TestMode, RehearsalWritesNothingAndLogsEverything) {
     ASSERT_TRUE(MakeFolder(kDefaultFolder));
-    for (const char *switchText : {"/T"}) {
-        gui::Process setup;
-        ASSERT_TRUE(setup.Start(EnvPath("VNX_SETUP_FULL_EXE"), switchText));
-        AcceptWelcome(setup);
-        AcceptAgreement(setup);
-        EnterFolder(setup, "C:\\Rehearsal");
-        Answer(setup, IDYES, "Folder does not exist. Create it?");
-        HWND finish = WaitForDialog(setup.Id(), IDC_FINISH_CHECK, 180000);
-        ASSERT_NE(finish, nullptr);
-        gui::PressButton(finish, IDC_FINISH_CHECK);
-        Sleep(200);
-        gui::PressButton(finish, IDOK);
-        EXPECT_EQ(setup.WaitForExit(60000), 0);
-    }
+    EXPECT_EQ(InstallIntoNewFolder(EnvPath("VNX_SETUP_FULL_EXE"), "/T", "C:\\Rehearsal", 180000),
+              0);
     EXPECT_FALSE(PathExists("C:\\Rehearsal"));
     EXPECT_EQ(
         ReadRegistryText(HKEY_LOCAL_MACHINE,

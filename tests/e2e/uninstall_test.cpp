@@ -23,18 +23,7 @@ const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Mana
 void Install(const std::string &folder) {
     standin::Options excel;
     ASSERT_EQ(standin::Install(excel), 1);
-    gui::Process setup;
-    ASSERT_TRUE(setup.Start(EnvPath("VNX_SETUP_EXE"), ""));
-    AcceptWelcome(setup);
-    AcceptAgreement(setup);
-    EnterFolder(setup, folder);
-    Answer(setup, IDYES, "Folder does not exist. Create it?");
-    HWND finish = WaitForDialog(setup.Id(), IDC_FINISH_CHECK, 60000);
-    ASSERT_NE(finish, nullptr);
-    gui::PressButton(finish, IDC_FINISH_CHECK);
-    Sleep(200);
-    gui::PressButton(finish, IDOK);
-    ASSERT_EQ(setup.WaitForExit(60000), 0);
+    ASSERT_EQ(InstallIntoNewFolder(EnvPath("VNX_SETUP_EXE"), "", folder), 0);
     ASSERT_TRUE(PathExists(folder + "\\Uninstall.exe"));
 }
 
