@@ -43,6 +43,10 @@ int InstallIntoNewFolder(const std::string &exe, const char *arguments, const st
     AcceptAgreement(setup);
     EnterFolder(setup, folder);
     Answer(setup, IDYES, "Folder does not exist. Create it?");
+    return FinishUnticked(setup, finishTimeoutMs);
+}
+
+int FinishUnticked(gui::Process &setup, DWORD finishTimeoutMs) {
     HWND finish = WaitForDialog(setup.Id(), IDC_FINISH_CHECK, finishTimeoutMs);
     EXPECT_NE(finish, nullptr) << "no finish dialog";
     if (!finish)

@@ -34,6 +34,9 @@ void AcceptWelcome(const gui::Process &setup);
 void AcceptAgreement(const gui::Process &setup);
 // Types `folder` into the destination dialog and presses OK; returns the dialog.
 HWND EnterFolder(const gui::Process &setup, const std::string &folder);
+// Lets the run end at the finish dialog: unticks the release notes, presses Finish; returns the
+// exit code (-1 when no finish dialog came).
+int FinishUnticked(gui::Process &setup, DWORD finishTimeoutMs);
 // Runs the installer `exe` with `arguments` through the wizard into the new folder `folder`
 // (Yes to creating it), unticks the release notes and presses Finish; returns the exit code.
 int InstallIntoNewFolder(const std::string &exe, const char *arguments, const std::string &folder,

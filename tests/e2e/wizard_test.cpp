@@ -68,16 +68,7 @@ protected:
         EXPECT_EQ(gui::ControlText(folderDialog_, IDC_FOLDER_EDIT), folder) << "the entry is kept";
     }
     // Lets the run finish at the finish dialog (unticked) and returns the exit code.
-    int FinishRun() {
-        HWND finish = WaitForDialog(setup_.Id(), IDC_FINISH_CHECK, 120000);
-        EXPECT_NE(finish, nullptr) << "no finish dialog";
-        if (!finish)
-            return -1;
-        gui::PressButton(finish, IDC_FINISH_CHECK);
-        Sleep(200);
-        gui::PressButton(finish, IDOK);
-        return setup_.WaitForExit(60000);
-    }
+    int FinishRun() { return FinishUnticked(setup_, 120000); }
     gui::Process setup_;
     HWND folderDialog_ = nullptr;
 };
