@@ -7,7 +7,7 @@
 #include "app/message_boxes.h"
 #include "app/text_rules.h"
 #include "archive/install_log.h"
-#include "archive/payload_checksum.h"
+#include "archive/resource_checksum.h"
 #include "archive/payload_archive.h"
 #include "archive/payload_win32.h"
 #include "resources/resource_ids.h"
@@ -236,18 +236,10 @@ int InstallRun::RegisterProduct(bool *gaveUp) {
 static_assert(IDR_PAYLOAD_CHECKSUM == payload::kChecksumResourceId, "checksum resource id");
 
 bool PayloadIntact(HINSTANCE instance) {
-    HRSRC resource = nullptr;
-    HGLOBAL loaded = nullptr;
-    uint32_t length = 0;
-    const uint8_t *bytes = FindPayload(instance, &resource, &loaded, &length);
-    HRSRC checksum = FindResourceA(instance, MAKEINTRESOURCEA(IDR_PAYLOAD_CHECKSUM), "TESTDATA");
-    HGLOBAL checksumLoaded = checksum ? LoadResource(instance, checksum) : nullptr;
-    const auto *stored =
-        checksumLoaded ? static_cast<const uint8_t *>(LockResource(checksumLoaded)) : nullptr;
-    const size_t storedSize = stored ? SizeofResource(instance, checksum) : 0;
     // A missing payload is the run's to report ("Resource Not Found"), not a damaged one.
-    return !bytes || payload::CheckChecksum(bytes, length, stored, storedSize) !=
-                         payload::ChecksumResult::Mismatch;
+    return payload::CheckResourceChecksum(instance, "TESTDATA", IDR_PAYLOAD,
+                                          IDR_PAYLOAD_CHECKSUM) !=
+           payload::ChecksumResult::Mismatch;
 }
 
 uint32_t MaxInstallFolderLength(HINSTANCE instance) {

@@ -12,7 +12,7 @@
 #include "app/registration_errors.h"
 #include "archive/install_list.h"
 #include "archive/install_log.h"
-#include "archive/payload_checksum.h"
+#include "archive/resource_checksum.h"
 #include "regaddin/regaddin.h"
 #include "resources/resource_ids.h"
 
@@ -149,28 +149,19 @@ bool RecordedInstallation(const Product &product, const std::string &folder) {
            location[0] && SameFolder(location, folder);
 }
 
-// One of the uninstaller's INSTALLLIST resources: its bytes and size, or null.
-const uint8_t *ListResource(HINSTANCE instance, uint16_t id, size_t *size) {
-    HRSRC resource =
-        FindResourceA(instance, MAKEINTRESOURCEA(id), payload::kInstallListResourceType);
-    HGLOBAL loaded = resource ? LoadResource(instance, resource) : nullptr;
-    const auto *data = loaded ? static_cast<const uint8_t *>(LockResource(loaded)) : nullptr;
-    *size = data ? SizeofResource(instance, resource) : 0;
-    return data;
-}
-
 // The list of what the installation put on disk, checked against the SHA-256 stored beside it:
 // a damaged list could name the wrong files.
 bool LoadInstallList(HINSTANCE instance, payload::InstallList *list, std::string *error) {
-    size_t size = 0, storedSize = 0;
-    const uint8_t *data = ListResource(instance, payload::kInstallListResourceId, &size);
-    const uint8_t *stored = ListResource(instance, payload::kListChecksumResourceId, &storedSize);
+    size_t size = 0;
+    const uint8_t *data = payload::ResourceBytes(instance, payload::kInstallListResourceType,
+                                                 payload::kInstallListResourceId, &size);
     if (!data) {
         *error = "the list of installed files is missing";
         return false;
     }
-    if (payload::CheckChecksum(data, size, stored, storedSize) ==
-        payload::ChecksumResult::Mismatch) {
+    if (payload::CheckResourceChecksum(
+            instance, payload::kInstallListResourceType, payload::kInstallListResourceId,
+            payload::kListChecksumResourceId) == payload::ChecksumResult::Mismatch) {
         *error = "the list of installed files does not match its checksum";
         return false;
     }

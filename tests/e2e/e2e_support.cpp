@@ -93,6 +93,16 @@ bool Contains(const std::vector<std::string> &lines, const std::string &line) {
     return false;
 }
 
+HWND ShowExcelWindow() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "XLMain";
+    RegisterClassA(&windowClass);
+    return CreateWindowA("XLMain", "Excel", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                         windowClass.hInstance, nullptr);
+}
+
 bool MakeFolder(const std::string &folder) {
     char buffer[MAX_PATH];
     lstrcpynA(buffer, folder.c_str(), sizeof(buffer));

@@ -51,6 +51,8 @@ std::string MissingInOrder(const std::vector<std::string> &lines,
 bool Contains(const std::vector<std::string> &lines, const std::string &line);
 
 bool MakeFolder(const std::string &folder);
+// A window of Excel's class in this process, as a running Excel shows it.
+HWND ShowExcelWindow();
 std::string ReadRegistryText(HKEY root, const char *key, const char *value);
 
 // Saves a screenshot under VNX_SCREENSHOT_DIR (when set) as NAME.png.

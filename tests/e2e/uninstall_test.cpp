@@ -109,13 +109,7 @@ TEST(Uninstaller, NothingIsRemovedUntilTheUserAgreesAndExcelIsClosed) {
     ASSERT_EQ(no.boxes.size(), 1u);
     EXPECT_EQ(no.boxes[0].text, "Remove Varnex Spreadsheet Add-In and all of its components?");
     EXPECT_EQ(no.boxes[0].defaultButton, IDNO);
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "XLMain";
-    RegisterClassA(&windowClass);
-    HWND excel = CreateWindowA("XLMain", "Excel", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                               windowClass.hInstance, nullptr);
+    HWND excel = ShowExcelWindow();
     ASSERT_NE(excel, nullptr);
     Outcome cancel = Uninstall(folder, "\"C:\\U1\"", {IDYES, IDRETRY, IDCANCEL});
     EXPECT_EQ(cancel.exitCode, 2);

@@ -25,17 +25,6 @@ const char kExcelRunning[] =
     "Microsoft Excel is currently running.\n\n Close Excel and press 'OK' to "
     "continue installing, or press 'Cancel' to terminate this installation.";
 
-// A window of Excel's class, as a running Excel shows it.
-HWND ShowExcelWindow() {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "XLMain";
-    RegisterClassA(&windowClass);
-    return CreateWindowA("XLMain", "Excel", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                         windowClass.hInstance, nullptr);
-}
-
 class WizardTest : public ::testing::Test {
 protected:
     void SetUp() override {

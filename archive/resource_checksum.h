@@ -1,0 +1,21 @@
+// The program's own resources and the SHA-256 stored beside them: the installer's payload, the
+// uninstaller's list. Windows only.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "archive/payload_checksum.h"
+
+namespace payload {
+
+// The bytes of resource `id` of the named `type` in `module` (they stay mapped for the life of the
+// process) and their count; null when the resource is missing.
+const uint8_t *ResourceBytes(HMODULE module, const char *type, uint16_t id, size_t *size);
+
+// Resource `dataId` checked against the SHA-256 stored as resource `checksumId` of the same type.
+ChecksumResult CheckResourceChecksum(HMODULE module, const char *type, uint16_t dataId,
+                                     uint16_t checksumId);
+
+} // namespace payload
