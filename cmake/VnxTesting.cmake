@@ -74,7 +74,16 @@ function(vnx_add_wine_gtest target)
                       LABELS ${A_LABELS})
 endfunction()
 
-# Where Windows tests find the stand-in Excel (tests/standins/excel builds it there).
+# Where Windows tests find the stand-in Excel (tests/standins/excel builds it there), as a server
+# of the build's own size, and as the 64-bit server that most users' Excel is: the 32-bit build's
+# tests take that one from the win64 build (./test builds it first).
 vnx_winpath(VNX_STANDIN_EXCEL_WINPATH ${CMAKE_BINARY_DIR}/tests/standins/excel/standin_excel.exe)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(VNX_STANDIN_EXCEL64_WINPATH ${VNX_STANDIN_EXCEL_WINPATH})
+else()
+    set(VNX_STANDIN_EXCEL64 ${CMAKE_SOURCE_DIR}/build/win64/tests/standins/excel/standin_excel.exe
+        CACHE FILEPATH "The 64-bit stand-in Excel that the 32-bit build's tests drive")
+    vnx_winpath(VNX_STANDIN_EXCEL64_WINPATH ${VNX_STANDIN_EXCEL64})
+endif()
 
 

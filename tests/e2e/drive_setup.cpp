@@ -3,12 +3,14 @@
 // is no display to click on. Prints what it saw; exits with the installer's exit code.
 //
 //   drive_setup SETUP.exe [--interactive]
-//   drive_setup --uninstall [--interactive]
+//   drive_setup --uninstall SETUP.exe [--interactive]
 //
 // Before the run it registers the stand-in Excel (VNX_STANDIN_EXCEL) so that the add-in's
 // registration has an Excel to talk to. With --interactive it only starts the program and waits
 // for it: the user clicks. --uninstall runs the Control Panel's uninstall command of the
-// installation, answers Yes and OK, and prints what is left of it.
+// installation that SETUP.exe made, answers Yes and OK, and prints what is left of it; it reads
+// the registry view that SETUP.exe's size writes to (a 32-bit installer's records are in the
+// 32-bit view, where a 64-bit Windows keeps them).
 #include <windows.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 #include "resources/resource_ids.h"
 #include "tests/guidriver/gui_driver.h"
 #include "tests/standins/excel/standin_config.h"
+#include "tests/support/win_files.h"
 
 namespace {
 
@@ -40,27 +43,29 @@ const char kUninstallKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VarnexSPAddin";
 const char kInfoKey[] = "SOFTWARE\\Varnok\\Varnex\\SpreadsheetAddin";
 
-std::string RegistryText(const char *key, const char *value) {
+std::string RegistryText(REGSAM view, const char *key, const char *value) {
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | view, &handle) != ERROR_SUCCESS)
+        return "";
     char data[1024] = {};
     DWORD size = sizeof(data) - 1;
-    return RegGetValueA(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_SZ, nullptr, data, &size) ==
-                   ERROR_SUCCESS
-               ? data
-               : "";
+    const LONG rc = RegGetValueA(handle, nullptr, value, RRF_RT_REG_SZ, nullptr, data, &size);
+    RegCloseKey(handle);
+    return rc == ERROR_SUCCESS ? data : "";
 }
 
-bool KeyExists(const char *key) {
+bool KeyExists(REGSAM view, const char *key) {
     HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | view, &handle) != ERROR_SUCCESS)
         return false;
     RegCloseKey(handle);
     return true;
 }
 
 // The Control Panel's uninstall command, answered Yes and OK (or left to the user).
-int Uninstall(bool interactive) {
-    const std::string command = RegistryText(kUninstallKey, "UninstallString");
-    const std::string folder = RegistryText(kUninstallKey, "InstallLocation");
+int Uninstall(REGSAM view, bool interactive) {
+    const std::string command = RegistryText(view, kUninstallKey, "UninstallString");
+    const std::string folder = RegistryText(view, kUninstallKey, "InstallLocation");
     const size_t split = command.find("\" \"");
     if (command.size() < 4 || command[0] != '"' || split == std::string::npos) {
         std::printf("drive_setup: no uninstall command in the registry\n");
@@ -94,9 +99,9 @@ int Uninstall(bool interactive) {
                 GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES ? "gone"
                                                                               : "still there");
     std::printf("drive_setup: Control Panel entry: %s\n",
-                KeyExists(kUninstallKey) ? "still there" : "gone");
+                KeyExists(view, kUninstallKey) ? "still there" : "gone");
     std::printf("drive_setup: install information: %s\n",
-                KeyExists(kInfoKey) ? "still there" : "gone");
+                KeyExists(view, kInfoKey) ? "still there" : "gone");
     return code;
 }
 
@@ -105,14 +110,20 @@ int Uninstall(bool interactive) {
 int main(int argc, char **argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: drive_setup SETUP.exe [--interactive]\n"
-                             "       drive_setup --uninstall [--interactive]\n");
+                             "       drive_setup --uninstall SETUP.exe [--interactive]\n");
         return 2;
     }
     standin::Options excel;
     if (!standin::ExePathFromEnvironment().empty() && standin::Install(excel))
         std::printf("drive_setup: Excel is played by the stand-in automation server\n");
-    if (std::strcmp(argv[1], "--uninstall") == 0)
-        return Uninstall(argc > 2 && std::strcmp(argv[2], "--interactive") == 0);
+    if (std::strcmp(argv[1], "--uninstall") == 0) {
+        const REGSAM view = argc > 2 ? RegistryViewOf(argv[2]) : 0;
+        if (!view) {
+            std::fprintf(stderr, "drive_setup: --uninstall needs the installer that installed\n");
+            return 2;
+        }
+        return Uninstall(view, argc > 3 && std::strcmp(argv[3], "--interactive") == 0);
+    }
     gui::Process setup;
     if (!setup.Start(argv[1], "")) {
         std::fprintf(stderr, "drive_setup: cannot start %s\n", argv[1]);

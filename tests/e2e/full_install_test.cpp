@@ -101,10 +101,12 @@ struct MachineState {
     std::set<std::string> registry;
 };
 
+// The registry as it is stored, whatever this program's size: the 64-bit view holds the 32-bit
+// one under WOW6432Node.
 void CollectRegistry(HKEY root, const std::string &name, const std::string &path,
                      std::set<std::string> *out) {
     HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
         return;
     out->insert(name + "\\" + path);
     char valueName[16384];
@@ -128,6 +130,16 @@ void CollectRegistry(HKEY root, const std::string &name, const std::string &path
     RegCloseKey(key);
     for (const std::string &sub : subkeys)
         CollectRegistry(root, name, path.empty() ? sub : path + "\\" + sub, out);
+}
+
+// Whether HKEY_LOCAL_MACHINE holds `path` as stored (seen through the 64-bit view).
+bool KeyStored(const std::string &path) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
 }
 
 // Files with their sizes and folders below `root`, by path relative to drive C:. Wine's own
@@ -281,7 +293,13 @@ TEST(FullInstallation, FirstInstallationIntoANewFolder) {
                     entry.first == "Uninstall.exe")
             << entry.first;
 
-    // The uninstall entry, the install information, the add-in registered.
+    // The uninstall entry, the install information, the add-in registered. Windows lists a
+    // 32-bit program's entry in the 32-bit view (stored under WOW6432Node), a 64-bit one's in the
+    // 64-bit view: the installer wrote where its own size belongs.
+    const bool is32 = RegistryViewOf(SetupExe()) == KEY_WOW64_32KEY;
+    const std::string stored32 = std::string("SOFTWARE\\WOW6432Node") + (kUninstallKey + 8);
+    EXPECT_EQ(KeyStored(stored32), is32) << stored32;
+    EXPECT_EQ(KeyStored(kUninstallKey), !is32) << kUninstallKey;
     EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"),
               "Varnex Spreadsheet Add-In");
     EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),

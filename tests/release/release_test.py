@@ -4,7 +4,7 @@
     release_test.py build WORK --source DIR --release NAME=PATH... [--define NAME=VALUE...]
     release_test.py reproducible WORK
     release_test.py signatures WORK
-    release_test.py install WORK --driver EXE --excel WINPATH
+    release_test.py install WORK --arch win64|win32 --driver EXE --excel WINPATH
 
 `build` (the fixture of the three checks) configures the win64 and the win32 preset in folders of
 its own under WORK and builds only the release targets, twice per architecture in two folders of
@@ -20,8 +20,8 @@ WORK/builds.json for the checks:
 - `signatures`: osslsigncode verifies the signed copies and refuses the unsigned link output and
   a signed copy with one byte of its payload changed; dist/ holds the signed installer, whose
   payload still matches the product folder.
-- `install`: the signed 64-bit installer installs the product under Wine, clicked through by
-  the wizard driver.
+- `install`: the signed installer of one architecture (--arch) installs the product under Wine,
+  clicked through by the wizard driver.
 
 Each NAME=PATH names a release target and its link output in the calling build; the same path
 relative to that build is its link output in the scratch builds, and signed/<file name> its
@@ -311,10 +311,10 @@ def winpath(path):
 
 
 def install(description, args, errors):
-    signed = Path(description["builds"]["win64"]["first"]) / "signed" / "Setup.exe"
+    signed = Path(description["builds"][args.arch]["first"]) / "signed" / "Setup.exe"
     load(signed)
     product = Path(description["defines"]["VNX_PRODUCT_DIR"])
-    prefix = Path(description["work"]) / "install-prefix"
+    prefix = Path(description["work"]) / ("install-prefix-" + args.arch)
     wine_test = Path(description["source"]) / "scripts" / "wine-test"
     # The log is written to the installation folder known at start-up: make the default one.
     command = [str(wine_test), "--timeout", "300", "--keep", str(prefix),
@@ -356,6 +356,7 @@ def main():
     parser.add_argument("--define", action="append", default=[])
     parser.add_argument("--driver")
     parser.add_argument("--excel")
+    parser.add_argument("--arch", choices=ARCHES, default="win64")
     args = parser.parse_args()
     try:
         if args.step == "build":

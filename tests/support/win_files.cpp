@@ -59,3 +59,25 @@ int RunProgram(const std::string &commandLine, const std::string &outputFile, st
         *output = ReadFileText(outputFile);
     return int(code);
 }
+
+REGSAM RegistryViewOf(const std::string &programPath) {
+    HANDLE file = CreateFileA(programPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    IMAGE_DOS_HEADER dos = {};
+    IMAGE_FILE_HEADER header = {};
+    DWORD signature = 0, got = 0;
+    bool ok = ReadFile(file, &dos, sizeof dos, &got, nullptr) && got == sizeof dos &&
+              dos.e_magic == IMAGE_DOS_SIGNATURE &&
+              SetFilePointer(file, dos.e_lfanew, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+              ReadFile(file, &signature, sizeof signature, &got, nullptr) &&
+              got == sizeof signature && signature == IMAGE_NT_SIGNATURE &&
+              ReadFile(file, &header, sizeof header, &got, nullptr) && got == sizeof header;
+    CloseHandle(file);
+    if (!ok)
+        return 0;
+    if (header.Machine == IMAGE_FILE_MACHINE_I386)
+        return KEY_WOW64_32KEY;
+    return header.Machine == IMAGE_FILE_MACHINE_AMD64 ? KEY_WOW64_64KEY : 0;
+}

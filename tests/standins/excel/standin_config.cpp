@@ -1,10 +1,12 @@
 #include "tests/standins/excel/standin_config.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "tests/support/environment.h"
 #include "tests/support/text_files.h"
+#include "tests/support/win_files.h"
 
 namespace standin {
 
@@ -18,10 +20,13 @@ namespace {
 
 const char kProgId[] = "Excel.Application";
 
-bool SetKeyText(HKEY root, const std::string &path, const char *name, const std::string &text) {
+// `view` (KEY_WOW64_32KEY or KEY_WOW64_64KEY, or 0 for the caller's own) picks the registry view
+// on 64-bit Windows.
+bool SetKeyText(HKEY root, const std::string &path, const char *name, const std::string &text,
+                REGSAM view = 0) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
         return false;
     LONG rc = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text.c_str()),
                              static_cast<DWORD>(text.size() + 1));
@@ -34,9 +39,9 @@ bool SetDword(HKEY key, const char *name, DWORD value) {
                           sizeof value) == ERROR_SUCCESS;
 }
 
-bool KeyExists(HKEY root, const std::string &path) {
+bool KeyExists(HKEY root, const std::string &path, REGSAM view = 0) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;
@@ -61,26 +66,42 @@ bool TakePrefixed(const std::string &field, const char *prefix, std::string *res
 
 } // namespace
 
+// A server is registered where Windows keeps the classes of its own size, as a real Excel's
+// set-up does: a 64-bit stand-in in the 64-bit view, a 32-bit one in the 32-bit view. Clients
+// of either size then find it as they would find that Excel.
 int Register(const char *exePath, bool perUser) {
     HKEY root = perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    const REGSAM view = RegistryViewOf(exePath);
+    if (!view)
+        return 0;
     const std::string classes = "Software\\Classes\\";
     const std::string clsidKey = classes + "CLSID\\" + kStandinClsidText;
     std::string server = std::string("\"") + exePath + "\"";
-    bool ok = SetKeyText(root, classes + kProgId, nullptr, "Stand-in Excel Application") &&
-              SetKeyText(root, classes + kProgId + "\\CLSID", nullptr, kStandinClsidText) &&
-              SetKeyText(root, clsidKey, nullptr, "Stand-in Excel Application") &&
-              SetKeyText(root, clsidKey + "\\ProgID", nullptr, kProgId) &&
-              SetKeyText(root, clsidKey + "\\LocalServer32", nullptr, server);
+    bool ok = SetKeyText(root, classes + kProgId, nullptr, "Stand-in Excel Application", view) &&
+              SetKeyText(root, classes + kProgId + "\\CLSID", nullptr, kStandinClsidText, view) &&
+              SetKeyText(root, clsidKey, nullptr, "Stand-in Excel Application", view) &&
+              SetKeyText(root, clsidKey + "\\ProgID", nullptr, kProgId, view) &&
+              SetKeyText(root, clsidKey + "\\LocalServer32", nullptr, server, view);
     return ok ? 1 : 0;
 }
 
+// Removes the registration from both views.
 int Unregister(bool perUser) {
     HKEY root = perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-    const std::string classes = "Software\\Classes\\";
-    const std::string clsidKey = classes + "CLSID\\" + kStandinClsidText;
-    RegDeleteTreeA(root, (classes + kProgId).c_str());
-    RegDeleteTreeA(root, clsidKey.c_str());
-    return !KeyExists(root, classes + kProgId) && !KeyExists(root, clsidKey) ? 1 : 0;
+    const std::string clsidKey = std::string("CLSID\\") + kStandinClsidText;
+    bool gone = true;
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        HKEY classes = nullptr;
+        if (RegOpenKeyExA(root, "Software\\Classes", 0, KEY_ALL_ACCESS | view, &classes) !=
+            ERROR_SUCCESS)
+            continue;
+        RegDeleteTreeA(classes, kProgId);
+        RegDeleteTreeA(classes, clsidKey.c_str());
+        RegCloseKey(classes);
+        gone = gone && !KeyExists(root, std::string("Software\\Classes\\") + kProgId, view) &&
+               !KeyExists(root, "Software\\Classes\\" + clsidKey, view);
+    }
+    return gone ? 1 : 0;
 }
 
 int Configure(const Options &o) {
@@ -113,6 +134,12 @@ int Install(const Options &options) {
     std::string exe = ExePathFromEnvironment();
     if (exe.empty())
         return 0;
+    if (!RegistryViewOf(exe)) {
+        std::fprintf(stderr, "standin: %s is missing or no Windows program (for the 64-bit "
+                             "stand-in of the 32-bit tests: build the win64 preset first)\n",
+                     exe.c_str());
+        return 0;
+    }
     return Register(exe.c_str(), false) && Configure(options) ? 1 : 0;
 }
 

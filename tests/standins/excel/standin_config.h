@@ -12,7 +12,7 @@
 // member's last parameter first). A value is the decimal number for VT_I2/VT_I4/VT_BOOL, the ANSI
 // text for VT_BSTR, and empty for other types. <member> is "#<dispid>" for an unknown DISPID.
 // Objects: Application, Workbooks, Workbook, AddIns, AddIn.
-// Events (detail in brackets): start (pid=<n>), start-failed (pid=<n>), create (pid=<n> hr=..., an
+// Events (detail in brackets): start (pid=<n> bits=<32|64>, the server's size), start-failed (pid=<n>), create (pid=<n> hr=..., an
 // Application handed to a client), quit (Quit called), last-release (the last reference went),
 // freed (<object> released for good), window-gone, exit, addin-installed (<value name>=<text>),
 // marker-deleted (<path> ok=<0|1>), marker-kept (<path>).
@@ -72,9 +72,10 @@ struct JournalEntry {
 };
 
 // Writes the ProgID and class keys under HKCU (perUser) or HKLM "Software\Classes", with
-// LocalServer32 naming exePath (a Windows path). Returns 1 on success.
+// LocalServer32 naming exePath (a Windows path), in the registry view of exePath's size.
+// Returns 1 on success.
 int Register(const char *exePath, bool perUser);
-// Removes what Register wrote. Returns 1 when nothing of it is left.
+// Removes what Register wrote, in both views. Returns 1 when nothing of it is left.
 int Unregister(bool perUser);
 // Replaces the stand-in's settings key with these options. Returns 1 on success.
 int Configure(const Options &options);

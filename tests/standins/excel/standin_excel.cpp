@@ -647,7 +647,8 @@ bool HasSwitch(int argc, wchar_t **argv, const wchar_t *name) {
 
 int Serve(HINSTANCE instance) {
     LoadSettings();
-    Journal("EVENT\tstart\tpid=%lu", GetCurrentProcessId());
+    Journal("EVENT\tstart\tpid=%lu bits=%d", GetCurrentProcessId(),
+            static_cast<int>(sizeof(void *) * 8));
     if (g_settings.failStart) {
         Journal("EVENT\tstart-failed\tpid=%lu", GetCurrentProcessId());
         return 3;

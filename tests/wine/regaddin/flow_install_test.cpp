@@ -2,6 +2,7 @@
 // receives, a second run that finds the first one's entry and restarts Excel, and the versions
 // accepted. The banner goes out once per process, so the first test is the first framed call.
 #include "tests/wine/regaddin/flow_fixture.h"
+#include "tests/support/win_files.h"
 
 namespace {
 
@@ -34,6 +35,15 @@ TEST_F(FlowTest, FirstInstallLogsTheRunAndDrivesExcelThenASecondFindsItsEntry) {
 
     std::vector<JournalEntry> journal = Journal();
     EXPECT_EQ(1, standin::CountEvents(journal, "create"));
+    // The Excel of the size asked for answered, across the two sizes where they differ.
+    const std::string bits =
+        RegistryViewOf(standin::ExePathFromEnvironment()) == KEY_WOW64_64KEY ? "64" : "32";
+    for (const JournalEntry &e : journal) {
+        if (e.type == "EVENT" && e.object == "start") {
+            EXPECT_NE(e.member.find(" bits=" + bits), std::string::npos) << e.line;
+        }
+    }
+    EXPECT_EQ(1, standin::CountEvents(journal, "start"));
     EXPECT_EQ(1u, standin::FindInvokes(journal, "Application", "Version").size());
     EXPECT_EQ(std::vector<std::string>{"VT_I4:0"}, Args(journal, "Application", "Visible"));
     EXPECT_EQ(std::vector<std::string>{"VT_I4:0"}, Args(journal, "Application", "DisplayAlerts"));
