@@ -8,9 +8,9 @@
 #   vnx_product(PRODUCT_DIR <folder> OUT_DIR <folder> UNINSTALL_TARGET <name>
 #               PAYLOAD_TARGET <name> [RELEASE] [DEPENDS <file>...])
 #
-# RELEASE: the uninstaller ships (cmake/VnxSigning.cmake): it is signed, when signing is on,
-# before it is packed. DEPENDS: files that stand for the product folder when the build itself
-# makes it (a stamp).
+# RELEASE: the uninstaller ships (cmake/VnxRelease.cmake): its imports are checked, its symbols
+# go to a file beside it, and it is signed, when signing is on, before it is packed. DEPENDS:
+# files that stand for the product folder when the build itself makes it (a stamp).
 #
 # Leaves <OUT_DIR>/install_list.txt, <OUT_DIR>/Uninstall.exe and <OUT_DIR>/payload.bin, the
 # list and the payload each with its SHA-256 beside it (<file>.sha256). Each part
@@ -43,7 +43,8 @@ function(vnx_product)
     add_dependencies(${A_UNINSTALL_TARGET} ${A_UNINSTALL_TARGET}_list)
     set(packed $<TARGET_FILE:${A_UNINSTALL_TARGET}>)
     if(A_RELEASE)
-        vnx_sign_executable(${A_UNINSTALL_TARGET} DESCRIPTION "Varnex Spreadsheet Add-In Uninstall")
+        vnx_release_executable(${A_UNINSTALL_TARGET}
+                               DESCRIPTION "Varnex Spreadsheet Add-In Uninstall")
         vnx_release_file(packed ${A_UNINSTALL_TARGET})
         # An audit packs the release's own signed uninstaller (README: Reproducible builds).
         if(VNX_UNINSTALLER_FILE)
