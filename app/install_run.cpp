@@ -235,11 +235,22 @@ int InstallRun::RegisterProduct(bool *gaveUp) {
 
 static_assert(IDR_PAYLOAD_CHECKSUM == payload::kChecksumResourceId, "checksum resource id");
 
-bool PayloadIntact(HINSTANCE instance) {
+std::string PayloadRefusal(HINSTANCE instance) {
     // A missing payload is the run's to report ("Resource Not Found"), not a damaged one.
-    return payload::CheckResourceChecksum(instance, "TESTDATA", IDR_PAYLOAD,
-                                          IDR_PAYLOAD_CHECKSUM) !=
-           payload::ChecksumResult::Mismatch;
+    switch (
+        payload::CheckResourceChecksum(instance, "TESTDATA", IDR_PAYLOAD, IDR_PAYLOAD_CHECKSUM)) {
+    case payload::ChecksumResult::Mismatch:
+        return "The installer is damaged: the product it carries does not match the checksum it "
+               "was built with, so nothing was installed.\n\nPlease download the installer "
+               "again.";
+    case payload::ChecksumResult::Unavailable:
+        return std::string("The installer cannot check the product it carries: ") +
+               payload::kChecksumUnavailableReason + ", so nothing was installed.";
+    case payload::ChecksumResult::Matches:
+    case payload::ChecksumResult::NotStored:
+        break;
+    }
+    return {};
 }
 
 uint32_t MaxInstallFolderLength(HINSTANCE instance) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "app/installer_state.h"
 
@@ -87,9 +88,10 @@ private:
     int steps_ = 0;
 };
 
-// Whether the payload is what the build made: false only when the SHA-256 stored beside it
-// does not match it (an installer without a stored checksum counts as intact).
-bool PayloadIntact(HINSTANCE instance);
+// Why the installer must not run with its payload, for the user: the SHA-256 stored beside it
+// does not match it, or cannot be checked. Empty when the payload is what the build made (an
+// installer without a stored checksum runs as before).
+std::string PayloadRefusal(HINSTANCE instance);
 
 // Longest install folder (characters, no trailing backslash) under which every path of the
 // payload fits the system's limits. Walks the payload quietly.

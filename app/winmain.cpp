@@ -3,11 +3,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "app/install_run.h"
 #include "app/installer_state.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
 #include "archive/install_log.h"
+#include "archive/system_library.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -20,12 +23,11 @@ void ReadPreviousInstallation(InstallerState &state) {
 }
 
 void LoadGradientLibrary(InstallerState &state) {
-    state.graphicsLibrary = LoadLibraryA("msimg32.dll");
+    state.graphicsLibrary = syslib::LoadSystemLibrary("msimg32.dll");
     if (!state.graphicsLibrary)
         return;
     state.gradientAvailable = true;
-    state.gradientFill = reinterpret_cast<GradientFillFn>(
-        reinterpret_cast<void *>(GetProcAddress(state.graphicsLibrary, "GradientFill")));
+    state.gradientFill = syslib::Function<GradientFillFn>(state.graphicsLibrary, "GradientFill");
 }
 
 void OpenInstallLog(InstallerState &state) {
@@ -58,18 +60,18 @@ int RunMessageLoop() {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int) {
+    // Before anything else can load a library: none may come from the downloads folder.
+    syslib::RestrictLibrarySearch();
     InstallerState &state = g_state;
     LoadProductStrings(state, instance);
     if (ParseCommandLine(state, commandLine))
         return 1;
-    // A damaged installer must not install anything: it says so and ends before the log, the
-    // registry or a folder is touched.
-    if (!PayloadIntact(instance)) {
-        MessageBoxA(nullptr,
-                    "The installer is damaged: the product it carries does not match the checksum "
-                    "it was built with, so nothing was installed.\n\nPlease download the "
-                    "installer again.",
-                    state.ProductString(IDS_CAPTION), MB_OK | MB_ICONERROR);
+    // A damaged installer, or one that cannot be checked, must not install anything: it says so
+    // and ends before the log, the registry or a folder is touched.
+    const std::string refusal = PayloadRefusal(instance);
+    if (!refusal.empty()) {
+        MessageBoxA(nullptr, refusal.c_str(), state.ProductString(IDS_CAPTION),
+                    MB_OK | MB_ICONERROR);
         return 1;
     }
     InitCommonControls();

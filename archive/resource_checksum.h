@@ -10,11 +10,18 @@
 
 namespace payload {
 
+// Why a checksum cannot be checked on Windows, for the user.
+constexpr char kChecksumUnavailableReason[] =
+    "Windows' cryptography library (bcrypt.dll) is missing from the system folder or does not "
+    "work";
+
 // The bytes of resource `id` of the named `type` in `module` (they stay mapped for the life of the
 // process) and their count; null when the resource is missing.
 const uint8_t *ResourceBytes(HMODULE module, const char *type, uint16_t id, size_t *size);
 
 // Resource `dataId` checked against the SHA-256 stored as resource `checksumId` of the same type.
+// Unavailable when the system's library cannot be had (kChecksumUnavailableReason): a program
+// that relies on the check must not go on then.
 ChecksumResult CheckResourceChecksum(HMODULE module, const char *type, uint16_t dataId,
                                      uint16_t checksumId);
 

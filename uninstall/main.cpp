@@ -4,10 +4,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "archive/system_library.h"
 #include "uninstall/uninstall_run.h"
 #include "uninstall/uninstall_rules.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    // Before anything else can load a library: none may come from the program's folder (the
+    // installation folder, or the copy's folder in %TEMP%).
+    syslib::RestrictLibrarySearch();
     InitCommonControls();
     return uninstall::RunUninstaller(instance, uninstall::ParseCommandLine(commandLine));
 }

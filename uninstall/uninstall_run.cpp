@@ -150,22 +150,35 @@ bool RecordedInstallation(const Product &product, const std::string &folder) {
 }
 
 // The list of what the installation put on disk, checked against the SHA-256 stored beside it:
-// a damaged list could name the wrong files.
-bool LoadInstallList(HINSTANCE instance, payload::InstallList *list, std::string *error) {
+// a damaged list could name the wrong files, and so could one that cannot be checked. Else the
+// text for the user.
+bool LoadInstallList(HINSTANCE instance, payload::InstallList *list, std::string *refusal) {
+    const auto damaged = [refusal](const std::string &why) {
+        *refusal = "The uninstaller is damaged (" + why + "): nothing was removed.";
+        return false;
+    };
     size_t size = 0;
     const uint8_t *data = payload::ResourceBytes(instance, payload::kInstallListResourceType,
                                                  payload::kInstallListResourceId, &size);
-    if (!data) {
-        *error = "the list of installed files is missing";
+    if (!data)
+        return damaged("the list of installed files is missing");
+    switch (payload::CheckResourceChecksum(instance, payload::kInstallListResourceType,
+                                           payload::kInstallListResourceId,
+                                           payload::kListChecksumResourceId)) {
+    case payload::ChecksumResult::Mismatch:
+        return damaged("the list of installed files does not match its checksum");
+    case payload::ChecksumResult::Unavailable:
+        *refusal = std::string("The uninstaller cannot check its list of installed files: ") +
+                   payload::kChecksumUnavailableReason + ", so nothing was removed.";
         return false;
+    case payload::ChecksumResult::Matches:
+    case payload::ChecksumResult::NotStored:
+        break;
     }
-    if (payload::CheckResourceChecksum(
-            instance, payload::kInstallListResourceType, payload::kInstallListResourceId,
-            payload::kListChecksumResourceId) == payload::ChecksumResult::Mismatch) {
-        *error = "the list of installed files does not match its checksum";
-        return false;
-    }
-    return payload::ParseInstallList(reinterpret_cast<const char *>(data), size, list, error);
+    std::string error;
+    if (!payload::ParseInstallList(reinterpret_cast<const char *>(data), size, list, &error))
+        return damaged(error);
+    return true;
 }
 
 // Checks the argument: a full folder, not a drive root or a system folder, that holds an
@@ -538,7 +551,7 @@ int RunUninstaller(HINSTANCE instance, const Command &command) {
     if (!refusal.empty()) {
         ui.Show(refusal, MB_ICONERROR);
     } else if (!LoadInstallList(instance, &list, &error)) {
-        ui.Show("The uninstaller is damaged (" + error + "): nothing was removed.", MB_ICONERROR);
+        ui.Show(error, MB_ICONERROR);
     } else {
         LogKeyValue("Uninstall Dir", folder);
         result = command.isCopy ? RunCopy(ui, product, list, folder, &original)

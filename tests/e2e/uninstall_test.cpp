@@ -1,13 +1,20 @@
 // Uninstall.exe on installations of the sample product: every way to stop before anything is
 // removed, the refusals, silent mode, and what stays: the user's own files, and a file in use,
 // which goes at the next restart. (The full product's uninstall, with the machine compared before
-// and after, ends e2e_full_install_test.)
+// and after, ends e2e_full_install_test.) Then how both programs load the system's libraries:
+// libraries planted beside them, and a system without CNG (each case run in a prefix of its own
+// with its DLL overrides, tests/e2e/CMakeLists.txt).
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "regaddin/regaddin.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/standins/excel/standin_config.h"
 
@@ -167,6 +174,266 @@ TEST(Uninstaller, WhatTheUserAddedStaysAndAFileInUseGoesAtTheRestart) {
     const std::string names(pending, size);
     EXPECT_NE(names.find("C:\\U2\\Data\\VERSION.txt"), std::string::npos);
     EXPECT_NE(names.find("C:\\U2\\Data"), std::string::npos);
+}
+
+// ---- The system's libraries ----------------------------------------------------------------
+
+// The libraries the PE file `path` imports, in lower case ("user32.dll"); empty when it is none.
+std::vector<std::string> ImportedLibraries(const std::string &path) {
+    const std::string data = ReadFileText(path);
+    const auto u16 = [&data](size_t at) -> uint32_t {
+        return at + 2 <= data.size() ? uint8_t(data[at]) | uint32_t(uint8_t(data[at + 1])) << 8 : 0;
+    };
+    const auto u32 = [&u16](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    const size_t header = u32(0x3C);
+    if (data.compare(0, 2, "MZ") != 0 || data.compare(header, 4, std::string("PE\0\0", 4)) != 0)
+        return {};
+    const size_t optional = header + 24;
+    const size_t directories = optional + (u16(optional) == 0x20B ? 112 : 96);
+    const size_t sections = optional + u16(header + 20);
+    const auto offset = [&](uint32_t rva) -> size_t {
+        for (uint32_t i = 0; i < u16(header + 6); ++i) {
+            const size_t section = sections + 40 * i;
+            const uint32_t address = u32(section + 12);
+            if (rva >= address && rva - address < std::max(u32(section + 8), u32(section + 16)))
+                return u32(section + 20) + (rva - address);
+        }
+        return std::string::npos;
+    };
+    std::vector<std::string> names;
+    for (size_t at = offset(u32(directories + 8)); at + 20 <= data.size(); at += 20) {
+        const size_t name = u32(at + 12) ? offset(u32(at + 12)) : std::string::npos;
+        if (name >= data.size())
+            break;
+        std::string library = data.substr(name, data.find('\0', name) - name);
+        std::transform(library.begin(), library.end(), library.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+        names.push_back(library);
+    }
+    return names;
+}
+
+// The names of the files (not folders) in `folder` that match `pattern`, in order.
+std::vector<std::string> FilesIn(const std::string &folder, const char *pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The marker files that planted libraries loaded from `folder` left there.
+std::vector<std::string> Markers(const std::string &folder) {
+    return FilesIn(folder, "*.loaded");
+}
+
+// Copies the planted libraries `names` into `folder`.
+void Plant(const std::vector<std::string> &names, const std::string &folder) {
+    for (const std::string &name : names)
+        ASSERT_TRUE(CopyFileA((EnvPath("VNX_PLANTED_DIR") + "\\" + name).c_str(),
+                              (folder + "\\" + name).c_str(), FALSE))
+            << name;
+}
+
+// Runs the program `exe` with the planted libraries beside it up to its entry point, as its
+// debugger, and ends it there; returns the libraries loaded from its folder meanwhile, while
+// its imports were resolved and initialised, before the program's first instruction. Their
+// markers are removed.
+std::vector<std::string> LoadedBeforeTheEntryPoint(const std::string &exe) {
+    const std::string folder = exe.substr(0, exe.rfind('\\'));
+    const std::string data = ReadFileText(exe);
+    const auto u32 = [&data](size_t at) {
+        uint32_t value = 0;
+        for (size_t i = 0; i < 4 && at + i < data.size(); ++i)
+            value |= uint32_t(uint8_t(data[at + i])) << (8 * i);
+        return value;
+    };
+    const uint32_t entryRva = u32(u32(0x3C) + 24 + 16); // AddressOfEntryPoint
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    std::string commandLine = "\"" + exe + "\"";
+    EXPECT_TRUE(CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                               DEBUG_ONLY_THIS_PROCESS, nullptr, folder.c_str(), &startup,
+                               &process))
+        << exe;
+    if (!process.hProcess)
+        return {};
+    uint8_t *entry = nullptr;
+    bool reached = false;
+    for (bool running = true; running;) {
+        DEBUG_EVENT event = {};
+        if (!WaitForDebugEvent(&event, 30000)) {
+            ADD_FAILURE() << exe << " does not reach its entry point";
+            TerminateProcess(process.hProcess, 1);
+            continue;
+        }
+        DWORD status = DBG_CONTINUE;
+        if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT) {
+            entry = static_cast<uint8_t *>(event.u.CreateProcessInfo.lpBaseOfImage) + entryRva;
+            const uint8_t trap = 0xCC; // int3
+            EXPECT_TRUE(WriteProcessMemory(process.hProcess, entry, &trap, 1, nullptr));
+            FlushInstructionCache(process.hProcess, entry, 1);
+            CloseHandle(event.u.CreateProcessInfo.hFile);
+        } else if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) {
+            CloseHandle(event.u.LoadDll.hFile);
+        } else if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT) {
+            const EXCEPTION_RECORD &exception = event.u.Exception.ExceptionRecord;
+            if (exception.ExceptionCode == EXCEPTION_BREAKPOINT &&
+                exception.ExceptionAddress == entry) {
+                reached = true;
+                TerminateProcess(process.hProcess, 0);
+            } else if (exception.ExceptionCode != EXCEPTION_BREAKPOINT) {
+                status = DBG_EXCEPTION_NOT_HANDLED;
+            }
+        } else if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT) {
+            running = false;
+        }
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_TRUE(reached) << exe;
+    std::vector<std::string> names;
+    for (const std::string &marker : Markers(folder)) {
+        names.push_back(marker.substr(0, marker.size() - std::strlen(".loaded")));
+        DeleteFileA((folder + "\\" + marker).c_str());
+    }
+    return names;
+}
+
+// The planted libraries in `folder` work: looked for by name with `folder` on the search path,
+// each one that this process has not loaded already is loaded and leaves its marker. Without
+// the native-first overrides Wine would take its own library instead.
+void ExpectPlantedLibrariesLoad(const std::vector<std::string> &names, const std::string &folder) {
+    int tried = 0;
+    for (const std::string &name : names) {
+        if (GetModuleHandleA(name.c_str()))
+            continue;
+        ++tried;
+        SetDllDirectoryA(folder.c_str());
+        HMODULE library = LoadLibraryA(name.c_str());
+        SetDllDirectoryA(nullptr);
+        EXPECT_NE(library, nullptr) << name;
+        const std::string marker = folder + "\\" + name + ".loaded";
+        EXPECT_TRUE(PathExists(marker)) << "the planted " << name << " was not loaded";
+        if (library)
+            FreeLibrary(library);
+        DeleteFileA(marker.c_str());
+    }
+    EXPECT_GT(tried, 0);
+    EXPECT_EQ(Markers(folder), std::vector<std::string>());
+}
+
+// Libraries named like Windows' own that Windows does not protect, left beside the installer in
+// a downloads folder and beside the uninstaller in the installation folder: neither program
+// loads any of them, and both do their work. Run with those names native-first.
+TEST(SystemLibraries, PlantedLibrariesBesideEitherProgramAreNotLoaded) {
+    const std::string downloads = "C:\\Users\\Public\\Downloads";
+    ASSERT_TRUE(MakeFolder(downloads));
+    const std::string setup = downloads + "\\Setup.exe";
+    ASSERT_TRUE(CopyFileA(EnvPath("VNX_SETUP_EXE").c_str(), setup.c_str(), FALSE));
+    const std::vector<std::string> names = FilesIn(EnvPath("VNX_PLANTED_DIR"), "*.dll");
+    Plant(names, downloads);
+    ExpectPlantedLibrariesLoad(names, downloads);
+
+    // What Wine's own libraries load from beside a program while its imports are resolved and
+    // initialised, before the program's first instruction, Windows takes from the system folder
+    // (a KnownDLL's imports) or does not load then: those names stay out. A library that the
+    // program imports itself never does.
+    const std::string uninstaller = downloads + "\\Uninstall.exe";
+    ASSERT_TRUE(CopyFileA(EnvPath("VNX_UNINSTALL_EXE").c_str(), uninstaller.c_str(), FALSE));
+    std::vector<std::string> leftOut;
+    for (const std::string &exe : {setup, uninstaller}) {
+        const std::vector<std::string> imported = ImportedLibraries(exe);
+        for (const std::string &name : LoadedBeforeTheEntryPoint(exe)) {
+            if (std::find(imported.begin(), imported.end(), name) != imported.end()) {
+                ADD_FAILURE() << exe << " imports " << name;
+            } else if (std::find(leftOut.begin(), leftOut.end(), name) == leftOut.end()) {
+                std::printf("left out: %s, loaded by Wine's libraries before the entry point of "
+                            "%s\n",
+                            name.c_str(), exe.c_str());
+                leftOut.push_back(name);
+            }
+        }
+    }
+    ASSERT_TRUE(DeleteFileA(uninstaller.c_str()));
+    std::vector<std::string> planted;
+    for (const std::string &name : names) {
+        if (std::find(leftOut.begin(), leftOut.end(), name) == leftOut.end())
+            planted.push_back(name);
+        else
+            ASSERT_TRUE(DeleteFileA((downloads + "\\" + name).c_str()));
+    }
+    // The libraries the programs load themselves are always checked.
+    for (const char *name : {"bcrypt.dll", "msimg32.dll"})
+        EXPECT_NE(std::find(planted.begin(), planted.end(), name), planted.end()) << name;
+
+    const std::string folder = "C:\\P1";
+    standin::Options excel;
+    ASSERT_EQ(standin::Install(excel), 1);
+    EXPECT_EQ(InstallIntoNewFolder(setup, "", folder), 0);
+    EXPECT_EQ(Markers(downloads), std::vector<std::string>());
+    ASSERT_TRUE(Installed(folder));
+
+    // The uninstaller starts from the installation folder; the libraries stay there, as files
+    // the user added.
+    Plant(planted, folder);
+    const Outcome run = Uninstall(folder, "\"" + folder + "\"", {IDYES, IDOK});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(Markers(folder), std::vector<std::string>());
+    EXPECT_FALSE(PathExists(folder + "\\qubrix.xla"));
+    EXPECT_TRUE(WaitGone(folder + "\\Uninstall.exe"));
+    EXPECT_EQ(FilesIn(folder, "*"), planted) << "only the planted libraries stay";
+}
+
+// Without Windows' CNG library (run with bcrypt.dll disabled) neither program can check what it
+// carries: both refuse to go on rather than take it as good.
+TEST(SystemLibraries, WithoutCngNeitherProgramGoesOn) {
+    HMODULE cng = LoadLibraryA("bcrypt.dll");
+    if (cng)
+        FreeLibrary(cng);
+    ASSERT_EQ(cng, nullptr) << "the DLL override did not disable bcrypt.dll";
+    const std::string unavailable =
+        "Windows' cryptography library (bcrypt.dll) is missing from the system folder or does not "
+        "work";
+
+    ASSERT_TRUE(MakeFolder(kDefaultFolder));
+    gui::Process setup;
+    ASSERT_TRUE(setup.Start(EnvPath("VNX_SETUP_EXE"), ""));
+    gui::MessageBoxInfo box;
+    ASSERT_TRUE(gui::WaitForMessageBox(setup.Id(), &box, 30000));
+    EXPECT_EQ(box.text, "The installer cannot check the product it carries: " + unavailable +
+                            ", so nothing was installed.");
+    EXPECT_EQ(box.icon, gui::BoxIcon::Error);
+    gui::AnswerMessageBox(box.window, IDOK);
+    EXPECT_EQ(setup.WaitForExit(30000), 1);
+    EXPECT_FALSE(PathExists(std::string(kDefaultFolder) + "\\install.log"));
+
+    // An installation as the registry records it, with its uninstaller.
+    const std::string folder = "C:\\U3";
+    ASSERT_TRUE(MakeFolder(folder + "\\Doc"));
+    ASSERT_TRUE(WriteFileText(folder + "\\qubrix.xla", "add-in"));
+    ASSERT_TRUE(CopyFileA(EnvPath("VNX_UNINSTALL_EXE").c_str(),
+                          (folder + "\\Uninstall.exe").c_str(), FALSE));
+    installinfo_tag info = {};
+    lstrcpynA(info.installDir, folder.c_str(), sizeof(info.installDir));
+    char key[] = "SpreadsheetAddin";
+    ASSERT_EQ(RegAddin_SetInstallInfo(key, &info), 1);
+    const Outcome run = Uninstall(folder, "\"" + folder + "\"", {IDOK});
+    EXPECT_EQ(run.exitCode, 1);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].text, "The uninstaller cannot check its list of installed files: " +
+                                     unavailable + ", so nothing was removed.");
+    EXPECT_TRUE(PathExists(folder + "\\qubrix.xla"));
+    EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kInfoKey, "Install"), folder);
 }
 
 } // namespace

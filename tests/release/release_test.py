@@ -16,7 +16,9 @@ WORK/builds.json for the checks:
 - `reproducible`: both link outputs (the files before signing) are byte-identical, carry no link
   time, no path of the source or build folders, and the build date of SOURCE_DATE_EPOCH; so are
   both signed copies; the first build's signature attached to the second build's link output
-  gives the first build's signed copy (the audit of a signed release).
+  gives the first build's signed copy (the audit of a signed release). The link outputs carry no
+  debug information and no symbols: their .gnu_debuglink names the symbol file beside them,
+  whose CRC it holds, and both builds' symbol files are the same too.
 - `signatures`: osslsigncode verifies the signed copies and refuses the unsigned link output and
   a signed copy with one byte of its payload changed; dist/ holds the signed installer, whose
   payload still matches the product folder.
@@ -35,6 +37,7 @@ import shutil
 import subprocess
 import sys
 import time
+import zlib
 from pathlib import Path
 
 ARCHES = ["win64", "win32"]
@@ -153,11 +156,18 @@ class PeImage:
         self.directories = [(u32(data, directories + 8 * i), u32(data, directories + 8 * i + 4))
                             for i in range(u32(data, directories - 4))]
         table = optional + u16(data, coff + 16)
+        self.symbol_count = u32(data, coff + 12)
+        # Names longer than 8 characters ("/4") are kept in the string table after the symbols.
+        strings = u32(data, coff + 8) + 18 * self.symbol_count
         self.sections = []
         for i in range(u16(data, coff + 2)):
             at = table + 40 * i
-            self.sections.append((data[at:at + 8].rstrip(b"\0").decode("latin-1"),
-                                  u32(data, at + 12), max(u32(data, at + 8), u32(data, at + 16)),
+            name = data[at:at + 8].rstrip(b"\0").decode("latin-1")
+            if name.startswith("/") and name[1:].isdigit() and u32(data, coff + 8):
+                begin = strings + int(name[1:])
+                name = data[begin:data.index(b"\0", begin)].decode("latin-1")
+            self.sections.append((name, u32(data, at + 12),
+                                  max(u32(data, at + 8), u32(data, at + 16)),
                                   u32(data, at + 20), u32(data, at + 16)))
 
     def file_offset(self, rva):
@@ -180,6 +190,10 @@ class PeImage:
             if name == wanted:
                 return raw, raw + raw_size
         raise Failure("no section %s" % wanted)
+
+    def section_bytes(self, wanted):
+        begin, end = self.section_range(wanted)
+        return self.data[begin:end]
 
     def directory_timestamp(self, index):
         """The time stamp of an export or resource directory, None when there is none."""
@@ -215,6 +229,39 @@ def compare(label, first, second, errors):
                               PeImage(a, first).section_at(at)))
 
 
+def debug_link(label, image, errors):
+    """The symbol file that a release executable names (cmake/VnxRelease.cmake) and its CRC, or
+    None; the executable itself carries no debug information and no symbol table."""
+    debug = [name for name, *_ in image.sections if name.startswith(".debug")]
+    if debug:
+        errors.append("%s: debug information in the executable (%s)" % (label, ", ".join(debug)))
+    if image.symbol_count:
+        errors.append("%s: %d symbols in the executable" % (label, image.symbol_count))
+    if not image.has_section(".gnu_debuglink"):
+        errors.append("%s: no .gnu_debuglink to a symbol file" % label)
+        return None
+    link = image.section_bytes(".gnu_debuglink")
+    name = link[:link.index(b"\0")].decode("latin-1")
+    return name, u32(link, (len(name) + 4) // 4 * 4)
+
+
+def check_symbols(label, path, image, errors):
+    """The link output names the symbol file beside it, which holds its debug information."""
+    link = debug_link(label, image, errors)
+    if not link:
+        return
+    name, crc = link
+    symbols = Path(path).parent / name
+    if name != Path(path).name + ".debug":
+        errors.append("%s: the symbol file is named %s" % (label, name))
+    elif not symbols.is_file():
+        errors.append("%s: no symbol file %s" % (label, symbols))
+    elif zlib.crc32(symbols.read_bytes()) != crc:
+        errors.append("%s: %s is not the symbol file the executable names" % (label, symbols))
+    elif not PeImage(load(symbols), symbols).has_section(".debug_info"):
+        errors.append("%s: %s holds no debug information" % (label, symbols))
+
+
 def osslsigncode(*arguments):
     done = subprocess.run([tool("osslsigncode")] + [str(a) for a in arguments],
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
@@ -233,6 +280,12 @@ def reproducible(description, errors):
         compare(label + " before signing", first, second, errors)
         compare(label + " signed", signed, second_signed, errors)
         image = PeImage(a, first)
+        # What is signed is the stripped file.
+        check_symbols(label, first, image, errors)
+        if debug_link(label + " signed", PeImage(load(signed), signed), errors) != \
+                debug_link(label, image, []):
+            errors.append("%s: the signed copy names another symbol file" % label)
+        compare(label + " symbols", str(first) + ".debug", str(second) + ".debug", errors)
         stamps = {"PE header": image.timestamp,
                   "export directory": image.directory_timestamp(PeImage.EXPORT),
                   "resource directory": image.directory_timestamp(PeImage.RESOURCE)}
