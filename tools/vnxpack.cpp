@@ -39,7 +39,10 @@ const Verb kVerbs[] = {
      "                                compare every member with a folder, and the members the\n"
      "                                build added with their files (exit 1 on any difference)",
      vnxpack::RunVerify},
-    {"unpack", "unpack FILE DIR               extract a payload into a folder", vnxpack::RunUnpack},
+    {"unpack",
+     "unpack FILE DIR [--rescue]    extract a payload into a folder once it matches its SHA-256\n"
+     "                                (--rescue: a damaged one too, ending with exit 1)",
+     vnxpack::RunUnpack},
 };
 
 void PrintUsage(std::FILE *to) {

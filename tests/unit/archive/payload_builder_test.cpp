@@ -62,6 +62,11 @@ std::string Quote(const fs::path &p) {
     return "'" + p.string() + "'";
 }
 
+void WriteBytes(const fs::path &path, const std::vector<uint8_t> &bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+}
+
 size_t CountLines(const std::string &text, const std::string &prefix) {
     size_t count = 0, at = 0;
     while (at < text.size()) {
@@ -406,6 +411,70 @@ TEST(PayloadBuilder, LinksInsideTheTreeArePackedAsTheirTargets) {
     EXPECT_EQ(stats.files, 3u);
     EXPECT_EQ(stats.folders, 3u);
     EXPECT_EQ(Vnxpack("verify " + Quote(out) + " " + Quote(root)).exitCode, 0);
+}
+
+// unpack checks the payload's SHA-256 before it writes anything, and no link planted where
+// vnxpack writes (at a member, or at a name a temporary file could have) redirects a write.
+TEST(PayloadBuilder, UnpackChecksTheSha256FirstAndNoLinkRedirectsAWrite) {
+    TempDir tmp;
+    const fs::path product = VNX_SAMPLE_PRODUCT;
+    const fs::path victim = tmp.path / "victim.txt";
+    Touch(victim, "outside");
+    const fs::path out = tmp.path / "p.bin", list = tmp.path / "list";
+    for (const char *name : {"p.bin.partial", "p.bin.sha256", "p.bin.sha256.partial",
+                             "list.partial", "list.sha256.partial"})
+        fs::create_symlink(victim, tmp.path / name);
+    ASSERT_EQ(Vnxpack("pack " + Quote(product) + " -o " + Quote(out)).exitCode, 0);
+    ASSERT_EQ(Vnxpack("file-list " + Quote(product) + " -o " + Quote(list)).exitCode, 0);
+    const fs::path dest = tmp.path / "dest";
+    fs::create_directories(dest / "Data");
+    fs::create_symlink(victim, dest / "Data" / "VERSION.txt");
+    fs::create_symlink(victim, dest / "Data" / "VERSION.txt.vnxpack-part");
+    RunResult unpacked = Vnxpack("unpack " + Quote(out) + " " + Quote(dest));
+    EXPECT_EQ(unpacked.exitCode, 0) << unpacked.output;
+    EXPECT_EQ(ReadFileText(victim.string()), "outside");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out.string() + ".sha256")));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dest / "Data" / "VERSION.txt")));
+    EXPECT_EQ(ReadFileText((dest / "Data" / "VERSION.txt").string()),
+              ReadFileText((product / "Data" / "VERSION.txt").string()));
+    // A folder of the tree that is a link is refused, and nothing goes where it leads.
+    const fs::path linked = tmp.path / "linked", elsewhere = tmp.path / "elsewhere";
+    fs::create_directories(linked);
+    fs::create_directories(elsewhere);
+    fs::create_directory_symlink(elsewhere, linked / "Doc");
+    RunResult refused = Vnxpack("unpack " + Quote(out) + " " + Quote(linked));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.output.find("Doc: is a link, not a folder"), std::string::npos)
+        << refused.output;
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+
+    // One byte of a member changed beside its checksum: refused before anything is written;
+    // --rescue unpacks it all the same, says so, and still ends with 1.
+    std::vector<uint8_t> bytes = ReadFileBytes(out.string());
+    const std::string version = ReadFileText((product / "Data" / "VERSION.txt").string());
+    const auto at = std::search(bytes.begin(), bytes.end(), version.begin(), version.end());
+    ASSERT_NE(at, bytes.end());
+    *at ^= 0x20;
+    const fs::path damaged = tmp.path / "damaged.bin";
+    WriteBytes(damaged, bytes);
+    fs::copy_file(out.string() + ".sha256", damaged.string() + ".sha256");
+    RunResult refusedDamaged = Vnxpack("unpack " + Quote(damaged) + " " + Quote(tmp.path / "d1"));
+    EXPECT_EQ(refusedDamaged.exitCode, 1);
+    EXPECT_NE(refusedDamaged.output.find("does NOT match its stored SHA-256: it is damaged; "
+                                         "nothing was written"),
+              std::string::npos)
+        << refusedDamaged.output;
+    EXPECT_FALSE(fs::exists(tmp.path / "d1"));
+    RunResult rescued =
+        Vnxpack("unpack " + Quote(damaged) + " " + Quote(tmp.path / "d2") + " --rescue");
+    EXPECT_EQ(rescued.exitCode, 1);
+    EXPECT_NE(rescued.output.find("from a DAMAGED payload"), std::string::npos) << rescued.output;
+    EXPECT_NE(ReadFileText((tmp.path / "d2" / "Data" / "VERSION.txt").string()), version);
+    // Without a checksum there is nothing to check, and unpack says so.
+    fs::remove(damaged.string() + ".sha256");
+    RunResult unchecked = Vnxpack("unpack " + Quote(damaged) + " " + Quote(tmp.path / "d3"));
+    EXPECT_EQ(unchecked.exitCode, 0);
+    EXPECT_NE(unchecked.output.find("carries no SHA-256"), std::string::npos) << unchecked.output;
 }
 
 TEST(PayloadBuilder, BadOptionsAreRefusedWithUsage) {
