@@ -23,6 +23,7 @@
 #include "decompress/decompress.h"
 #include "decompress/stream_decoder.h"
 #include "tools/commands.h"
+#include "tools/signature_check.h"
 
 namespace fs = std::filesystem;
 
@@ -428,12 +429,43 @@ int RunList(int argc, char **argv) {
     return kExitOk;
 }
 
+namespace {
+
+// The checks of an installer's image: one line each, "damaged: ..." for what fails. Returns the
+// number of failures.
+int CheckInstallerImage(const char *path, const Payload &p, const std::string &caFile) {
+    payload::PeImageReport image;
+    payload::CheckPeImage(p.file.data(), p.file.size(), &image);
+    for (const std::string &problem : image.problems)
+        std::printf("damaged: %s: %s\n", path, problem.c_str());
+    int failures = int(image.problems.size());
+    if (failures == 0)
+        std::printf("image: whole: headers, %u sections%s%s%s\n", image.sections,
+                    image.hasSymbols ? ", symbol table" : "",
+                    image.isSigned ? ", certificate table" : "",
+                    image.checksumSet ? "; the header checksum matches" : "; no header checksum");
+    if (image.isSigned) {
+        const SignatureCheck signature = CheckSignature(path, caFile);
+        std::printf("%s: %s: %s\n", signature.covers ? "signature" : "damaged", path,
+                    signature.line.c_str());
+        failures += signature.covers ? 0 : 1;
+    }
+    return failures;
+}
+
+} // namespace
+
 int RunVerify(int argc, char **argv) {
-    const char *kUsage = "usage: vnxpack verify FILE DIR [--add NAME=FILE]...\n";
+    const char *kUsage = "usage: vnxpack verify FILE DIR [--add NAME=FILE]... [--ca FILE]\n";
     // Members the build added at the root, compared with the files they were packed from.
     std::map<std::string, fs::path> added;
+    std::string caFile;
     for (int i = 2; i < argc; ++i) {
         payload::RootFile file;
+        if (std::strcmp(argv[i], "--ca") == 0 && i + 1 < argc) {
+            caFile = argv[++i];
+            continue;
+        }
         if (std::strcmp(argv[i], "--add") != 0 || i + 1 >= argc ||
             !ParseAdded(argv[++i], true, &file)) {
             std::fputs(kUsage, stderr);
@@ -457,7 +489,9 @@ int RunVerify(int argc, char **argv) {
         std::fprintf(stderr, "vnxpack verify: %s\n", error.c_str());
         return kExitFailure;
     }
-    int differences = 0;
+    // An installer is checked as a whole first: its payload may be intact in a file that
+    // cannot run.
+    int differences = p.IsExecutable() ? CheckInstallerImage(argv[0], p, caFile) : 0;
     if (!p.Walk(argv[0], ".", &error)) {
         std::fflush(stdout);
         std::fprintf(stderr, "vnxpack verify: %s\n", error.c_str());

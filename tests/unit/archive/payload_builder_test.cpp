@@ -19,6 +19,7 @@
 #include "builder/file_times.h"
 #include "archive/payload_archive.h"
 #include "builder/payload_writer.h"
+#include "builder/pe_resource.h"
 #include "tests/support/product_tree.h"
 #include "tests/support/text_files.h"
 
@@ -270,6 +271,92 @@ TEST(PayloadBuilder, ListFindsThePayloadInsideAnInstaller) {
     RunResult noResource = Vnxpack(std::string("list ") + VNX_PLAIN_EXE);
     EXPECT_EQ(noResource.exitCode, 1);
     EXPECT_NE(noResource.output.find("TESTDATA"), std::string::npos) << noResource.output;
+#else
+    GTEST_SKIP() << "no mingw-w64 compiler to build a test executable";
+#endif
+}
+
+// verify checks an installer's image besides its payload: a file that cannot run, or that is not
+// the one that was signed, fails, one line for each thing found.
+TEST(PayloadBuilder, VerifyChecksTheInstallersImageAndItsSignature) {
+#ifdef VNX_TEST_EXE
+    TempDir tmp;
+    const std::vector<uint8_t> exe = ReadFileBytes(VNX_TEST_EXE);
+    const std::string product = VNX_SAMPLE_PRODUCT;
+    auto verify = [&](const std::string &name, const std::vector<uint8_t> &bytes,
+                      const std::string &more = "") {
+        WriteBytes(tmp.path / name, bytes);
+        return Vnxpack("verify " + Quote(tmp.path / name) + " " + product + more);
+    };
+    RunResult whole = verify("whole.exe", exe);
+    EXPECT_EQ(whole.exitCode, 0) << whole.output;
+    EXPECT_NE(whole.output.find("image: whole: headers, "), std::string::npos) << whole.output;
+    EXPECT_NE(whole.output.find("the header checksum matches"), std::string::npos);
+
+    const std::vector<uint8_t> packed = ReadFileBytes(VNX_TEST_PAYLOAD);
+    const size_t payloadAt =
+        size_t(std::search(exe.begin(), exe.end(), packed.begin(), packed.end()) - exe.begin());
+    ASSERT_LT(payloadAt, exe.size());
+    // Damage the payload's checksum does not see: the headers, the bytes before the payload,
+    // a file cut after the payload, bytes added at the end.
+    std::vector<uint8_t> header = exe, before = exe, added = exe;
+    header[0x3C + 8] ^= 0x01;
+    before[payloadAt - 1000] ^= 0x40;
+    const std::vector<uint8_t> cut(exe.begin(), exe.begin() + long(payloadAt + packed.size() + 64));
+    added.insert(added.end(), {'x', 'y', 'z'});
+    const struct {
+        const char *name;
+        const std::vector<uint8_t> &bytes;
+        const char *line;
+    } damaged[] = {
+        {"header.exe", header, "the header checksum"},
+        {"before.exe", before, "the header checksum"},
+        {"cut.exe", cut, "lies past the end of the file"},
+        {"added.exe", added, "3 bytes follow the end of the image"},
+    };
+    for (const auto &d : damaged) {
+        RunResult r = verify(d.name, d.bytes);
+        EXPECT_EQ(r.exitCode, 1) << d.name << "\n" << r.output;
+        EXPECT_NE(r.output.find("damaged: " + (tmp.path / d.name).string() + ": "),
+                  std::string::npos)
+            << r.output;
+        EXPECT_NE(r.output.find(d.line), std::string::npos) << d.name << "\n" << r.output;
+    }
+
+    // Signed with a throw-away certificate: the signature must cover the image. A changed byte
+    // with the header checksum made to fit again is caught by the signature alone.
+    const fs::path key = tmp.path / "key.pem", cert = tmp.path / "cert.pem";
+    ASSERT_EQ(
+        std::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=vnx -keyout " +
+                     Quote(key) + " -out " + Quote(cert) + " >/dev/null 2>&1")
+                        .c_str()),
+        0);
+    const fs::path signedExe = tmp.path / "signed.exe";
+    ASSERT_EQ(std::system(("osslsigncode sign -certs " + Quote(cert) + " -key " + Quote(key) +
+                           " -h sha256 -in " + Quote(tmp.path / "whole.exe") + " -out " +
+                           Quote(signedExe) + " >/dev/null")
+                              .c_str()),
+              0);
+    const std::vector<uint8_t> signedBytes = ReadFileBytes(signedExe.string());
+    RunResult good = verify("signed.exe", signedBytes, " --ca " + Quote(cert));
+    EXPECT_EQ(good.exitCode, 0) << good.output;
+    EXPECT_NE(good.output.find("certificate table; the header checksum matches"), std::string::npos)
+        << good.output;
+    EXPECT_NE(good.output.find("the signature covers the image and its certificate chain holds"),
+              std::string::npos)
+        << good.output;
+    std::vector<uint8_t> tampered = signedBytes;
+    tampered[payloadAt - 1000] ^= 0x40;
+    size_t checksumAt = 0;
+    ASSERT_TRUE(payload::PeChecksumOffset(tampered.data(), tampered.size(), &checksumAt));
+    const uint32_t sum = payload::PeChecksum(tampered.data(), tampered.size(), checksumAt);
+    for (int i = 0; i < 4; ++i)
+        tampered[checksumAt + size_t(i)] = uint8_t(sum >> (8 * i));
+    RunResult bad = verify("tampered.exe", tampered);
+    EXPECT_EQ(bad.exitCode, 1) << bad.output;
+    EXPECT_NE(bad.output.find("the header checksum matches"), std::string::npos) << bad.output;
+    EXPECT_NE(bad.output.find(": the signature does not cover the image"), std::string::npos)
+        << bad.output;
 #else
     GTEST_SKIP() << "no mingw-w64 compiler to build a test executable";
 #endif
