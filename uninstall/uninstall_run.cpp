@@ -184,6 +184,13 @@ void RemoveFile(const std::string &path, Removal *removal) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return; // already gone
+    // The installation put a file here; a folder in its place is the user's, with whatever it
+    // holds: it stays, and so do the folders that hold it.
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        Log("Kept folder " + path + ": it holds files that were not installed");
+        removal->leftovers.push_back({path, false, true});
+        return;
+    }
     if (attributes & FILE_ATTRIBUTE_READONLY)
         SetFileAttributesA(path.c_str(),
                            (attributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL);
