@@ -8,11 +8,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/main_window.h"
 #include "app/message_boxes.h"
 #include "app/text_rules.h"
 #include "archive/payload_win32.h"
+#include "regaddin/folder_rules.h"
+#include "regaddin/system_folders.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -46,6 +49,13 @@ void WarnTooLong(const InstallerState &state, HWND dialog, uint32_t maxLength) {
     ShowWarning(dialog, text);
 }
 
+void WarnSystemFolder(const InstallerState &state, HWND dialog, const char *folder) {
+    char format[kStringCapacity], text[kStringCapacity + MAX_PATH];
+    std::snprintf(text, sizeof(text),
+                  state.LoadResString(IDS_FOLDER_SYSTEM, format, sizeof(format)), folder);
+    ShowWarning(dialog, text);
+}
+
 // The folder checks of the OK button; true when the dialog may end.
 bool AcceptFolder(InstallerState &state, HWND dialog) {
     // Read more than a path can hold: a longer entry is refused, never cut.
@@ -63,13 +73,36 @@ bool AcceptFolder(InstallerState &state, HWND dialog) {
         WarnIn(state, dialog, IDS_FOLDER_INVALID);
         return false;
     }
+    // From here on the folder is its full form ("C:\a\..\b" is "C:\b"): what is checked, made,
+    // installed into and recorded for the uninstaller is the one folder. The ANSI call takes no
+    // entry as long as a path may be, and gives no folder that long.
+    char full[MAX_PATH];
+    const DWORD fullLength =
+        length < sizeof(full) ? GetFullPathNameA(entry, sizeof(full), full, nullptr) : 0;
+    if (length >= sizeof(full) || fullLength >= sizeof(full)) {
+        WarnTooLong(state, dialog, state.maxFolderLength);
+        return false;
+    }
+    const std::string normal = fullLength > 0 ? folders::NormalizeFolder(full) : std::string();
+    // The uninstaller would refuse to remove the product from anything else.
+    switch (folders::RefuseFolder(normal, folders::SystemFolders())) {
+    case folders::FolderRefusal::NotFullPath:
+    case folders::FolderRefusal::DriveRoot:
+        WarnIn(state, dialog, IDS_FOLDER_INVALID);
+        return false;
+    case folders::FolderRefusal::SystemFolder:
+        WarnSystemFolder(state, dialog, normal.c_str());
+        return false;
+    case folders::FolderRefusal::None:
+        break;
+    }
     // Every file of the product must fit below the folder.
-    if (length > state.maxFolderLength) {
+    if (normal.size() > state.maxFolderLength) {
         WarnTooLong(state, dialog, state.maxFolderLength);
         return false;
     }
     char *folder = state.installDir;
-    lstrcpynA(folder, entry, sizeof(state.installDir));
+    lstrcpynA(folder, normal.c_str(), sizeof(state.installDir));
     struct _stat info;
     if (_stat(folder, &info) == 0) {
         if (info.st_mode & _S_IFDIR)

@@ -22,6 +22,7 @@
 #include "archive/cp1252.h"
 #include "archive/payload_checksum.h"
 #include "builder/file_times.h"
+#include "builder/output_file.h"
 #include "archive/payload_format.h"
 #include "compress/compress.h"
 
@@ -346,7 +347,31 @@ void ShowProgress(size_t done, size_t total) {
     std::fflush(stderr);
 }
 
-bool WriteRecord(std::ofstream &out, char rectype, const std::string *name, const uint8_t *data,
+// Collects the archive's bytes and hands them to the output file in large pieces.
+class ArchiveOutput {
+public:
+    explicit ArchiveOutput(OutputFile *file) : file_(file) {}
+    void Put(const void *data, size_t size) {
+        const uint8_t *bytes = static_cast<const uint8_t *>(data);
+        buffer_.insert(buffer_.end(), bytes, bytes + size);
+        if (buffer_.size() >= kFlushSize)
+            Flush();
+    }
+    bool Flush() {
+        if (ok_ && !buffer_.empty())
+            ok_ = file_->Write(buffer_.data(), buffer_.size());
+        buffer_.clear();
+        return ok_;
+    }
+
+private:
+    static constexpr size_t kFlushSize = 1 << 20;
+    OutputFile *file_;
+    std::vector<uint8_t> buffer_;
+    bool ok_ = true;
+};
+
+bool WriteRecord(ArchiveOutput &out, char rectype, const std::string *name, const uint8_t *data,
                  uint32_t datalen, uint32_t uncompressed, FileTime time, uint64_t *written) {
     const uint32_t nameArea = name != nullptr ? uint32_t(name->size() + 1) : 0;
     const uint64_t disp = uint64_t(kRecordHeaderSize) + nameArea + datalen;
@@ -357,11 +382,11 @@ bool WriteRecord(std::ofstream &out, char rectype, const std::string *name, cons
                    int32_t(nameArea), rectype,          time};
     uint8_t header[kRecordHeaderSize];
     EncodeRecordHeader(h, header);
-    out.write(reinterpret_cast<const char *>(header), sizeof header);
+    out.Put(header, sizeof header);
     if (name != nullptr)
-        out.write(name->c_str(), std::streamsize(nameArea));
+        out.Put(name->c_str(), nameArea);
     if (datalen > 0)
-        out.write(reinterpret_cast<const char *>(data), std::streamsize(datalen));
+        out.Put(data, datalen);
     *written += disp;
     return true;
 }
@@ -479,20 +504,16 @@ std::string FirstDifference(const std::string &want, const std::string &have) {
     }
 }
 
-int WriteArchive(const FolderEntry &root, const Scanner &scan, const fs::path &temp,
+int WriteArchive(const FolderEntry &root, const Scanner &scan, OutputFile *file,
                  const PackOptions &options, PackStats *stats, std::string *error) {
     std::vector<PlannedRecord> records;
     std::vector<const FileEntry *> files;
     Plan(root, &records, &files);
 
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        *error = "cannot create " + Display(temp);
-        return 1;
-    }
+    ArchiveOutput out(file);
     uint8_t preamble[kPreambleSize];
     EncodePreamble(options.productVersion.c_str(), preamble);
-    out.write(reinterpret_cast<const char *>(preamble), sizeof preamble);
+    out.Put(preamble, sizeof preamble);
     uint64_t written = kPreambleSize;
     uint8_t counts[kSummaryDataSize];
     WriteLe32(counts, scan.files);
@@ -531,9 +552,8 @@ int WriteArchive(const FolderEntry &root, const Scanner &scan, const fs::path &t
     }
     if (progress && files.empty())
         ShowProgress(0, 0);
-    out.close();
-    if (!out) {
-        *error = "cannot write " + Display(temp);
+    if (!out.Flush()) {
+        *error = "cannot write " + Display(file->Target());
         return 1;
     }
     stats->files = scan.files;
@@ -604,36 +624,31 @@ int PackDirectory(const std::string &dir, const std::string &outFile, const Pack
             return 1;
         }
     }
-    std::error_code ec;
     if (scan.clusteredBytes + kLargestCluster + kSlackBytes > UINT32_MAX) {
         *error = "refused: " + dir + ": the files add up to " + std::to_string(scan.bytes) +
                  " bytes, past what the installer's 32-bit size totals hold";
         return 1;
     }
 
-    const fs::path outPath = fs::u8path(outFile);
-    fs::path temp = outPath;
-    temp += ".partial";
-    int result = WriteArchive(root, scan, temp, options, stats, error);
-    if (result == 0)
-        result = WriteChecksumFile(temp.u8string(), error);
-    if (result == 0) {
-        fs::path checksum = temp, checksumOut = outPath;
-        checksum += ".sha256";
-        checksumOut += ".sha256";
-        fs::rename(temp, outPath, ec);
-        if (!ec)
-            fs::rename(checksum, checksumOut, ec);
-        if (ec) {
-            *error = "cannot rename " + Display(temp) + " to " + outFile + ": " + ec.message();
-            result = 1;
-        }
+    // The payload and its checksum are written under fresh names beside their own and renamed
+    // over them once both are complete.
+    OutputFile archive, checksum;
+    if (!archive.Create(fs::u8path(outFile), error) ||
+        !checksum.Create(fs::u8path(outFile + ".sha256"), error))
+        return 1;
+    if (WriteArchive(root, scan, &archive, options, stats, error) != 0)
+        return 1;
+    std::vector<uint8_t> written;
+    uint8_t digest[kChecksumSize];
+    if (!archive.ReadBack(&written) || !Sha256(written.data(), written.size(), digest)) {
+        *error = "cannot compute the SHA-256 of " + outFile;
+        return 1;
     }
-    if (result != 0) {
-        fs::remove(temp, ec);
-        fs::remove(fs::u8path(temp.u8string() + ".sha256"), ec);
+    if (!checksum.Write(digest, kChecksumSize)) {
+        *error = "cannot write " + outFile + ".sha256";
+        return 1;
     }
-    return result;
+    return archive.Commit(error) && checksum.Commit(error) ? 0 : 1;
 }
 
 int WriteChecksumFile(const std::string &path, std::string *error) {
@@ -647,25 +662,7 @@ int WriteChecksumFile(const std::string &path, std::string *error) {
         *error = "cannot compute the SHA-256 of " + path;
         return 1;
     }
-    const fs::path out = fs::u8path(path + ".sha256");
-    fs::path temp = out;
-    temp += ".partial";
-    {
-        std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char *>(digest), kChecksumSize);
-        if (!file) {
-            *error = "cannot write " + Display(temp);
-            return 1;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, out, ec);
-    if (ec) {
-        *error = "cannot write " + Display(out) + ": " + ec.message();
-        fs::remove(temp, ec);
-        return 1;
-    }
-    return 0;
+    return WriteFileSafely(fs::u8path(path + ".sha256"), digest, kChecksumSize, error) ? 0 : 1;
 }
 
 int ListDirectory(const std::string &dir, const PackOptions &options, InstallList *list,

@@ -1,5 +1,6 @@
 #include "builder/pe_resource.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace payload {
@@ -7,6 +8,11 @@ namespace payload {
 namespace {
 
 constexpr uint32_t kHighBit = 0x80000000u;
+constexpr size_t kSectionHeaderSize = 40;
+constexpr size_t kSymbolSize = 18;
+constexpr uint32_t kSecurityDirectory = 4;
+constexpr uint32_t kMaxDirectories = 16;
+constexpr uint16_t kMaxSections = 96; // the loader's limit
 
 struct Reader {
     const uint8_t *data;
@@ -24,8 +30,30 @@ struct Section {
     uint32_t virtualAddress, virtualSize, rawSize, rawPointer;
 };
 
+std::string Hex(uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+bool IsPowerOfTwo(uint32_t value) {
+    return value != 0 && (value & (value - 1)) == 0;
+}
+
+uint64_t AlignUp(uint64_t value, uint32_t alignment) {
+    return (value + alignment - 1) / alignment * alignment;
+}
+
+// The PE layout: headers, section table and resource directory, each checked to lie inside the
+// bytes before it is read.
 struct Image {
     Reader r{nullptr, 0};
+    size_t pe = 0;       // the "PE\0\0" signature
+    size_t optional = 0; // the optional header
+    uint16_t optionalSize = 0;
+    uint16_t magic = 0;
+    size_t directories = 0; // the data directory table
+    uint32_t directoryCount = 0;
     size_t sectionTable = 0;
     uint16_t sectionCount = 0;
     size_t resourceBase = 0; // file offset of the resource directory
@@ -36,11 +64,30 @@ struct Image {
         return false;
     }
 
+    Section SectionAt(uint16_t i) const {
+        const size_t s = sectionTable + size_t(i) * kSectionHeaderSize;
+        return Section{r.U32(s + 12), r.U32(s + 8), r.U32(s + 16), r.U32(s + 20)};
+    }
+
+    std::string SectionName(uint16_t i) const {
+        const char *name =
+            reinterpret_cast<const char *>(r.data + sectionTable + size_t(i) * kSectionHeaderSize);
+        return std::string(name, strnlen(name, 8));
+    }
+
+    // The data directory `index`: its address and size; zeros when the table has no such entry.
+    void Directory(uint32_t index, uint32_t *rva, uint32_t *size) const {
+        *rva = *size = 0;
+        if (index < directoryCount) {
+            *rva = r.U32(directories + index * 8);
+            *size = r.U32(directories + index * 8 + 4);
+        }
+    }
+
     // File offset of `length` bytes at `rva`, all inside one section's raw data.
     bool RvaToOffset(uint32_t rva, uint32_t length, size_t *offset) const {
         for (uint16_t i = 0; i < sectionCount; ++i) {
-            const size_t s = sectionTable + size_t(i) * 40;
-            Section sec{r.U32(s + 12), r.U32(s + 8), r.U32(s + 16), r.U32(s + 20)};
+            const Section sec = SectionAt(i);
             if (rva < sec.virtualAddress)
                 continue;
             const uint64_t inside = uint64_t(rva) - sec.virtualAddress;
@@ -55,35 +102,49 @@ struct Image {
         return false;
     }
 
-    bool Open() {
+    // The DOS, file and optional headers and the section table.
+    bool ReadHeaders() {
         if (!r.Has(0, 64) || r.data[0] != 'M' || r.data[1] != 'Z')
             return Fail("not an executable: no \"MZ\" header");
-        const uint32_t pe = r.U32(0x3C);
+        pe = r.U32(0x3C);
         if (!r.Has(pe, 24) || std::memcmp(r.data + pe, "PE\0\0", 4) != 0)
             return Fail("no PE header");
         sectionCount = r.U16(pe + 6);
-        const uint16_t optionalSize = r.U16(pe + 20);
-        const size_t optional = size_t(pe) + 24;
+        optionalSize = r.U16(pe + 20);
+        optional = pe + 24;
         if (!r.Has(optional, optionalSize) || optionalSize < 2)
             return Fail("PE optional header cut short");
-        const uint16_t magic = r.U16(optional);
-        size_t countAt, directories;
+        magic = r.U16(optional);
+        size_t countAt;
         if (magic == 0x10B) {
             countAt = 92;
-            directories = 96;
+            directories = optional + 96;
         } else if (magic == 0x20B) {
             countAt = 108;
-            directories = 112;
+            directories = optional + 112;
         } else {
             return Fail("unknown PE optional header kind");
         }
-        if (optionalSize < countAt + 4 || r.U32(optional + countAt) < 3 ||
-            optionalSize < directories + 3 * 8)
-            return Fail("the executable has no resource directory");
-        const uint32_t rva = r.U32(optional + directories + 16);
+        if (optionalSize < countAt + 4)
+            return Fail("PE optional header cut short");
+        directoryCount = r.U32(optional + countAt);
+        // The table may hold fewer entries than it claims, never more than the header holds.
+        const uint64_t room = (optional + optionalSize - directories) / 8;
+        if (directoryCount > room)
+            directoryCount = uint32_t(room);
         sectionTable = optional + optionalSize;
-        if (!r.Has(sectionTable, uint64_t(sectionCount) * 40))
+        if (!r.Has(sectionTable, uint64_t(sectionCount) * kSectionHeaderSize))
             return Fail("PE section table cut short");
+        return true;
+    }
+
+    bool Open() {
+        if (!ReadHeaders())
+            return false;
+        uint32_t rva, size;
+        Directory(2, &rva, &size);
+        if (directoryCount < 3)
+            return Fail("the executable has no resource directory");
         if (rva == 0 || !RvaToOffset(rva, 16, &resourceBase))
             return Fail("the executable has no resources");
         return true;
@@ -137,6 +198,184 @@ struct Image {
     }
 };
 
+// The checks of CheckPeImage, in the order the loader meets the parts.
+class ImageCheck {
+public:
+    ImageCheck(const Image &image, PeImageReport *report)
+        : image_(image), r_(image.r), report_(report) {}
+
+    void Run() {
+        const uint16_t machine = r_.U16(image_.pe + 4);
+        if (machine != 0x14C && machine != 0x8664)
+            Problem("the file header names the machine " + Hex(machine) + ", neither x86 nor x64");
+        if ((machine == 0x14C) != (image_.magic == 0x10B))
+            Problem("the optional header's kind does not fit the machine");
+        report_->sections = image_.sectionCount;
+        if (image_.sectionCount == 0 || image_.sectionCount > kMaxSections)
+            Problem("the file header counts " + std::to_string(image_.sectionCount) +
+                    " sections (1 to 96 can be loaded)");
+        if (!OptionalHeader())
+            return; // without its alignments nothing further can be judged
+        Sections();
+        DataDirectories();
+        Tail();
+        Checksum();
+    }
+
+private:
+    void Problem(const std::string &line) { report_->problems.push_back(line); }
+
+    bool OptionalHeader() {
+        // ReadHeaders saw the optional header reach past its directory count: the fields before
+        // it are there.
+        const size_t o = image_.optional;
+        sectionAlignment_ = r_.U32(o + 32);
+        fileAlignment_ = r_.U32(o + 36);
+        sizeOfImage_ = r_.U32(o + 56);
+        sizeOfHeaders_ = r_.U32(o + 60);
+        bool usable = true;
+        if (!IsPowerOfTwo(fileAlignment_) || fileAlignment_ < 512 || fileAlignment_ > 65536) {
+            Problem("the file alignment " + Hex(fileAlignment_) +
+                    " is not a power of two from 512 to 64 KiB");
+            usable = false;
+        }
+        if (!IsPowerOfTwo(sectionAlignment_) || sectionAlignment_ < fileAlignment_) {
+            Problem("the section alignment " + Hex(sectionAlignment_) +
+                    " is not a power of two at least the file alignment");
+            usable = false;
+        }
+        if (r_.U32(o + 92 + (image_.magic == 0x20B ? 16 : 0)) > kMaxDirectories)
+            Problem("the optional header counts more than 16 data directories");
+        const uint64_t tableEnd =
+            image_.sectionTable + uint64_t(image_.sectionCount) * kSectionHeaderSize;
+        if (sizeOfHeaders_ < tableEnd || sizeOfHeaders_ > r_.size ||
+            (usable && sizeOfHeaders_ % fileAlignment_ != 0)) {
+            Problem("the headers' size " + Hex(sizeOfHeaders_) +
+                    " does not hold the section table (ends at " + Hex(tableEnd) +
+                    ") aligned, inside the file");
+            usable = false;
+        }
+        return usable;
+    }
+
+    void Sections() {
+        uint64_t rawEnd = sizeOfHeaders_, virtualEnd = sizeOfHeaders_;
+        sectionsEnd_ = sizeOfHeaders_;
+        for (uint16_t i = 0; i < image_.sectionCount; ++i) {
+            const Section s = image_.SectionAt(i);
+            const std::string name =
+                "section " + std::to_string(i + 1) + " (" + image_.SectionName(i) + ")";
+            if (s.rawSize > 0) {
+                const uint64_t end = uint64_t(s.rawPointer) + s.rawSize;
+                if (s.rawPointer % fileAlignment_ != 0 || s.rawSize % fileAlignment_ != 0)
+                    Problem(name + ": its data at " + Hex(s.rawPointer) + " (" + Hex(s.rawSize) +
+                            " bytes) is not aligned to the file alignment");
+                if (end > r_.size)
+                    Problem(name + ": its data, bytes " + Hex(s.rawPointer) + " to " + Hex(end) +
+                            ", lies past the end of the file at " + Hex(r_.size));
+                else if (s.rawPointer < rawEnd)
+                    Problem(name + ": its data at " + Hex(s.rawPointer) +
+                            " overlaps the headers or the section before it");
+                if (end > rawEnd)
+                    rawEnd = end;
+            }
+            const uint64_t extent = s.virtualSize != 0 ? s.virtualSize : s.rawSize;
+            if (s.virtualAddress % sectionAlignment_ != 0 || s.virtualAddress < virtualEnd)
+                Problem(name + ": its address " + Hex(s.virtualAddress) +
+                        " is not aligned or overlaps the section before it");
+            virtualEnd = AlignUp(uint64_t(s.virtualAddress) + extent, sectionAlignment_);
+        }
+        sectionsEnd_ = rawEnd;
+        if (sizeOfImage_ != virtualEnd)
+            Problem("the image size " + Hex(sizeOfImage_) +
+                    " is not where its last section ends (" + Hex(virtualEnd) + ")");
+    }
+
+    void DataDirectories() {
+        for (uint32_t i = 0; i < image_.directoryCount; ++i) {
+            uint32_t rva, size;
+            image_.Directory(i, &rva, &size);
+            if (i == kSecurityDirectory || (rva == 0 && size == 0))
+                continue; // the certificate table is placed by file offset, after the image
+            if (uint64_t(rva) + size > sizeOfImage_)
+                Problem("data directory " + std::to_string(i) + " (" + Hex(rva) + ", " + Hex(size) +
+                        " bytes) lies outside the image");
+        }
+    }
+
+    // After the sections: the COFF symbols with their string table, when the linker kept them,
+    // then at most the signature's padding and the certificate table.
+    void Tail() {
+        uint64_t end = sectionsEnd_;
+        const uint32_t symbols = r_.U32(image_.pe + 12);
+        const uint32_t symbolCount = r_.U32(image_.pe + 16);
+        if (symbols != 0) {
+            report_->hasSymbols = true;
+            const uint64_t strings = uint64_t(symbols) + uint64_t(symbolCount) * kSymbolSize;
+            if (symbols != sectionsEnd_) {
+                Problem("the symbol table at " + Hex(symbols) +
+                        " does not follow the sections, which end at " + Hex(sectionsEnd_));
+            } else if (!r_.Has(strings, 4) || r_.U32(size_t(strings)) < 4 ||
+                       !r_.Has(strings, r_.U32(size_t(strings)))) {
+                Problem("the symbol table at " + Hex(symbols) +
+                        " runs past the end of the file at " + Hex(r_.size));
+            } else {
+                end = strings + r_.U32(size_t(strings));
+            }
+        }
+        report_->imageEnd = end;
+        uint32_t offset = 0, size = 0;
+        image_.Directory(kSecurityDirectory, &offset, &size);
+        if (offset == 0 && size == 0) {
+            if (r_.size > end)
+                Problem(std::to_string(r_.size - end) + " bytes follow the end of the image at " +
+                        Hex(end) + ": the file is not what the linker wrote");
+            return;
+        }
+        report_->isSigned = true;
+        report_->signatureOffset = offset;
+        report_->signatureSize = size;
+        if (offset < end || offset - end >= 8 || offset % 8 != 0) {
+            Problem("the certificate table at " + Hex(offset) +
+                    " does not follow the image, which ends at " + Hex(end));
+            return;
+        }
+        if (uint64_t(offset) + size != r_.size) {
+            Problem("the certificate table, bytes " + Hex(offset) + " to " +
+                    Hex(uint64_t(offset) + size) + ", does not end the file at " + Hex(r_.size));
+            return;
+        }
+        for (uint64_t at = offset; at < r_.size;) {
+            const uint32_t length = r_.Has(at, 8) ? r_.U32(size_t(at)) : 0;
+            if (length < 8 || !r_.Has(at, length) || r_.U16(size_t(at) + 4) != 0x0200 ||
+                r_.U16(size_t(at) + 6) != 0x0002) {
+                Problem("the certificate table at " + Hex(offset) +
+                        " holds an entry that is not an Authenticode signature");
+                return;
+            }
+            at += AlignUp(length, 8);
+        }
+    }
+
+    void Checksum() {
+        const size_t at = image_.optional + 64;
+        const uint32_t stored = r_.U32(at);
+        report_->checksumSet = stored != 0;
+        if (stored == 0)
+            return;
+        const uint32_t computed = PeChecksum(r_.data, r_.size, at);
+        if (computed != stored)
+            Problem("the header checksum " + Hex(stored) + " does not match the file's " +
+                    Hex(computed) + ": bytes were changed");
+    }
+
+    const Image &image_;
+    const Reader &r_;
+    PeImageReport *report_;
+    uint32_t sectionAlignment_ = 0, fileAlignment_ = 0, sizeOfImage_ = 0, sizeOfHeaders_ = 0;
+    uint64_t sectionsEnd_ = 0;
+};
+
 } // namespace
 
 bool LooksLikeExecutable(const uint8_t *data, size_t size) {
@@ -174,6 +413,39 @@ bool FindPeResource(const uint8_t *data, size_t size, const char *typeName, uint
         return false;
     }
     *length = bytes;
+    return true;
+}
+
+void CheckPeImage(const uint8_t *data, size_t size, PeImageReport *report) {
+    *report = PeImageReport();
+    Image image;
+    image.r = Reader{data, size};
+    if (!image.ReadHeaders()) {
+        report->problems.push_back(image.error);
+        return;
+    }
+    ImageCheck(image, report).Run();
+}
+
+uint32_t PeChecksum(const uint8_t *data, size_t size, size_t checksumOffset) {
+    uint64_t sum = 0;
+    for (size_t at = 0; at < size; at += 2) {
+        if (at >= checksumOffset && at < checksumOffset + 4)
+            continue;
+        const uint32_t word = data[at] | (at + 1 < size ? data[at + 1] << 8 : 0);
+        sum += word;
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    return uint32_t(sum + size);
+}
+
+bool PeChecksumOffset(const uint8_t *data, size_t size, size_t *offset) {
+    Image image;
+    image.r = Reader{data, size};
+    if (!image.ReadHeaders())
+        return false;
+    *offset = image.optional + 64;
     return true;
 }
 

@@ -56,6 +56,7 @@
 #define IDS_FINISH_NOTE 59
 #define IDS_FOLDER_INVALID 60
 #define IDS_FOLDER_TOO_LONG 61
+#define IDS_FOLDER_SYSTEM 62
 
 // Bitmaps.
 #define IDB_PRODUCT_ICON 101

@@ -10,7 +10,6 @@
 #include <memory>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "archive/cp1252.h"
@@ -18,11 +17,13 @@
 #include "builder/file_times.h"
 #include "archive/payload_archive.h"
 #include "archive/payload_format.h"
+#include "builder/output_file.h"
 #include "builder/payload_writer.h"
 #include "builder/pe_resource.h"
 #include "decompress/decompress.h"
 #include "decompress/stream_decoder.h"
 #include "tools/commands.h"
+#include "tools/signature_check.h"
 
 namespace fs = std::filesystem;
 
@@ -82,13 +83,18 @@ struct Payload {
         static_cast<Payload *>(context)->log.push_back(line);
     }
 
+    bool IsExecutable() const { return payload::LooksLikeExecutable(file.data(), file.size()); }
+
     // Loads and walks; on failure describes it in `*error`.
     bool Load(const char *path, const char *targetFolder, std::string *error) {
-        if (!ReadWholeFile(fs::u8path(path), &file, error))
-            return false;
+        return ReadWholeFile(fs::u8path(path), &file, error) && Walk(path, targetFolder, error);
+    }
+
+    // Walks the file already read.
+    bool Walk(const char *path, const char *targetFolder, std::string *error) {
         data = file.data();
         length = uint32_t(file.size());
-        if (payload::LooksLikeExecutable(data, file.size())) {
+        if (IsExecutable()) {
             size_t offset;
             if (!payload::FindPeResource(data, file.size(), payload::kResourceType,
                                          payload::kResourceId, &offset, &length, error)) {
@@ -172,50 +178,77 @@ bool IsCompressed(const RESITEM *item) {
     return item->size > item->datalen;
 }
 
-// Receives decoded bytes into an open file stream.
-class StreamSink : public vkp::ByteSink {
+// Receives a member's decoded bytes in memory, refusing more than the record says it holds.
+class BufferSink : public vkp::ByteSink {
 public:
-    explicit StreamSink(std::ofstream *out) : out_(out) {}
+    BufferSink(std::vector<uint8_t> *bytes, uint64_t limit) : bytes_(bytes), limit_(limit) {}
     bool Write(const uint8_t *data, size_t size) override {
-        return bool(out_->write(reinterpret_cast<const char *>(data), std::streamsize(size)));
+        if (bytes_->size() + size > limit_)
+            return false;
+        bytes_->insert(bytes_->end(), data, data + size);
+        return true;
     }
 
 private:
-    std::ofstream *out_;
+    std::vector<uint8_t> *bytes_;
+    uint64_t limit_;
 };
 
-// Decodes or copies one member's contents into `out` (a file that is replaced). The file is
-// opened through std::filesystem, never by a narrow path: on Windows a narrow path goes through
-// the ANSI code page, which cannot name every folder (nor every UTF-8 name).
-bool WriteMember(const Payload &p, const RESITEM *item, const fs::path &out, std::string *error) {
-    if (IsCompressed(item)) {
-        std::ofstream f(out, std::ios::binary | std::ios::trunc);
-        if (!f) {
-            *error = "cannot write " + out.u8string();
-            return false;
-        }
-        StreamSink sink(&f);
-        const int result = vkp::DecodeStream(p.DataOf(item), uint32_t(item->datalen), &sink,
-                                             vkp::DecodeMethod::kTable);
-        f.close();
-        if (result != kDecompressOk || !f) {
-            *error = "cannot decode (result " +
-                     std::to_string(result != kDecompressOk ? result : kDecompressWriteError) + ")";
-            return false;
-        }
-        std::error_code ec;
-        if (fs::file_size(out, ec) != uint64_t(item->size) || ec) {
-            *error = "decoded size differs from the record";
+// Receives a member's decoded bytes into the file being unpacked, refusing more than the record
+// says it holds.
+class FileSink : public vkp::ByteSink {
+public:
+    FileSink(payload::OutputFile *file, uint64_t limit) : file_(file), limit_(limit) {}
+    bool Write(const uint8_t *data, size_t size) override {
+        written += size;
+        return written <= limit_ && file_->Write(data, size);
+    }
+    uint64_t written = 0;
+
+private:
+    payload::OutputFile *file_;
+    uint64_t limit_;
+};
+
+// A member's contents, decoded or as stored.
+bool MemberBytes(const Payload &p, const RESITEM *item, std::vector<uint8_t> *bytes,
+                 std::string *error) {
+    bytes->clear();
+    if (!IsCompressed(item)) {
+        bytes->assign(p.DataOf(item), p.DataOf(item) + item->datalen);
+        return true;
+    }
+    BufferSink sink(bytes, uint64_t(item->size));
+    const int result = vkp::DecodeStream(p.DataOf(item), uint32_t(item->datalen), &sink,
+                                         vkp::DecodeMethod::kTable);
+    if (result != kDecompressOk || bytes->size() != uint64_t(item->size)) {
+        *error = "cannot decode to the record's " + std::to_string(item->size) + " bytes (result " +
+                 std::to_string(result) + ")";
+        return false;
+    }
+    return true;
+}
+
+// Decodes or copies one member's contents into `out`.
+bool WriteMember(const Payload &p, const RESITEM *item, payload::OutputFile *out,
+                 std::string *error) {
+    if (!IsCompressed(item)) {
+        if (item->datalen > 0 && !out->Write(p.DataOf(item), size_t(item->datalen))) {
+            *error = "cannot write";
             return false;
         }
         return true;
     }
-    std::ofstream f(out, std::ios::binary | std::ios::trunc);
-    if (f && item->datalen > 0)
-        f.write(reinterpret_cast<const char *>(p.DataOf(item)), item->datalen);
-    f.close();
-    if (!f) {
-        *error = "cannot write " + out.u8string();
+    FileSink sink(out, uint64_t(item->size));
+    const int result = vkp::DecodeStream(p.DataOf(item), uint32_t(item->datalen), &sink,
+                                         vkp::DecodeMethod::kTable);
+    if (sink.written > uint64_t(item->size) ||
+        (result == kDecompressOk && sink.written != uint64_t(item->size))) {
+        *error = "decoded size differs from the record";
+        return false;
+    }
+    if (result != kDecompressOk) {
+        *error = "cannot decode (result " + std::to_string(result) + ")";
         return false;
     }
     return true;
@@ -334,20 +367,8 @@ int RunFileList(int argc, char **argv) {
         std::string(old.begin(), old.end()) == text &&
         fs::exists(fs::u8path(std::string(out) + ".sha256")))
         return kExitOk;
-    const fs::path temp = fs::u8path(std::string(out) + ".partial");
-    {
-        std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-        file.write(text.data(), std::streamsize(text.size()));
-        if (!file) {
-            std::fprintf(stderr, "vnxpack file-list: cannot write %s\n", out);
-            return kExitFailure;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, fs::u8path(out), ec);
-    if (ec) {
-        std::fprintf(stderr, "vnxpack file-list: cannot write %s: %s\n", out, ec.message().c_str());
-        fs::remove(temp, ec);
+    if (!payload::WriteFileSafely(fs::u8path(out), text.data(), text.size(), &error)) {
+        std::fprintf(stderr, "vnxpack file-list: %s\n", error.c_str());
         return kExitFailure;
     }
     if (payload::WriteChecksumFile(out, &error) != 0) {
@@ -408,12 +429,43 @@ int RunList(int argc, char **argv) {
     return kExitOk;
 }
 
+namespace {
+
+// The checks of an installer's image: one line each, "damaged: ..." for what fails. Returns the
+// number of failures.
+int CheckInstallerImage(const char *path, const Payload &p, const std::string &caFile) {
+    payload::PeImageReport image;
+    payload::CheckPeImage(p.file.data(), p.file.size(), &image);
+    for (const std::string &problem : image.problems)
+        std::printf("damaged: %s: %s\n", path, problem.c_str());
+    int failures = int(image.problems.size());
+    if (failures == 0)
+        std::printf("image: whole: headers, %u sections%s%s%s\n", image.sections,
+                    image.hasSymbols ? ", symbol table" : "",
+                    image.isSigned ? ", certificate table" : "",
+                    image.checksumSet ? "; the header checksum matches" : "; no header checksum");
+    if (image.isSigned) {
+        const SignatureCheck signature = CheckSignature(path, caFile);
+        std::printf("%s: %s: %s\n", signature.covers ? "signature" : "damaged", path,
+                    signature.line.c_str());
+        failures += signature.covers ? 0 : 1;
+    }
+    return failures;
+}
+
+} // namespace
+
 int RunVerify(int argc, char **argv) {
-    const char *kUsage = "usage: vnxpack verify FILE DIR [--add NAME=FILE]...\n";
+    const char *kUsage = "usage: vnxpack verify FILE DIR [--add NAME=FILE]... [--ca FILE]\n";
     // Members the build added at the root, compared with the files they were packed from.
     std::map<std::string, fs::path> added;
+    std::string caFile;
     for (int i = 2; i < argc; ++i) {
         payload::RootFile file;
+        if (std::strcmp(argv[i], "--ca") == 0 && i + 1 < argc) {
+            caFile = argv[++i];
+            continue;
+        }
         if (std::strcmp(argv[i], "--add") != 0 || i + 1 >= argc ||
             !ParseAdded(argv[++i], true, &file)) {
             std::fputs(kUsage, stderr);
@@ -425,25 +477,27 @@ int RunVerify(int argc, char **argv) {
         std::fputs(kUsage, stderr);
         return kExitUsage;
     }
-    Payload p;
-    std::string error;
-    if (!p.Load(argv[0], ".", &error)) {
-        std::fprintf(stderr, "vnxpack verify: %s\n", error.c_str());
-        return kExitFailure;
-    }
     const fs::path root = fs::u8path(argv[1]);
     std::error_code ec;
     if (!fs::is_directory(root, ec)) {
         std::fprintf(stderr, "vnxpack verify: not a folder: %s\n", argv[1]);
         return kExitFailure;
     }
-    fs::path scratch = fs::temp_directory_path(ec) /
-                       ("vnxpack-verify-" +
-                        std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id())));
-    fs::create_directories(scratch, ec);
-    const fs::path decoded = scratch / "member";
+    Payload p;
+    std::string error;
+    if (!ReadWholeFile(fs::u8path(argv[0]), &p.file, &error)) {
+        std::fprintf(stderr, "vnxpack verify: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    // An installer is checked as a whole first: its payload may be intact in a file that
+    // cannot run.
+    int differences = p.IsExecutable() ? CheckInstallerImage(argv[0], p, caFile) : 0;
+    if (!p.Walk(argv[0], ".", &error)) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "vnxpack verify: %s\n", error.c_str());
+        return kExitFailure;
+    }
 
-    int differences = 0;
     auto report = [&](const char *what, const std::string &path, const std::string &detail) {
         ++differences;
         std::printf("%s: %s%s\n", what, path.c_str(), detail.c_str());
@@ -477,15 +531,11 @@ int RunVerify(int argc, char **argv) {
             report("changed", m.relative, " (" + error + ")");
             continue;
         }
-        if (IsCompressed(m.item)) {
-            if (!WriteMember(p, m.item, decoded, &error) ||
-                !ReadWholeFile(decoded, &wanted, &error)) {
-                std::fprintf(stderr, "vnxpack verify: %s: %s\n", m.relative.c_str(), error.c_str());
-                fs::remove_all(scratch, ec);
-                return kExitFailure;
-            }
-        } else {
-            wanted.assign(p.DataOf(m.item), p.DataOf(m.item) + m.item->datalen);
+        // Decoded in memory: verify writes nothing anywhere.
+        if (!MemberBytes(p, m.item, &wanted, &error)) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "vnxpack verify: %s: %s\n", m.relative.c_str(), error.c_str());
+            return kExitFailure;
         }
         if (actual != wanted) {
             report("changed", m.relative,
@@ -502,7 +552,6 @@ int RunVerify(int argc, char **argv) {
                    " (time: " + PreciseTimeText(t) + " UTC, archive " +
                        PreciseTimeText(m.item->fileTime) + " UTC)");
     }
-    fs::remove_all(scratch, ec);
 
     for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string relative = it->path().lexically_relative(root).generic_u8string();
@@ -519,64 +568,129 @@ int RunVerify(int argc, char **argv) {
     return kExitOk;
 }
 
+namespace {
+
+const char kUnpackUsage[] =
+    "usage: vnxpack unpack FILE DIR [--rescue]\n"
+    "  --rescue: unpack a payload that does not match its stored SHA-256 all the same\n";
+
+// Opens the folder of a folder record, one level at a time from the root without following a
+// link; the last level is made when missing (its parent came earlier in the archive).
+bool OpenMemberFolder(const payload::OutputFolder &root, const std::string &relative,
+                      payload::OutputFolder *folder, std::string *error) {
+    payload::OutputFolder current;
+    const payload::OutputFolder *parent = &root;
+    size_t start = 0;
+    for (;;) {
+        const size_t slash = relative.find('/', start);
+        const bool last = slash == std::string::npos;
+        const std::string name = relative.substr(start, last ? std::string::npos : slash - start);
+        payload::OutputFolder next;
+        if (!next.OpenChild(*parent, name, last, error))
+            return false;
+        current = std::move(next);
+        parent = &current;
+        if (last)
+            break;
+        start = slash + 1;
+    }
+    *folder = std::move(current);
+    return true;
+}
+
+// Writes one file member into its folder, with its time.
+bool UnpackFile(const Payload &p, const Member &m, const payload::OutputFolder &folder,
+                std::string *error) {
+    payload::OutputFile out;
+    if (!out.Create(folder, m.relative.substr(m.relative.find_last_of('/') + 1), error))
+        return false;
+    std::string why;
+    if (!WriteMember(p, m.item, &out, &why)) {
+        *error = out.Target().u8string() + ": " + why;
+        return false;
+    }
+    if (!out.SetTime(m.item->fileTime)) {
+        *error = out.Target().u8string() + ": cannot set its time";
+        return false;
+    }
+    return out.Commit(error);
+}
+
+} // namespace
+
 int RunUnpack(int argc, char **argv) {
-    if (argc != 2) {
-        std::fputs("usage: vnxpack unpack FILE DIR\n", stderr);
+    std::vector<const char *> paths;
+    bool rescue = false;
+    bool unknown = false;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--rescue") == 0)
+            rescue = true;
+        else if (argv[i][0] == '-')
+            unknown = true;
+        else
+            paths.push_back(argv[i]);
+    }
+    if (unknown || paths.size() != 2) {
+        std::fputs(kUnpackUsage, stderr);
         return kExitUsage;
     }
+    const char *file = paths[0];
+    const char *dir = paths[1];
     Payload p;
     std::string error;
-    if (!p.Load(argv[0], argv[1], &error)) {
+    if (!p.Load(file, dir, &error)) {
         std::fprintf(stderr, "vnxpack unpack: %s\n", error.c_str());
         return kExitFailure;
     }
-    const fs::path root = fs::u8path(argv[1]);
-    std::error_code ec;
+    // The checksum is settled before anything is written.
+    const bool damaged = p.checksum == payload::ChecksumResult::Mismatch;
+    if (damaged && !rescue) {
+        std::fprintf(stderr,
+                     "vnxpack unpack: %s: the payload does NOT match its stored SHA-256: it is "
+                     "damaged; nothing was written (--rescue unpacks it all the same)\n",
+                     file);
+        return kExitFailure;
+    }
+    if (damaged)
+        std::fprintf(stderr,
+                     "vnxpack unpack: %s: the payload does NOT match its stored SHA-256: "
+                     "unpacking it all the same (--rescue); its files may be wrong\n",
+                     file);
+    else if (p.checksum == payload::ChecksumResult::NotStored)
+        std::fprintf(stderr,
+                     "vnxpack unpack: note: %s carries no SHA-256: its contents cannot be "
+                     "checked\n",
+                     file);
+    else if (p.checksum == payload::ChecksumResult::Unavailable)
+        std::fprintf(stderr,
+                     "vnxpack unpack: note: the SHA-256 of %s cannot be computed here: its "
+                     "contents are not checked\n",
+                     file);
+
+    // Every folder is opened without following links, every file is made under a fresh name
+    // and renamed over its own: a link planted in the target tree redirects nothing.
+    payload::OutputFolder root, folder;
+    const payload::OutputFolder *current = &root;
     for (const Member &m : p.members) {
-        const fs::path target = m.relative.empty() ? root : root / fs::u8path(m.relative);
-        // Names were checked by the walk (no "..", drive or leading separator); a link planted in
-        // the target tree must not redirect a write elsewhere either.
-        const fs::file_status st = fs::symlink_status(target, ec);
         if (m.item->rectype == payload::kFolderRecord) {
-            if (fs::is_symlink(st) || (fs::exists(st) && !fs::is_directory(st))) {
-                std::fprintf(stderr, "vnxpack unpack: %s exists and is not a folder\n",
-                             target.u8string().c_str());
+            const bool ok = m.relative.empty()
+                                ? root.Open(fs::u8path(dir), true, &error)
+                                : OpenMemberFolder(root, m.relative, &folder, &error);
+            if (!ok) {
+                std::fprintf(stderr, "vnxpack unpack: %s\n", error.c_str());
                 return kExitFailure;
             }
-            // One level at a time, as the installer does: the parent came earlier.
-            if (!fs::exists(st) && !fs::create_directory(target, ec)) {
-                std::fprintf(stderr, "vnxpack unpack: cannot create folder %s: %s\n",
-                             target.u8string().c_str(), ec.message().c_str());
-                return kExitFailure;
-            }
+            current = m.relative.empty() ? &root : &folder;
             continue;
         }
-        if (fs::is_directory(st)) {
-            std::fprintf(stderr, "vnxpack unpack: %s is a folder\n", target.u8string().c_str());
-            return kExitFailure;
-        }
-        // Written beside the target and renamed over it, so a link there is replaced, not followed.
-        fs::path temp = target;
-        temp += ".vnxpack-part";
-        if (!WriteMember(p, m.item, temp, &error) ||
-            !payload::SetModificationTime(temp, m.item->fileTime)) {
-            if (error.empty())
-                error = "cannot set its time";
-            std::fprintf(stderr, "vnxpack unpack: %s: %s\n", target.u8string().c_str(),
-                         error.c_str());
-            fs::remove(temp, ec);
-            return kExitFailure;
-        }
-        fs::rename(temp, target, ec);
-        if (ec) {
-            std::fprintf(stderr, "vnxpack unpack: cannot rename to %s: %s\n",
-                         target.u8string().c_str(), ec.message().c_str());
-            fs::remove(temp, ec);
+        if (!UnpackFile(p, m, *current, &error)) {
+            std::fprintf(stderr, "vnxpack unpack: %s\n", error.c_str());
             return kExitFailure;
         }
     }
-    std::printf("unpacked %zu members into %s\n", p.members.size(), argv[1]);
-    return kExitOk;
+    std::printf("unpacked %zu members into %s%s\n", p.members.size(), dir,
+                damaged ? " from a DAMAGED payload" : "");
+    return damaged ? kExitFailure : kExitOk;
 }
 
 } // namespace vnxpack

@@ -35,11 +35,16 @@ const Verb kVerbs[] = {
     {"list", "list FILE                     records of a payload, or of an installer .exe",
      vnxpack::RunList},
     {"verify",
-     "verify FILE DIR [--add NAME=FILE]...\n"
+     "verify FILE DIR [--add NAME=FILE]... [--ca FILE]\n"
      "                                compare every member with a folder, and the members the\n"
-     "                                build added with their files (exit 1 on any difference)",
+     "                                build added with their files; of an installer, check the\n"
+     "                                image and its signature first (--ca: the certificates its\n"
+     "                                chain must lead to); exit 1 on any difference",
      vnxpack::RunVerify},
-    {"unpack", "unpack FILE DIR               extract a payload into a folder", vnxpack::RunUnpack},
+    {"unpack",
+     "unpack FILE DIR [--rescue]    extract a payload into a folder once it matches its SHA-256\n"
+     "                                (--rescue: a damaged one too, ending with exit 1)",
+     vnxpack::RunUnpack},
 };
 
 void PrintUsage(std::FILE *to) {

@@ -9,8 +9,6 @@ namespace uninstall {
 
 namespace {
 
-constexpr size_t kMaxPathLength = 259;
-
 bool EqualsNoCase(const std::string &a, const std::string &b) {
     if (a.size() != b.size())
         return false;
@@ -96,53 +94,6 @@ Command ParseCommandLine(const char *text) {
     }
     command.kind = command.folder.empty() ? Command::Kind::MissingFolder : Command::Kind::Run;
     return command;
-}
-
-std::string NormalizeFolder(const std::string &folder) {
-    std::string normal = folder;
-    std::replace(normal.begin(), normal.end(), '/', '\\');
-    while (normal.size() > 3 && normal.back() == '\\')
-        normal.pop_back();
-    return normal;
-}
-
-bool IsPlainDriveFolder(const std::string &folder) {
-    if (folder.size() < 3 || folder.size() > kMaxPathLength)
-        return false;
-    const char drive = static_cast<char>(folder[0] & ~0x20);
-    if (drive < 'A' || drive > 'Z' || folder[1] != ':' || folder[2] != '\\')
-        return false;
-    if (folder.find_first_of("*?\"<>|", 0) != std::string::npos ||
-        folder.find(':', 2) != std::string::npos)
-        return false;
-    // Every component named: no "." or "..", no empty one ("C:\a\\b").
-    size_t start = 3;
-    while (start < folder.size()) {
-        size_t end = folder.find('\\', start);
-        if (end == std::string::npos)
-            end = folder.size();
-        const std::string part = folder.substr(start, end - start);
-        if (part.empty() || part == "." || part == "..")
-            return false;
-        start = end + 1;
-    }
-    return true;
-}
-
-bool SameFolder(const std::string &a, const std::string &b) {
-    return EqualsNoCase(NormalizeFolder(a), NormalizeFolder(b));
-}
-
-bool InsideOrSame(const std::string &inner, const std::string &outer) {
-    const std::string in = NormalizeFolder(inner);
-    std::string out = NormalizeFolder(outer);
-    if (out.empty())
-        return false;
-    if (EqualsNoCase(in, out))
-        return true;
-    if (out.back() != '\\')
-        out += '\\';
-    return in.size() > out.size() && EqualsNoCase(in.substr(0, out.size()), out);
 }
 
 RemovalPlan MakeRemovalPlan(const payload::InstallList &list) {

@@ -1,11 +1,12 @@
-// The uninstaller's rules that need no Windows API: its command line, folder names compared as
-// Windows compares them, the order of removal, and the final message. Unit-tested natively.
+// The uninstaller's rules that need no Windows API: its command line, the order of removal, and
+// the final message (which folders it takes is regaddin/folder_rules.h). Unit-tested natively.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "archive/install_list.h"
+#include "regaddin/folder_rules.h"
 
 namespace uninstall {
 
@@ -27,19 +28,6 @@ struct Command {
 
 // `text` is the command line after the program name (may be null).
 Command ParseCommandLine(const char *text);
-
-// The folder with '/' as '\' and without trailing separators, the drive root keeping its own
-// ("C:\"). Empty for an empty text.
-std::string NormalizeFolder(const std::string &folder);
-
-// True when `folder` is a full path a drive letter starts ("C:\..."), free of wildcards and of
-// "." or ".." components, shorter than the system's path limit.
-bool IsPlainDriveFolder(const std::string &folder);
-
-// Whether two normalized folders name the same folder, or whether `inner` lies inside `outer`
-// (or is it), letter case ignored as the system ignores it.
-bool SameFolder(const std::string &a, const std::string &b);
-bool InsideOrSame(const std::string &inner, const std::string &outer);
 
 // What to remove, in order: the listed files, then the listed folders deepest first.
 struct RemovalPlan {

@@ -1,7 +1,5 @@
 #include "uninstall/uninstall_run.h"
 
-#include <shlobj.h>
-
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -13,10 +11,15 @@
 #include "archive/install_list.h"
 #include "archive/install_log.h"
 #include "archive/resource_checksum.h"
+#include "regaddin/folder_rules.h"
 #include "regaddin/regaddin.h"
+#include "regaddin/system_folders.h"
 #include "resources/resource_ids.h"
 
 namespace uninstall {
+
+using folders::NormalizeFolder;
+using folders::SameFolder;
 
 namespace {
 
@@ -105,32 +108,6 @@ bool IsFolder(const std::string &path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Folders that no product lives in and that must never be removed, with their parents.
-std::vector<std::string> SystemFolders() {
-    std::vector<std::string> folders;
-    const int ids[] = {CSIDL_WINDOWS,
-                       CSIDL_SYSTEM,
-                       CSIDL_PROGRAM_FILES,
-                       CSIDL_PROGRAM_FILESX86,
-                       CSIDL_PROGRAM_FILES_COMMON,
-                       CSIDL_PROFILE,
-                       CSIDL_APPDATA,
-                       CSIDL_LOCAL_APPDATA,
-                       CSIDL_COMMON_APPDATA,
-                       CSIDL_DESKTOPDIRECTORY,
-                       CSIDL_PERSONAL,
-                       CSIDL_COMMON_DOCUMENTS,
-                       CSIDL_STARTMENU,
-                       CSIDL_COMMON_STARTMENU};
-    for (int id : ids) {
-        char path[MAX_PATH];
-        if (SUCCEEDED(SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, path)) && path[0])
-            folders.push_back(NormalizeFolder(path));
-    }
-    folders.push_back(TempFolder());
-    return folders;
-}
-
 // Whether the registry records an installation of this product in `folder`: the install
 // information or the Control Panel entry names it.
 bool RecordedInstallation(const Product &product, const std::string &folder) {
@@ -190,14 +167,17 @@ std::string RefusalOf(const Product &product, const Command &command, std::strin
         return "No installation folder was given.\n\n" + usage;
     if (command.kind == Command::Kind::Malformed)
         return "The command line is not understood (" + command.problem + ").\n\n" + usage;
+    // The installer's folder dialog refuses the same folders (regaddin/folder_rules.h).
     *folder = NormalizeFolder(command.folder);
-    if (!IsPlainDriveFolder(*folder))
+    switch (folders::RefuseFolder(*folder, folders::SystemFolders())) {
+    case folders::FolderRefusal::NotFullPath:
         return "\"" + command.folder + "\" is not a full folder path.\n\n" + usage;
-    if (folder->size() <= 3)
+    case folders::FolderRefusal::DriveRoot:
         return "\"" + *folder + "\" is a drive root: nothing is removed from it.";
-    for (const std::string &system : SystemFolders()) {
-        if (InsideOrSame(system, *folder))
-            return "\"" + *folder + "\" is a system folder: nothing is removed from it.";
+    case folders::FolderRefusal::SystemFolder:
+        return "\"" + *folder + "\" is a system folder: nothing is removed from it.";
+    case folders::FolderRefusal::None:
+        break;
     }
     if (!IsFolder(*folder) || !RecordedInstallation(product, *folder))
         return "No installation of the " + product.displayName + " was found in \"" + *folder +
@@ -217,6 +197,13 @@ void RemoveFile(const std::string &path, Removal *removal) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return; // already gone
+    // The installation put a file here; a folder in its place is the user's, with whatever it
+    // holds: it stays, and so do the folders that hold it.
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        Log("Kept folder " + path + ": it holds files that were not installed");
+        removal->leftovers.push_back({path, false, true});
+        return;
+    }
     if (attributes & FILE_ATTRIBUTE_READONLY)
         SetFileAttributesA(path.c_str(),
                            (attributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL);

@@ -1,9 +1,10 @@
 // Uninstall.exe on installations of the sample product: every way to stop before anything is
-// removed, the refusals, silent mode, and what stays: the user's own files, and a file in use,
-// which goes at the next restart. (The full product's uninstall, with the machine compared before
-// and after, ends e2e_full_install_test.) Then how both programs load the system's libraries:
-// libraries planted beside them, and a system without CNG (each case run in a prefix of its own
-// with its DLL overrides, tests/e2e/CMakeLists.txt).
+// removed, the refusals, silent mode, and what stays: the user's own files (a folder put where a
+// file was installed among them), and a file in use, which goes at the next restart. (The full
+// product's uninstall, with the machine compared before and after, ends e2e_full_install_test.)
+// Then how both programs load the system's libraries: libraries planted beside them, and a
+// system without CNG (each case run in a prefix of its own with its DLL overrides,
+// tests/e2e/CMakeLists.txt).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -141,6 +142,11 @@ TEST(Uninstaller, WhatTheUserAddedStaysAndAFileInUseGoesAtTheRestart) {
     Install(folder);
     ASSERT_TRUE(WriteFileText(folder + "\\Doc\\mine.txt", "the user's"));
     ASSERT_TRUE(WriteFileText(folder + "\\notes.txt", "the user's too"));
+    // An installed file the user replaced by a folder of their own: it stays with its parents.
+    const std::string replaced = folder + "\\Examples\\Sample Workbook.txt";
+    ASSERT_TRUE(DeleteFileA(replaced.c_str()));
+    ASSERT_TRUE(MakeFolder(replaced));
+    ASSERT_TRUE(WriteFileText(replaced + "\\inside.txt", "the user's own"));
     HANDLE held = CreateFileA((folder + "\\Data\\VERSION.txt").c_str(), GENERIC_READ,
                               FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -152,15 +158,17 @@ TEST(Uninstaller, WhatTheUserAddedStaysAndAFileInUseGoesAtTheRestart) {
     EXPECT_EQ(run.boxes[1].icon, gui::BoxIcon::Warning);
     for (const char *line :
          {"\n  C:\\U2\\Data\\VERSION.txt (will be removed when Windows restarts)",
+          "\n  C:\\U2\\Examples\\Sample Workbook.txt (holds files that were not installed)",
+          "\n  C:\\U2\\Examples (holds files that were not installed)",
           "\n  C:\\U2\\Doc (holds files that were not installed)",
           "\n  C:\\U2 (holds files that were not installed)",
           "\n\nYour own settings (tarvelo.prefs, tarvelo.con) were kept"})
         EXPECT_NE(message.find(line), std::string::npos) << line << " in\n" << message;
     EXPECT_TRUE(PathExists(folder + "\\Doc\\mine.txt"));
     EXPECT_TRUE(PathExists(folder + "\\notes.txt"));
+    EXPECT_TRUE(PathExists(replaced + "\\inside.txt"));
     EXPECT_FALSE(PathExists(folder + "\\qubrix.xla"));
     EXPECT_FALSE(PathExists(folder + "\\Doc\\index.htm"));
-    EXPECT_FALSE(PathExists(folder + "\\Examples"));
     EXPECT_TRUE(WaitGone(folder + "\\Uninstall.exe"));
     EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kInfoKey, "Install"), "");
     // The file in use and its folder are handed to the next restart.
@@ -174,6 +182,8 @@ TEST(Uninstaller, WhatTheUserAddedStaysAndAFileInUseGoesAtTheRestart) {
     const std::string names(pending, size);
     EXPECT_NE(names.find("C:\\U2\\Data\\VERSION.txt"), std::string::npos);
     EXPECT_NE(names.find("C:\\U2\\Data"), std::string::npos);
+    // The user's folder and the folder that holds it are not.
+    EXPECT_EQ(names.find("C:\\U2\\Examples"), std::string::npos) << names;
 }
 
 // ---- The system's libraries ----------------------------------------------------------------

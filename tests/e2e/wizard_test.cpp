@@ -75,6 +75,23 @@ TEST_F(WizardTest, FolderValidationRefusesBadEntriesAndAcceptsGoodOnes) {
     ExpectRefused("C:Varnex", "The specified folder is invalid!"); // relative to the drive
 
     ExpectRefused("C:\\Temp\\afile.txt", "Invalid Folder Name");
+    // What the uninstaller would refuse to remove the product from: a system folder, a folder
+    // that holds one, Program Files itself, also where ".." leads there. The message names the
+    // folder in its full form.
+    const struct {
+        const char *entry, *folder;
+    } systemFolders[] = {{"C:\\windows", "C:\\windows"},
+                         {"C:\\users\\", "C:\\users"},
+                         {"C:\\Program Files", "C:\\Program Files"},
+                         {"C:\\Temp\\..\\windows", "C:\\windows"}};
+    for (const auto &system : systemFolders)
+        ExpectRefused(system.entry,
+                      ("The folder " + std::string(system.folder) +
+                       " is a system folder or holds one: the add-in cannot be installed there."
+                       "\n\nChoose a folder of its own for the add-in, for example a new folder "
+                       "inside it.")
+                          .c_str());
+    ExpectRefused("C:\\Temp\\..", "The specified folder is invalid!"); // the drive root
     // A folder too long for the product's paths is refused before anything is asked or made; the
     // message says how long a folder may be, and one of exactly that length is taken.
     EnterFolder(setup_, "C:\\Temp\\" + std::string(300, 'L'));
@@ -98,9 +115,10 @@ TEST_F(WizardTest, FolderValidationRefusesBadEntriesAndAcceptsGoodOnes) {
     Answer(setup_, IDNO, "Folder does not exist. Create it?");
     EXPECT_TRUE(IsWindowVisible(folderDialog_));
     EXPECT_FALSE(PathExists("C:\\Temp\\New Folder"));
-    // Blanks around an existing folder and a trailing backslash are taken away.
-    EnterFolder(setup_, "  \tC:\\Temp\\  ");
-    ASSERT_TRUE(WaitForDialogGone(setup_.Id(), IDC_FOLDER_EDIT)) << "C:\\Temp\\ is accepted";
+    // Blanks around an existing folder and a trailing backslash are taken away, and the folder
+    // is taken in its full form.
+    EnterFolder(setup_, "  \tC:\\Temp\\New Folder\\..\\  ");
+    ASSERT_TRUE(WaitForDialogGone(setup_.Id(), IDC_FOLDER_EDIT)) << "C:\\Temp is accepted";
     ASSERT_NE(WaitForDialog(setup_.Id(), IDC_PROGRESS_BAR), nullptr);
     EXPECT_EQ(FinishRun(), 0);
     EXPECT_TRUE(PathExists("C:\\Temp\\qubrix.xla"));

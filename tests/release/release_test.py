@@ -349,14 +349,16 @@ def signatures(description, errors):
             shipped = Path(description["builds"][arch]["first"]) / "dist" / arch / "Setup.exe"
             if load(shipped) != data:
                 errors.append("%s: %s is not the signed installer" % (label, shipped))
-            # The payload holds the product and, at its root, the signed uninstaller.
+            # The image is whole and its signature covers it; the payload holds the product and,
+            # at its root, the signed uninstaller.
             uninstaller = Path(signed).parent / "Uninstall.exe"
             done = subprocess.run([str(vnxpack), "verify", str(signed), product,
-                                   "--add", "Uninstall.exe=%s" % uninstaller],
+                                   "--add", "Uninstall.exe=%s" % uninstaller,
+                                   "--ca", certificate],
                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
             if done.returncode != 0:
-                errors.append("%s: the signed installer's payload does not match the product "
-                              "folder:\n%s" % (label, done.stdout))
+                errors.append("%s: vnxpack verify finds the signed installer damaged or its "
+                              "payload unlike the product folder:\n%s" % (label, done.stdout))
 
 
 def winpath(path):

@@ -19,6 +19,7 @@
 #include "builder/file_times.h"
 #include "archive/payload_archive.h"
 #include "builder/payload_writer.h"
+#include "builder/pe_resource.h"
 #include "tests/support/product_tree.h"
 #include "tests/support/text_files.h"
 
@@ -60,6 +61,11 @@ RunResult Vnxpack(const std::string &args) {
 
 std::string Quote(const fs::path &p) {
     return "'" + p.string() + "'";
+}
+
+void WriteBytes(const fs::path &path, const std::vector<uint8_t> &bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 size_t CountLines(const std::string &text, const std::string &prefix) {
@@ -270,6 +276,92 @@ TEST(PayloadBuilder, ListFindsThePayloadInsideAnInstaller) {
 #endif
 }
 
+// verify checks an installer's image besides its payload: a file that cannot run, or that is not
+// the one that was signed, fails, one line for each thing found.
+TEST(PayloadBuilder, VerifyChecksTheInstallersImageAndItsSignature) {
+#ifdef VNX_TEST_EXE
+    TempDir tmp;
+    const std::vector<uint8_t> exe = ReadFileBytes(VNX_TEST_EXE);
+    const std::string product = VNX_SAMPLE_PRODUCT;
+    auto verify = [&](const std::string &name, const std::vector<uint8_t> &bytes,
+                      const std::string &more = "") {
+        WriteBytes(tmp.path / name, bytes);
+        return Vnxpack("verify " + Quote(tmp.path / name) + " " + product + more);
+    };
+    RunResult whole = verify("whole.exe", exe);
+    EXPECT_EQ(whole.exitCode, 0) << whole.output;
+    EXPECT_NE(whole.output.find("image: whole: headers, "), std::string::npos) << whole.output;
+    EXPECT_NE(whole.output.find("the header checksum matches"), std::string::npos);
+
+    const std::vector<uint8_t> packed = ReadFileBytes(VNX_TEST_PAYLOAD);
+    const size_t payloadAt =
+        size_t(std::search(exe.begin(), exe.end(), packed.begin(), packed.end()) - exe.begin());
+    ASSERT_LT(payloadAt, exe.size());
+    // Damage the payload's checksum does not see: the headers, the bytes before the payload,
+    // a file cut after the payload, bytes added at the end.
+    std::vector<uint8_t> header = exe, before = exe, added = exe;
+    header[0x3C + 8] ^= 0x01;
+    before[payloadAt - 1000] ^= 0x40;
+    const std::vector<uint8_t> cut(exe.begin(), exe.begin() + long(payloadAt + packed.size() + 64));
+    added.insert(added.end(), {'x', 'y', 'z'});
+    const struct {
+        const char *name;
+        const std::vector<uint8_t> &bytes;
+        const char *line;
+    } damaged[] = {
+        {"header.exe", header, "the header checksum"},
+        {"before.exe", before, "the header checksum"},
+        {"cut.exe", cut, "lies past the end of the file"},
+        {"added.exe", added, "3 bytes follow the end of the image"},
+    };
+    for (const auto &d : damaged) {
+        RunResult r = verify(d.name, d.bytes);
+        EXPECT_EQ(r.exitCode, 1) << d.name << "\n" << r.output;
+        EXPECT_NE(r.output.find("damaged: " + (tmp.path / d.name).string() + ": "),
+                  std::string::npos)
+            << r.output;
+        EXPECT_NE(r.output.find(d.line), std::string::npos) << d.name << "\n" << r.output;
+    }
+
+    // Signed with a throw-away certificate: the signature must cover the image. A changed byte
+    // with the header checksum made to fit again is caught by the signature alone.
+    const fs::path key = tmp.path / "key.pem", cert = tmp.path / "cert.pem";
+    ASSERT_EQ(
+        std::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=vnx -keyout " +
+                     Quote(key) + " -out " + Quote(cert) + " >/dev/null 2>&1")
+                        .c_str()),
+        0);
+    const fs::path signedExe = tmp.path / "signed.exe";
+    ASSERT_EQ(std::system(("osslsigncode sign -certs " + Quote(cert) + " -key " + Quote(key) +
+                           " -h sha256 -in " + Quote(tmp.path / "whole.exe") + " -out " +
+                           Quote(signedExe) + " >/dev/null")
+                              .c_str()),
+              0);
+    const std::vector<uint8_t> signedBytes = ReadFileBytes(signedExe.string());
+    RunResult good = verify("signed.exe", signedBytes, " --ca " + Quote(cert));
+    EXPECT_EQ(good.exitCode, 0) << good.output;
+    EXPECT_NE(good.output.find("certificate table; the header checksum matches"), std::string::npos)
+        << good.output;
+    EXPECT_NE(good.output.find("the signature covers the image and its certificate chain holds"),
+              std::string::npos)
+        << good.output;
+    std::vector<uint8_t> tampered = signedBytes;
+    tampered[payloadAt - 1000] ^= 0x40;
+    size_t checksumAt = 0;
+    ASSERT_TRUE(payload::PeChecksumOffset(tampered.data(), tampered.size(), &checksumAt));
+    const uint32_t sum = payload::PeChecksum(tampered.data(), tampered.size(), checksumAt);
+    for (int i = 0; i < 4; ++i)
+        tampered[checksumAt + size_t(i)] = uint8_t(sum >> (8 * i));
+    RunResult bad = verify("tampered.exe", tampered);
+    EXPECT_EQ(bad.exitCode, 1) << bad.output;
+    EXPECT_NE(bad.output.find("the header checksum matches"), std::string::npos) << bad.output;
+    EXPECT_NE(bad.output.find(": the signature does not cover the image"), std::string::npos)
+        << bad.output;
+#else
+    GTEST_SKIP() << "no mingw-w64 compiler to build a test executable";
+#endif
+}
+
 // --- refusals ---------------------------------------------------------------------------------
 
 struct Refusal {
@@ -406,6 +498,70 @@ TEST(PayloadBuilder, LinksInsideTheTreeArePackedAsTheirTargets) {
     EXPECT_EQ(stats.files, 3u);
     EXPECT_EQ(stats.folders, 3u);
     EXPECT_EQ(Vnxpack("verify " + Quote(out) + " " + Quote(root)).exitCode, 0);
+}
+
+// unpack checks the payload's SHA-256 before it writes anything, and no link planted where
+// vnxpack writes (at a member, or at a name a temporary file could have) redirects a write.
+TEST(PayloadBuilder, UnpackChecksTheSha256FirstAndNoLinkRedirectsAWrite) {
+    TempDir tmp;
+    const fs::path product = VNX_SAMPLE_PRODUCT;
+    const fs::path victim = tmp.path / "victim.txt";
+    Touch(victim, "outside");
+    const fs::path out = tmp.path / "p.bin", list = tmp.path / "list";
+    for (const char *name : {"p.bin.partial", "p.bin.sha256", "p.bin.sha256.partial",
+                             "list.partial", "list.sha256.partial"})
+        fs::create_symlink(victim, tmp.path / name);
+    ASSERT_EQ(Vnxpack("pack " + Quote(product) + " -o " + Quote(out)).exitCode, 0);
+    ASSERT_EQ(Vnxpack("file-list " + Quote(product) + " -o " + Quote(list)).exitCode, 0);
+    const fs::path dest = tmp.path / "dest";
+    fs::create_directories(dest / "Data");
+    fs::create_symlink(victim, dest / "Data" / "VERSION.txt");
+    fs::create_symlink(victim, dest / "Data" / "VERSION.txt.vnxpack-part");
+    RunResult unpacked = Vnxpack("unpack " + Quote(out) + " " + Quote(dest));
+    EXPECT_EQ(unpacked.exitCode, 0) << unpacked.output;
+    EXPECT_EQ(ReadFileText(victim.string()), "outside");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out.string() + ".sha256")));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dest / "Data" / "VERSION.txt")));
+    EXPECT_EQ(ReadFileText((dest / "Data" / "VERSION.txt").string()),
+              ReadFileText((product / "Data" / "VERSION.txt").string()));
+    // A folder of the tree that is a link is refused, and nothing goes where it leads.
+    const fs::path linked = tmp.path / "linked", elsewhere = tmp.path / "elsewhere";
+    fs::create_directories(linked);
+    fs::create_directories(elsewhere);
+    fs::create_directory_symlink(elsewhere, linked / "Doc");
+    RunResult refused = Vnxpack("unpack " + Quote(out) + " " + Quote(linked));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.output.find("Doc: is a link, not a folder"), std::string::npos)
+        << refused.output;
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+
+    // One byte of a member changed beside its checksum: refused before anything is written;
+    // --rescue unpacks it all the same, says so, and still ends with 1.
+    std::vector<uint8_t> bytes = ReadFileBytes(out.string());
+    const std::string version = ReadFileText((product / "Data" / "VERSION.txt").string());
+    const auto at = std::search(bytes.begin(), bytes.end(), version.begin(), version.end());
+    ASSERT_NE(at, bytes.end());
+    *at ^= 0x20;
+    const fs::path damaged = tmp.path / "damaged.bin";
+    WriteBytes(damaged, bytes);
+    fs::copy_file(out.string() + ".sha256", damaged.string() + ".sha256");
+    RunResult refusedDamaged = Vnxpack("unpack " + Quote(damaged) + " " + Quote(tmp.path / "d1"));
+    EXPECT_EQ(refusedDamaged.exitCode, 1);
+    EXPECT_NE(refusedDamaged.output.find("does NOT match its stored SHA-256: it is damaged; "
+                                         "nothing was written"),
+              std::string::npos)
+        << refusedDamaged.output;
+    EXPECT_FALSE(fs::exists(tmp.path / "d1"));
+    RunResult rescued =
+        Vnxpack("unpack " + Quote(damaged) + " " + Quote(tmp.path / "d2") + " --rescue");
+    EXPECT_EQ(rescued.exitCode, 1);
+    EXPECT_NE(rescued.output.find("from a DAMAGED payload"), std::string::npos) << rescued.output;
+    EXPECT_NE(ReadFileText((tmp.path / "d2" / "Data" / "VERSION.txt").string()), version);
+    // Without a checksum there is nothing to check, and unpack says so.
+    fs::remove(damaged.string() + ".sha256");
+    RunResult unchecked = Vnxpack("unpack " + Quote(damaged) + " " + Quote(tmp.path / "d3"));
+    EXPECT_EQ(unchecked.exitCode, 0);
+    EXPECT_NE(unchecked.output.find("carries no SHA-256"), std::string::npos) << unchecked.output;
 }
 
 TEST(PayloadBuilder, BadOptionsAreRefusedWithUsage) {

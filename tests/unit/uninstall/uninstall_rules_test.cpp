@@ -1,5 +1,4 @@
-// The uninstaller's rules: its command line, folders compared as Windows compares them, the
-// order of removal, the closing message.
+// The uninstaller's rules: its command line, the order of removal, the closing message.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -37,29 +36,6 @@ TEST(UninstallCommandLine, TheControlPanelsFormAndTheSilentAndPrivateSwitches) {
     EXPECT_EQ(ParseCommandLine("/X C:\\A").kind, Command::Kind::Malformed);
     EXPECT_EQ(ParseCommandLine("/RUN:12 C:\\A").kind, Command::Kind::Malformed);
     EXPECT_EQ(ParseCommandLine("/RUN:1:x C:\\A").kind, Command::Kind::Malformed);
-}
-
-TEST(UninstallFolders, OnlyFullDrivePathsAndTheirNormalForm) {
-    EXPECT_EQ(NormalizeFolder("C:/Tools/Varnex\\\\"), "C:\\Tools\\Varnex");
-    EXPECT_EQ(NormalizeFolder("C:\\"), "C:\\");
-    for (const char *good : {"C:\\", "C:\\Tools", "d:\\A B\\c.d"})
-        EXPECT_TRUE(IsPlainDriveFolder(good)) << good;
-    for (const char *bad : {"", "C:", "C:Tools", "Tools", "\\\\server\\share", "C:\\a\\..\\b",
-                            "C:\\.\\b", "C:\\a\\\\b", "C:\\a*", "C:\\a?b", "C:\\a:b", "1:\\a"})
-        EXPECT_FALSE(IsPlainDriveFolder(bad)) << bad;
-    EXPECT_FALSE(IsPlainDriveFolder("C:\\" + std::string(257, 'x')));
-    EXPECT_TRUE(IsPlainDriveFolder("C:\\" + std::string(256, 'x')));
-}
-
-TEST(UninstallFolders, SameAndInsideIgnoreLetterCaseAndTrailingSeparators) {
-    EXPECT_TRUE(SameFolder("C:\\Program Files\\Varnok", "c:\\program files\\VARNOK\\"));
-    EXPECT_FALSE(SameFolder("C:\\Program Files\\Varnok", "C:\\Program Files\\Varnok2"));
-    EXPECT_TRUE(InsideOrSame("C:\\Windows\\System32", "C:\\"));
-    EXPECT_TRUE(InsideOrSame("C:\\Windows\\System32", "c:\\windows"));
-    EXPECT_TRUE(InsideOrSame("C:\\Windows", "C:\\Windows\\"));
-    EXPECT_FALSE(InsideOrSame("C:\\Windows2\\x", "C:\\Windows"));
-    EXPECT_FALSE(InsideOrSame("C:\\Windows", "C:\\Windows\\System32"));
-    EXPECT_FALSE(InsideOrSame("C:\\a", ""));
 }
 
 TEST(UninstallPlan, FilesFirstThenFoldersDeepestFirst) {

@@ -1,0 +1,15 @@
+// The system's own folders, as this machine names them: Windows, the system folders, Program Files
+// (each of them, the 64-bit one for a 32-bit program too), the common files, the user's profile,
+// application data (roaming, local and common), the desktop, documents (the user's and the common
+// ones), the start menus and the temporary folder.
+// No product lives in one of them or in a folder that holds one (regaddin/folder_rules.h).
+#pragma once
+#include <string>
+#include <vector>
+
+namespace folders {
+
+// Each normalized; the folders the system does not name here are left out.
+std::vector<std::string> SystemFolders();
+
+} // namespace folders
