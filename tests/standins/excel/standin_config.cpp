@@ -135,8 +135,9 @@ int Install(const Options &options) {
     if (exe.empty())
         return 0;
     if (!RegistryViewOf(exe)) {
-        std::fprintf(stderr, "standin: %s is missing or no Windows program (for the 64-bit "
-                             "stand-in of the 32-bit tests: build the win64 preset first)\n",
+        std::fprintf(stderr,
+                     "standin: %s is missing or no Windows program (for the 64-bit "
+                     "stand-in of the 32-bit tests: build the win64 preset first)\n",
                      exe.c_str());
         return 0;
     }

@@ -12,10 +12,10 @@
 // member's last parameter first). A value is the decimal number for VT_I2/VT_I4/VT_BOOL, the ANSI
 // text for VT_BSTR, and empty for other types. <member> is "#<dispid>" for an unknown DISPID.
 // Objects: Application, Workbooks, Workbook, AddIns, AddIn.
-// Events (detail in brackets): start (pid=<n> bits=<32|64>, the server's size), start-failed (pid=<n>), create (pid=<n> hr=..., an
-// Application handed to a client), quit (Quit called), last-release (the last reference went),
-// freed (<object> released for good), window-gone, exit, addin-installed (<value name>=<text>),
-// marker-deleted (<path> ok=<0|1>), marker-kept (<path>).
+// Events (detail in brackets): start (pid=<n> bits=<32|64>, the server's size), start-failed
+// (pid=<n>), create (pid=<n> hr=..., an Application handed to a client), quit (Quit called),
+// last-release (the last reference went), freed (<object> released for good), window-gone, exit,
+// addin-installed (<value name>=<text>), marker-deleted (<path> ok=<0|1>), marker-kept (<path>).
 //
 // Behaviour: every creation starts an instance of its own (REGCLS_SINGLEUSE) that shows a hidden
 // top-level "XLMain" window and registers its Application in the running object table. "Quit",
