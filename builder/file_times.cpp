@@ -45,14 +45,18 @@ bool GetModificationTime(const std::filesystem::path &path, FileTime *time) {
     return true;
 }
 
-bool SetModificationTime(const std::filesystem::path &path, FileTime time) {
+void ToTimespecs(FileTime time, struct timespec times[2]) {
     int64_t seconds;
     uint32_t nanoseconds;
     FileTimeToUnix(time, &seconds, &nanoseconds);
-    struct timespec times[2];
     times[0].tv_sec = time_t(seconds);
     times[0].tv_nsec = long(nanoseconds);
     times[1] = times[0];
+}
+
+bool SetModificationTime(const std::filesystem::path &path, FileTime time) {
+    struct timespec times[2];
+    ToTimespecs(time, times);
     return utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 

@@ -13,6 +13,8 @@
 #include <unistd.h>
 #endif
 
+#include "builder/file_times.h"
+
 namespace fs = std::filesystem;
 
 namespace payload {
@@ -344,13 +346,8 @@ bool OutputFile::ReadBack(std::vector<uint8_t> *bytes) {
 }
 
 bool OutputFile::SetTime(FileTime time) {
-    int64_t seconds;
-    uint32_t nanoseconds;
-    FileTimeToUnix(time, &seconds, &nanoseconds);
     struct timespec times[2];
-    times[0].tv_sec = time_t(seconds);
-    times[0].tv_nsec = long(nanoseconds);
-    times[1] = times[0];
+    ToTimespecs(time, times);
     return open_ && futimens(fd_, times) == 0;
 }
 
