@@ -75,20 +75,23 @@ bool WaitGone(const std::string &path) {
 }
 
 TEST(Uninstaller, NothingIsRemovedUntilTheUserAgreesAndExcelIsClosed) {
-    const std::string folder = "C:\\U1";
+    // In a folder of the user's own, which stays when the installation goes.
+    const std::string folder = "C:\\Mine\\U1";
+    ASSERT_TRUE(MakeFolder("C:\\Mine"));
     Install(folder);
     MakeFolder("C:\\Other");
+    const std::string quoted = "\"" + folder + "\"";
     const struct {
         const char *arguments;
         const char *start;
     } refusals[] = {
         {"", "No installation folder was given."},
         {"\"C:\\\"", "\"C:\\\" is a drive root"},
-        {"C:\\windows", "\"C:\\windows\" is a system folder"},
+        {"C:\\WINDOWS", "\"C:\\WINDOWS\" is a system folder"}, // another letter case
         {"C:\\Other",
          "No installation of the Varnex Spreadsheet Add-In was found in \"C:\\Other\""},
         {"U1", "\"U1\" is not a full folder path."},
-        {"C:\\U1 C:\\Other", "The command line is not understood (more than one folder)"},
+        {"C:\\Mine\\U1 C:\\Other", "The command line is not understood (more than one folder)"},
     };
     for (const auto &refusal : refusals) {
         const Outcome run = Uninstall(folder, refusal.arguments, {IDOK});
@@ -104,7 +107,7 @@ TEST(Uninstaller, NothingIsRemovedUntilTheUserAgreesAndExcelIsClosed) {
     ASSERT_NE(list, std::string::npos);
     damaged[list + 20] ^= 0x01;
     ASSERT_TRUE(WriteFileText("C:\\Other\\Uninstall.exe", damaged));
-    const Outcome broken = Uninstall(folder, "\"C:\\U1\"", {IDOK}, "C:\\Other\\Uninstall.exe");
+    const Outcome broken = Uninstall(folder, quoted, {IDOK}, "C:\\Other\\Uninstall.exe");
     EXPECT_EQ(broken.exitCode, 1);
     ASSERT_EQ(broken.boxes.size(), 1u);
     EXPECT_EQ(broken.boxes[0].text, "The uninstaller is damaged (the list of installed files does "
@@ -112,29 +115,36 @@ TEST(Uninstaller, NothingIsRemovedUntilTheUserAgreesAndExcelIsClosed) {
     EXPECT_TRUE(Installed(folder));
 
     // No at the question; then Cancel while Excel runs, asked and silent.
-    Outcome no = Uninstall(folder, "\"C:\\U1\"", {IDNO});
+    Outcome no = Uninstall(folder, quoted, {IDNO});
     EXPECT_EQ(no.exitCode, 2);
     ASSERT_EQ(no.boxes.size(), 1u);
     EXPECT_EQ(no.boxes[0].text, "Remove Varnex Spreadsheet Add-In and all of its components?");
     EXPECT_EQ(no.boxes[0].defaultButton, IDNO);
     HWND excel = ShowExcelWindow();
     ASSERT_NE(excel, nullptr);
-    Outcome cancel = Uninstall(folder, "\"C:\\U1\"", {IDYES, IDRETRY, IDCANCEL});
+    Outcome cancel = Uninstall(folder, quoted, {IDYES, IDRETRY, IDCANCEL});
     EXPECT_EQ(cancel.exitCode, 2);
     ASSERT_EQ(cancel.boxes.size(), 3u);
     EXPECT_EQ(cancel.boxes[1].text.rfind("Microsoft Excel is currently running.", 0), 0u);
     EXPECT_EQ(cancel.boxes[1].buttons, (std::vector<int>{IDCANCEL, IDRETRY}));
-    EXPECT_EQ(Uninstall(folder, "/S \"C:\\U1\"", {}).exitCode, 2) << "silent: Excel is not killed";
+    EXPECT_EQ(Uninstall(folder, "/S " + quoted, {}).exitCode, 2) << "silent: Excel is not killed";
     DestroyWindow(excel);
     EXPECT_TRUE(Installed(folder));
 
-    // Silent, with Excel closed: everything goes without a window; a second run finds nothing.
-    EXPECT_EQ(Uninstall(folder, "/S \"C:\\U1\"", {}).exitCode, 0);
+    // Silent, with Excel closed: everything goes without a window, a read-only file too, and
+    // the marker file of a registration that was cut short; the Control Panel entry alone
+    // names the installation. A second run finds nothing.
+    ASSERT_TRUE(SetFileAttributesA((folder + "\\qubrix.xla").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(WriteFileText(folder + "\\install.sem", "Varnex Sem"));
+    char infoName[] = "SpreadsheetAddin";
+    ASSERT_EQ(RegAddin_RemoveInstallInfo(infoName), 1);
+    EXPECT_EQ(Uninstall(folder, "/S " + quoted, {}).exitCode, 0);
     EXPECT_TRUE(WaitGone(folder));
+    EXPECT_TRUE(PathExists("C:\\Mine")) << "the user's folder that held the installation";
     EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kInfoKey, "Install"), "");
     MakeFolder(folder);
     CopyFileA(EnvPath("VNX_UNINSTALL_EXE").c_str(), (folder + "\\Uninstall.exe").c_str(), FALSE);
-    EXPECT_EQ(Uninstall(folder, "/S \"C:\\U1\"", {}).exitCode, 1) << "uninstalled twice";
+    EXPECT_EQ(Uninstall(folder, "/S " + quoted, {}).exitCode, 1) << "uninstalled twice";
 }
 
 TEST(Uninstaller, WhatTheUserAddedStaysAndAFileInUseGoesAtTheRestart) {

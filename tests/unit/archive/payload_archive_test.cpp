@@ -260,15 +260,20 @@ TEST(PayloadStepping, NextBuildPathAndIsCompressedAlongTheArchive) {
 }
 
 // The longest target folder the walk allows is exactly the one under which the longest path
-// reaches its system limit: a file's 259 characters or a folder's 247.
+// reaches its system limit: a file's 259 characters or a folder's 247. The longest file is in
+// the root folder (its path is the folder, "\.\" and the name), or one or more levels down.
 TEST(PayloadStepping, MaxTargetFolderLengthLetsTheLongestPathReachItsLimit) {
     const std::string longName(60, 'n');
-    for (const char *deepFolder : {"Doc", "Doc\\Lib\\A folder name of some length\\and another"}) {
+    for (const char *longFolder :
+         {"", "Doc", "Doc\\Lib\\A folder name of some length\\and another"}) {
+        const bool inRoot = longFolder[0] == '\0';
+        const char *otherFolder = inRoot ? "Doc" : longFolder;
         ArchiveBytes a;
-        a.Summary(2, 2).Folder("").Stored("short.txt", "x", kTime);
-        a.Folder(deepFolder).Stored(longName.c_str(), "y", kTime);
-        const uint32_t fileTail = uint32_t(1 + std::strlen(deepFolder) + 1 + longName.size());
-        const uint32_t folderTail = uint32_t(1 + std::strlen(deepFolder));
+        a.Summary(2, 2).Folder("").Stored(inRoot ? longName.c_str() : "short.txt", "x", kTime);
+        a.Folder(otherFolder).Stored(inRoot ? "short.txt" : longName.c_str(), "y", kTime);
+        const uint32_t fileTail =
+            uint32_t(1 + (inRoot ? 1 : std::strlen(longFolder)) + 1 + longName.size());
+        const uint32_t folderTail = uint32_t(1 + std::strlen(otherFolder));
         char folder[600] = "";
         PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), folder, nullptr);
         ASSERT_TRUE(archive.IsUsable());

@@ -299,11 +299,12 @@ TEST(PayloadBuilder, VerifyChecksTheInstallersImageAndItsSignature) {
     ASSERT_LT(payloadAt, exe.size());
     // Damage the payload's checksum does not see: the headers, the bytes before the payload,
     // a file cut after the payload, bytes added at the end.
-    std::vector<uint8_t> header = exe, before = exe, added = exe;
+    std::vector<uint8_t> header = exe, before = exe, added = exe, oneAdded = exe;
     header[0x3C + 8] ^= 0x01;
     before[payloadAt - 1000] ^= 0x40;
     const std::vector<uint8_t> cut(exe.begin(), exe.begin() + long(payloadAt + packed.size() + 64));
     added.insert(added.end(), {'x', 'y', 'z'});
+    oneAdded.push_back('x');
     const struct {
         const char *name;
         const std::vector<uint8_t> &bytes;
@@ -313,6 +314,7 @@ TEST(PayloadBuilder, VerifyChecksTheInstallersImageAndItsSignature) {
         {"before.exe", before, "the header checksum"},
         {"cut.exe", cut, "lies past the end of the file"},
         {"added.exe", added, "3 bytes follow the end of the image"},
+        {"one-added.exe", oneAdded, "1 byte follows the end of the image"},
     };
     for (const auto &d : damaged) {
         RunResult r = verify(d.name, d.bytes);
@@ -357,6 +359,22 @@ TEST(PayloadBuilder, VerifyChecksTheInstallersImageAndItsSignature) {
     EXPECT_NE(bad.output.find("the header checksum matches"), std::string::npos) << bad.output;
     EXPECT_NE(bad.output.find(": the signature does not cover the image"), std::string::npos)
         << bad.output;
+    // Bytes slipped in between the image and its signature (the table moved on to the next
+    // 8-byte boundary, its offset in the header moved with it).
+    std::vector<uint8_t> gap = signedBytes;
+    const size_t optional = checksumAt - 64;
+    const size_t securityAt =
+        optional + (gap[optional] == 0x0B && gap[optional + 1] == 0x02 ? 112 : 96) + 4 * 8;
+    uint32_t certificates = 0;
+    for (int i = 0; i < 4; ++i)
+        certificates |= uint32_t(gap[securityAt + size_t(i)]) << (8 * i);
+    ASSERT_GT(certificates, 0u);
+    gap.insert(gap.begin() + long(certificates), 8, uint8_t(0));
+    for (int i = 0; i < 4; ++i)
+        gap[securityAt + size_t(i)] = uint8_t((certificates + 8) >> (8 * i));
+    RunResult gapped = verify("gap.exe", gap);
+    EXPECT_EQ(gapped.exitCode, 1) << gapped.output;
+    EXPECT_NE(gapped.output.find("does not follow the image"), std::string::npos) << gapped.output;
 #else
     GTEST_SKIP() << "no mingw-w64 compiler to build a test executable";
 #endif

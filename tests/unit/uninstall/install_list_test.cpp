@@ -5,6 +5,7 @@
 #include <string>
 
 #include "archive/install_list.h"
+#include "archive/payload_format.h"
 
 namespace {
 
@@ -54,6 +55,10 @@ TEST(InstallList, AnythingElseIsRefusedWithItsLine) {
         {"VNXLIST 1\nF\t1\t\\boot.ini\n", "line 2: name starts with a backslash or slash"},
         {"VNXLIST 1\nD\tDoc\\\n", "line 2: malformed path"},
         {"VNXLIST 1\nD\tDoc\nD\tdoc\n", "line 3: \"doc\" is listed twice"},
+        // Windows folds accented letters too.
+        {"VNXLIST 1\nD\t\xC9t\xE9\nD\t\xE9T\xC9\n", "line 3: \"\xE9T\xC9\" is listed twice"},
+        {"VNXLIST 1\nF\t1\ta.txt\textra\n", "line 2: neither a folder nor a file entry"},
+        {"VNXLIST 1\nD\tDoc\tDoc\n", "line 2: neither a folder nor a file entry"},
     };
     for (const auto &c : cases) {
         InstallList list;
@@ -61,6 +66,15 @@ TEST(InstallList, AnythingElseIsRefusedWithItsLine) {
         EXPECT_FALSE(Parse(c.text, &list, &error)) << c.text;
         EXPECT_EQ(error, c.error) << c.text;
     }
+    // The longest path the archive can hold (a folder name, a backslash, a file name) is taken;
+    // one character more is not.
+    const std::string longest = std::string(payload::kMaxNameLength, 'd') + "\\" +
+                                std::string(payload::kMaxNameLength, 'f');
+    InstallList list;
+    std::string error;
+    EXPECT_TRUE(Parse("VNXLIST 1\nF\t1\t" + longest + "\n", &list, &error)) << error;
+    EXPECT_FALSE(Parse("VNXLIST 1\nF\t1\t" + longest + "x\n", &list, &error));
+    EXPECT_EQ(error, "line 2: path longer than the archive allows");
 }
 
 } // namespace
