@@ -328,8 +328,8 @@ private:
         image_.Directory(kSecurityDirectory, &offset, &size);
         if (offset == 0 && size == 0) {
             if (r_.size > end)
-                Problem((r_.size - end == 1 ? std::string("1 byte follows")
-                                            : std::to_string(r_.size - end) + " bytes follow") +
+                Problem(std::to_string(r_.size - end) +
+                        (r_.size - end == 1 ? " byte follows" : " bytes follow") +
                         " the end of the image at " + Hex(end) +
                         ": the file is not what the linker wrote");
             return;

@@ -18,6 +18,7 @@
 #include "archive/cp1252.h"
 #include "builder/file_times.h"
 #include "archive/payload_archive.h"
+#include "archive/payload_format.h"
 #include "builder/payload_writer.h"
 #include "builder/pe_resource.h"
 #include "tests/support/product_tree.h"
@@ -365,13 +366,10 @@ TEST(PayloadBuilder, VerifyChecksTheInstallersImageAndItsSignature) {
     const size_t optional = checksumAt - 64;
     const size_t securityAt =
         optional + (gap[optional] == 0x0B && gap[optional + 1] == 0x02 ? 112 : 96) + 4 * 8;
-    uint32_t certificates = 0;
-    for (int i = 0; i < 4; ++i)
-        certificates |= uint32_t(gap[securityAt + size_t(i)]) << (8 * i);
+    const uint32_t certificates = payload::ReadLe32(&gap[securityAt]);
     ASSERT_GT(certificates, 0u);
     gap.insert(gap.begin() + long(certificates), 8, uint8_t(0));
-    for (int i = 0; i < 4; ++i)
-        gap[securityAt + size_t(i)] = uint8_t((certificates + 8) >> (8 * i));
+    payload::WriteLe32(&gap[securityAt], certificates + 8);
     RunResult gapped = verify("gap.exe", gap);
     EXPECT_EQ(gapped.exitCode, 1) << gapped.output;
     EXPECT_NE(gapped.output.find("does not follow the image"), std::string::npos) << gapped.output;
