@@ -198,28 +198,42 @@ TEST(Uninstaller, WhatTheUserAddedStaysAndAFileInUseGoesAtTheRestart) {
 
 // ---- The system's libraries ----------------------------------------------------------------
 
-// The libraries the PE file `path` imports, in lower case ("user32.dll"); empty when it is none.
-std::vector<std::string> ImportedLibraries(const std::string &path) {
-    const std::string data = ReadFileText(path);
-    const auto u16 = [&data](size_t at) -> uint32_t {
+// A PE file read into memory, with its little-endian fields (0 past its end).
+struct PeFile {
+    std::string data;
+    uint32_t u16(size_t at) const {
         return at + 2 <= data.size() ? uint8_t(data[at]) | uint32_t(uint8_t(data[at + 1])) << 8 : 0;
-    };
-    const auto u32 = [&u16](size_t at) { return u16(at) | u16(at + 2) << 16; };
-    const size_t header = u32(0x3C);
-    if (data.compare(0, 2, "MZ") != 0 || data.compare(header, 4, std::string("PE\0\0", 4)) != 0)
-        return {};
-    const size_t optional = header + 24;
-    const size_t directories = optional + (u16(optional) == 0x20B ? 112 : 96);
-    const size_t sections = optional + u16(header + 20);
-    const auto offset = [&](uint32_t rva) -> size_t {
-        for (uint32_t i = 0; i < u16(header + 6); ++i) {
+    }
+    uint32_t u32(size_t at) const { return u16(at) | u16(at + 2) << 16; }
+    size_t Header() const { return u32(0x3C); }
+    bool Valid() const {
+        return data.compare(0, 2, "MZ") == 0 &&
+               data.compare(Header(), 4, std::string("PE\0\0", 4)) == 0;
+    }
+    size_t Optional() const { return Header() + 24; }
+    uint32_t EntryRva() const { return u32(Optional() + 16); }
+    // Where the image address `rva` lies in the file; npos when no section holds it.
+    size_t Offset(uint32_t rva) const {
+        const size_t sections = Optional() + u16(Header() + 20);
+        for (uint32_t i = 0; i < u16(Header() + 6); ++i) {
             const size_t section = sections + 40 * i;
             const uint32_t address = u32(section + 12);
             if (rva >= address && rva - address < std::max(u32(section + 8), u32(section + 16)))
                 return u32(section + 20) + (rva - address);
         }
         return std::string::npos;
-    };
+    }
+};
+
+// The libraries the PE file `path` imports, in lower case ("user32.dll"); empty when it is none.
+std::vector<std::string> ImportedLibraries(const std::string &path) {
+    const PeFile pe{ReadFileText(path)};
+    if (!pe.Valid())
+        return {};
+    const std::string &data = pe.data;
+    const auto u32 = [&pe](size_t at) { return pe.u32(at); };
+    const auto offset = [&pe](uint32_t rva) { return pe.Offset(rva); };
+    const size_t directories = pe.Optional() + (pe.u16(pe.Optional()) == 0x20B ? 112 : 96);
     std::vector<std::string> names;
     for (size_t at = offset(u32(directories + 8)); at + 20 <= data.size(); at += 20) {
         const size_t name = u32(at + 12) ? offset(u32(at + 12)) : std::string::npos;
@@ -265,17 +279,23 @@ void Plant(const std::vector<std::string> &names, const std::string &folder) {
 // Runs the program `exe` with the planted libraries beside it up to its entry point, as its
 // debugger, and ends it there; returns the libraries loaded from its folder meanwhile, while
 // its imports were resolved and initialised, before the program's first instruction. Their
-// markers are removed.
+// markers are removed. The breakpoint is written into the file, whose first instruction is an
+// int3 for the run and is put back afterwards: a write into the running process need not reach
+// an emulated one (qemu runs its own translation of the code, in an address space of its own).
 std::vector<std::string> LoadedBeforeTheEntryPoint(const std::string &exe) {
     const std::string folder = exe.substr(0, exe.rfind('\\'));
-    const std::string data = ReadFileText(exe);
-    const auto u32 = [&data](size_t at) {
-        uint32_t value = 0;
-        for (size_t i = 0; i < 4 && at + i < data.size(); ++i)
-            value |= uint32_t(uint8_t(data[at + i])) << (8 * i);
-        return value;
-    };
-    const uint32_t entryRva = u32(u32(0x3C) + 24 + 16); // AddressOfEntryPoint
+    const PeFile pe{ReadFileText(exe)};
+    const size_t entryAt = pe.Offset(pe.EntryRva());
+    if (!pe.Valid() || entryAt >= pe.data.size()) {
+        ADD_FAILURE() << exe << " has no entry point in its file";
+        return {};
+    }
+    std::string trapped = pe.data;
+    trapped[entryAt] = char(0xCC); // int3
+    if (!WriteFileText(exe, trapped)) {
+        ADD_FAILURE() << "cannot write " << exe;
+        return {};
+    }
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -284,11 +304,9 @@ std::vector<std::string> LoadedBeforeTheEntryPoint(const std::string &exe) {
                                DEBUG_ONLY_THIS_PROCESS, nullptr, folder.c_str(), &startup,
                                &process))
         << exe;
-    if (!process.hProcess)
-        return {};
     uint8_t *entry = nullptr;
     bool reached = false;
-    for (bool running = true; running;) {
+    for (bool running = process.hProcess != nullptr; running;) {
         DEBUG_EVENT event = {};
         if (!WaitForDebugEvent(&event, 30000)) {
             ADD_FAILURE() << exe << " does not reach its entry point";
@@ -297,17 +315,17 @@ std::vector<std::string> LoadedBeforeTheEntryPoint(const std::string &exe) {
         }
         DWORD status = DBG_CONTINUE;
         if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT) {
-            entry = static_cast<uint8_t *>(event.u.CreateProcessInfo.lpBaseOfImage) + entryRva;
-            const uint8_t trap = 0xCC; // int3
-            EXPECT_TRUE(WriteProcessMemory(process.hProcess, entry, &trap, 1, nullptr));
-            FlushInstructionCache(process.hProcess, entry, 1);
+            entry = static_cast<uint8_t *>(event.u.CreateProcessInfo.lpBaseOfImage) + pe.EntryRva();
             CloseHandle(event.u.CreateProcessInfo.hFile);
         } else if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) {
             CloseHandle(event.u.LoadDll.hFile);
         } else if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT) {
             const EXCEPTION_RECORD &exception = event.u.Exception.ExceptionRecord;
-            if (exception.ExceptionCode == EXCEPTION_BREAKPOINT &&
-                exception.ExceptionAddress == entry) {
+            // Windows names the int3 itself; qemu, which runs the 32-bit programs where the
+            // kernel runs no 32-bit code, the instruction after it.
+            const auto *at = static_cast<const uint8_t *>(exception.ExceptionAddress);
+            if (exception.ExceptionCode == EXCEPTION_BREAKPOINT && entry &&
+                (at == entry || at == entry + 1)) {
                 reached = true;
                 TerminateProcess(process.hProcess, 0);
             } else if (exception.ExceptionCode != EXCEPTION_BREAKPOINT) {
@@ -318,8 +336,11 @@ std::vector<std::string> LoadedBeforeTheEntryPoint(const std::string &exe) {
         }
         ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    if (process.hProcess) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    EXPECT_TRUE(WriteFileText(exe, pe.data)) << "cannot put " << exe << " back";
     EXPECT_TRUE(reached) << exe;
     std::vector<std::string> names;
     for (const std::string &marker : Markers(folder)) {
