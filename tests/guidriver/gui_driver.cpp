@@ -136,16 +136,21 @@ BoxIcon IdentifyIcon(HWND box) {
     return best;
 }
 
+// How another program's windows are asked. Not SMTO_ABORTIFHUNG: a program that worked a while
+// without reading its messages (a slow, emulated one) counts as hung until the loop of the box it
+// has just made first runs, and its caption would read as "".
+const UINT kAskFlags = SMTO_NORMAL;
+
 std::string GetText(HWND window) {
     if (!window)
         return {};
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, kAskFlags, 5000, &length))
         return {};
     std::string text(length + 1, '\0');
     DWORD_PTR copied = 0;
     SendMessageTimeoutA(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(&text[0]),
-                        SMTO_ABORTIFHUNG, 5000, &copied);
+                        kAskFlags, 5000, &copied);
     text.resize(copied);
     return text;
 }
@@ -273,8 +278,7 @@ bool ControlVisible(HWND dialog, int id) {
 bool ControlChecked(HWND dialog, int id) {
     DWORD_PTR state = 0;
     HWND control = GetDlgItem(dialog, id);
-    return control &&
-           SendMessageTimeoutA(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state) &&
+    return control && SendMessageTimeoutA(control, BM_GETCHECK, 0, 0, kAskFlags, 5000, &state) &&
            state == BST_CHECKED;
 }
 
@@ -285,7 +289,7 @@ bool ControlExists(HWND dialog, int id) {
 void SetControlText(HWND dialog, int id, const std::string &text) {
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(GetDlgItem(dialog, id), WM_SETTEXT, 0,
-                        reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000, &ignored);
+                        reinterpret_cast<LPARAM>(text.c_str()), kAskFlags, 5000, &ignored);
 }
 
 bool PressButton(HWND dialog, int id) {
@@ -407,7 +411,9 @@ bool WaitForMessageBox(DWORD pid, MessageBoxInfo *box, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {
         for (HWND window : FindWindows("#32770", nullptr, pid)) {
-            if (IsMessageBox(window)) {
+            // A box is shown only once its dialog has set its caption and text: before that
+            // (a slow, emulated program can be caught there) both read empty.
+            if (IsMessageBox(window) && IsWindowVisible(window)) {
                 Sleep(100); // let the box finish painting before its icon is read
                 return ReadMessageBox(window, box);
             }
