@@ -246,8 +246,18 @@ std::string PayloadRefusal(HINSTANCE instance) {
     case payload::ChecksumResult::Unavailable:
         return std::string("The installer cannot check the product it carries: ") +
                payload::kChecksumUnavailableReason + ", so nothing was installed.";
+    case payload::ChecksumResult::NotStored: {
+        // The build always stores the checksum beside the payload: one without it was taken
+        // away, perhaps along with a signature, and the product cannot be trusted either.
+        HRSRC resource = nullptr;
+        HGLOBAL loaded = nullptr;
+        uint32_t length = 0;
+        if (FindPayload(instance, &resource, &loaded, &length))
+            return "The installer is damaged: the checksum of the product it carries is missing, "
+                   "so nothing was installed.\n\nPlease download the installer again.";
+        break;
+    }
     case payload::ChecksumResult::Matches:
-    case payload::ChecksumResult::NotStored:
         break;
     }
     return {};

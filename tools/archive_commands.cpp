@@ -433,7 +433,8 @@ namespace {
 
 // The checks of an installer's image: one line each, "damaged: ..." for what fails. Returns the
 // number of failures.
-int CheckInstallerImage(const char *path, const Payload &p, const std::string &caFile) {
+int CheckInstallerImage(const char *path, const Payload &p, const std::string &caFile,
+                        bool mustBeSigned) {
     payload::PeImageReport image;
     payload::CheckPeImage(p.file.data(), p.file.size(), &image);
     for (const std::string &problem : image.problems)
@@ -449,6 +450,9 @@ int CheckInstallerImage(const char *path, const Payload &p, const std::string &c
         std::printf("%s: %s: %s\n", signature.covers ? "signature" : "damaged", path,
                     signature.line.c_str());
         failures += signature.covers ? 0 : 1;
+    } else if (mustBeSigned) {
+        std::printf("unsigned: %s: the image carries no signature\n", path);
+        ++failures;
     }
     return failures;
 }
@@ -456,14 +460,20 @@ int CheckInstallerImage(const char *path, const Payload &p, const std::string &c
 } // namespace
 
 int RunVerify(int argc, char **argv) {
-    const char *kUsage = "usage: vnxpack verify FILE DIR [--add NAME=FILE]... [--ca FILE]\n";
+    const char *kUsage =
+        "usage: vnxpack verify FILE DIR [--add NAME=FILE]... [--ca FILE] [--signed]\n";
     // Members the build added at the root, compared with the files they were packed from.
     std::map<std::string, fs::path> added;
     std::string caFile;
+    bool mustBeSigned = false;
     for (int i = 2; i < argc; ++i) {
         payload::RootFile file;
         if (std::strcmp(argv[i], "--ca") == 0 && i + 1 < argc) {
             caFile = argv[++i];
+            continue;
+        }
+        if (std::strcmp(argv[i], "--signed") == 0) {
+            mustBeSigned = true;
             continue;
         }
         if (std::strcmp(argv[i], "--add") != 0 || i + 1 >= argc ||
@@ -491,7 +501,14 @@ int RunVerify(int argc, char **argv) {
     }
     // An installer is checked as a whole first: its payload may be intact in a file that
     // cannot run.
-    int differences = p.IsExecutable() ? CheckInstallerImage(argv[0], p, caFile) : 0;
+    int differences = 0;
+    if (p.IsExecutable()) {
+        differences = CheckInstallerImage(argv[0], p, caFile, mustBeSigned);
+    } else if (mustBeSigned) {
+        std::printf("unsigned: %s: a payload file carries no signature (only an installer does)\n",
+                    argv[0]);
+        ++differences;
+    }
     if (!p.Walk(argv[0], ".", &error)) {
         std::fflush(stdout);
         std::fprintf(stderr, "vnxpack verify: %s\n", error.c_str());
@@ -502,8 +519,21 @@ int RunVerify(int argc, char **argv) {
         ++differences;
         std::printf("%s: %s%s\n", what, path.c_str(), detail.c_str());
     };
-    if (p.checksum == payload::ChecksumResult::Mismatch)
+    // What cannot be checked is a difference too: a checksum can be stripped along with the
+    // signature, and the payload would then pass unseen.
+    switch (p.checksum) {
+    case payload::ChecksumResult::Matches:
+        break;
+    case payload::ChecksumResult::Mismatch:
         report("damaged", argv[0], ": the payload does not match its stored SHA-256");
+        break;
+    case payload::ChecksumResult::NotStored:
+        report("missing", argv[0], ": no SHA-256 of the payload is stored with it");
+        break;
+    case payload::ChecksumResult::Unavailable:
+        report("unchecked", argv[0], ": the SHA-256 of the payload cannot be computed here");
+        break;
+    }
     std::set<std::string> expected;
     for (const Member &m : p.members) {
         if (m.relative.empty())

@@ -122,17 +122,18 @@ SignatureCheck CheckSignature(const std::string &path, const std::string &caFile
                      ", the image's is " + computed.substr(0, computed.find_first_of(" \t"));
         return check;
     }
-    if (caFile.empty()) {
-        check.covers = true;
-        check.line = "the signature covers the image (its certificate was not checked: give "
-                     "--ca FILE)";
-        return check;
-    }
+    // A matching digest is not enough: osslsigncode's own verdict must hold too (the signer's
+    // certificate, its chain, the signed attributes).
     check.covers = exitCode == 0 && output.find("Signature verification: ok") != std::string::npos;
-    check.line = check.covers ? "the signature covers the image and its certificate chain holds"
-                              : "the signature covers the image, but its certificate chain does "
-                                "not hold against " +
-                                    caFile;
+    if (check.covers)
+        check.line = "the signature covers the image and its certificate chain holds";
+    else if (caFile.empty())
+        check.line = "the signature covers the image, but its certificate chain does not hold "
+                     "against the system's certificates (give --ca FILE for the signer's own)";
+    else
+        check.line = "the signature covers the image, but its certificate chain does not hold "
+                     "against " +
+                     caFile;
 #endif
     return check;
 }

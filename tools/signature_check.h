@@ -7,12 +7,12 @@
 namespace vnxpack {
 
 struct SignatureCheck {
-    bool covers = false; // the signed digest is the image's, and (with a CA file) the chain holds
+    bool covers = false; // the signed digest is the image's, and osslsigncode's verdict is ok
     std::string line;    // what was found, one line
 };
 
-// Runs "osslsigncode verify" on `path`; with `caFile` (may be empty) it also verifies the
-// certificate chain against that file's certificates.
+// Runs "osslsigncode verify" on `path`; the certificate chain is verified against `caFile`'s
+// certificates, or the system's when it is empty.
 SignatureCheck CheckSignature(const std::string &path, const std::string &caFile);
 
 } // namespace vnxpack

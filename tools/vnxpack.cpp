@@ -35,11 +35,13 @@ const Verb kVerbs[] = {
     {"list", "list FILE                     records of a payload, or of an installer .exe",
      vnxpack::RunList},
     {"verify",
-     "verify FILE DIR [--add NAME=FILE]... [--ca FILE]\n"
+     "verify FILE DIR [--add NAME=FILE]... [--ca FILE] [--signed]\n"
      "                                compare every member with a folder, and the members the\n"
-     "                                build added with their files; of an installer, check the\n"
-     "                                image and its signature first (--ca: the certificates its\n"
-     "                                chain must lead to); exit 1 on any difference",
+     "                                build added with their files; check the payload's SHA-256,\n"
+     "                                which must be there; of an installer, check the image and\n"
+     "                                its signature first (--ca: the certificates its chain must\n"
+     "                                lead to; --signed: a signature must be there); exit 1 on\n"
+     "                                any difference",
      vnxpack::RunVerify},
     {"unpack",
      "unpack FILE DIR [--rescue]    extract a payload into a folder once it matches its SHA-256\n"

@@ -354,7 +354,7 @@ def signatures(description, errors):
             uninstaller = Path(signed).parent / "Uninstall.exe"
             done = subprocess.run([str(vnxpack), "verify", str(signed), product,
                                    "--add", "Uninstall.exe=%s" % uninstaller,
-                                   "--ca", certificate],
+                                   "--ca", certificate, "--signed"],
                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
             if done.returncode != 0:
                 errors.append("%s: vnxpack verify finds the signed installer damaged or its "

@@ -18,6 +18,7 @@
 #include "archive/cp1252.h"
 #include "builder/file_times.h"
 #include "archive/payload_archive.h"
+#include "archive/payload_checksum.h"
 #include "archive/payload_format.h"
 #include "builder/payload_writer.h"
 #include "builder/pe_resource.h"
@@ -183,6 +184,19 @@ TEST(PayloadBuilder, RoundTripOfAProductTreeThroughPackListVerifyUnpack) {
 
     RunResult verify = Vnxpack("verify " + Quote(out) + " " + Quote(tree));
     EXPECT_EQ(verify.exitCode, 0) << verify.output;
+    // The same payload without its checksum beside it cannot be checked: a difference. So is a
+    // signature asked of a payload file.
+    const fs::path bare = tmp.path / "bare.bin";
+    fs::copy_file(out, bare);
+    RunResult unchecked = Vnxpack("verify " + Quote(bare) + " " + Quote(tree) + " --signed");
+    EXPECT_EQ(unchecked.exitCode, 1) << unchecked.output;
+    EXPECT_NE(unchecked.output.find("missing: " + bare.string() +
+                                    ": no SHA-256 of the payload is stored with it"),
+              std::string::npos)
+        << unchecked.output;
+    EXPECT_NE(unchecked.output.find("unsigned: " + bare.string()), std::string::npos)
+        << unchecked.output;
+    EXPECT_NE(unchecked.output.find("\n2 differences\n"), std::string::npos) << unchecked.output;
 
     const fs::path dest = tmp.path / "unpacked";
     RunResult unpack = Vnxpack("unpack " + Quote(out) + " " + Quote(dest));
@@ -293,6 +307,37 @@ TEST(PayloadBuilder, VerifyChecksTheInstallersImageAndItsSignature) {
     EXPECT_EQ(whole.exitCode, 0) << whole.output;
     EXPECT_NE(whole.output.find("image: whole: headers, "), std::string::npos) << whole.output;
     EXPECT_NE(whole.output.find("the header checksum matches"), std::string::npos);
+    RunResult unsignedExe = verify("whole.exe", exe, " --signed");
+    EXPECT_EQ(unsignedExe.exitCode, 1) << unsignedExe.output;
+    EXPECT_NE(unsignedExe.output.find("unsigned: " + (tmp.path / "whole.exe").string() +
+                                      ": the image carries no signature"),
+              std::string::npos)
+        << unsignedExe.output;
+    // The checksum's resource taken away (its entry renumbered, the header checksum made to fit
+    // again): the image is whole and the members match, but the payload goes unchecked.
+    std::vector<uint8_t> noChecksum = exe;
+    const uint8_t entries[] = {payload::kResourceId, 0, 0, 0};
+    bool renumbered = false;
+    for (size_t at = 0; at + 16 <= noChecksum.size() && !renumbered; at += 4) {
+        if (std::equal(entries, entries + 4, &noChecksum[at]) &&
+            payload::ReadLe32(&noChecksum[at + 8]) == payload::kChecksumResourceId) {
+            noChecksum[at + 8] = uint8_t(payload::kChecksumResourceId + 1);
+            renumbered = true;
+        }
+    }
+    ASSERT_TRUE(renumbered);
+    size_t sumAt = 0;
+    ASSERT_TRUE(payload::PeChecksumOffset(noChecksum.data(), noChecksum.size(), &sumAt));
+    payload::WriteLe32(&noChecksum[sumAt],
+                       payload::PeChecksum(noChecksum.data(), noChecksum.size(), sumAt));
+    RunResult stripped = verify("no-checksum.exe", noChecksum);
+    EXPECT_EQ(stripped.exitCode, 1) << stripped.output;
+    EXPECT_NE(stripped.output.find("the header checksum matches"), std::string::npos)
+        << stripped.output;
+    EXPECT_NE(stripped.output.find("missing: " + (tmp.path / "no-checksum.exe").string() +
+                                   ": no SHA-256 of the payload is stored with it"),
+              std::string::npos)
+        << stripped.output;
 
     const std::vector<uint8_t> packed = ReadFileBytes(VNX_TEST_PAYLOAD);
     const size_t payloadAt =
@@ -341,13 +386,20 @@ TEST(PayloadBuilder, VerifyChecksTheInstallersImageAndItsSignature) {
                               .c_str()),
               0);
     const std::vector<uint8_t> signedBytes = ReadFileBytes(signedExe.string());
-    RunResult good = verify("signed.exe", signedBytes, " --ca " + Quote(cert));
+    RunResult good = verify("signed.exe", signedBytes, " --ca " + Quote(cert) + " --signed");
     EXPECT_EQ(good.exitCode, 0) << good.output;
     EXPECT_NE(good.output.find("certificate table; the header checksum matches"), std::string::npos)
         << good.output;
     EXPECT_NE(good.output.find("the signature covers the image and its certificate chain holds"),
               std::string::npos)
         << good.output;
+    // Without --ca the chain is checked against the system's certificates, which know nothing
+    // of this one: osslsigncode's verdict fails, and so does verify.
+    RunResult unknownSigner = verify("signed.exe", signedBytes);
+    EXPECT_EQ(unknownSigner.exitCode, 1) << unknownSigner.output;
+    EXPECT_NE(unknownSigner.output.find("does not hold against the system's certificates"),
+              std::string::npos)
+        << unknownSigner.output;
     std::vector<uint8_t> tampered = signedBytes;
     tampered[payloadAt - 1000] ^= 0x40;
     size_t checksumAt = 0;
@@ -511,6 +563,7 @@ TEST(PayloadBuilder, LinksInsideTheTreeArePackedAsTheirTargets) {
     std::string error;
     payload::PackStats stats;
     ASSERT_EQ(payload::PackDirectory(root.string(), out.string(), {}, &stats, &error), 0) << error;
+    ASSERT_EQ(payload::WriteChecksumFile(out.string(), &error), 0) << error;
     EXPECT_EQ(stats.files, 3u);
     EXPECT_EQ(stats.folders, 3u);
     EXPECT_EQ(Vnxpack("verify " + Quote(out) + " " + Quote(root)).exitCode, 0);
@@ -529,6 +582,16 @@ TEST(PayloadBuilder, UnpackChecksTheSha256FirstAndNoLinkRedirectsAWrite) {
         fs::create_symlink(victim, tmp.path / name);
     ASSERT_EQ(Vnxpack("pack " + Quote(product) + " -o " + Quote(out)).exitCode, 0);
     ASSERT_EQ(Vnxpack("file-list " + Quote(product) + " -o " + Quote(list)).exitCode, 0);
+    // The list gives each product file its size and SHA-256, for the uninstaller to compare.
+    const std::string version = ReadFileText((product / "Data" / "VERSION.txt").string());
+    uint8_t digest[payload::kChecksumSize];
+    ASSERT_TRUE(
+        payload::Sha256(reinterpret_cast<const uint8_t *>(version.data()), version.size(), digest));
+    EXPECT_NE(ReadFileText(list.string())
+                  .find("\nF\t" + std::to_string(version.size()) + "\t" +
+                        payload::ChecksumText(digest) + "\tData\\VERSION.txt\n"),
+              std::string::npos)
+        << ReadFileText(list.string());
     const fs::path dest = tmp.path / "dest";
     fs::create_directories(dest / "Data");
     fs::create_symlink(victim, dest / "Data" / "VERSION.txt");
@@ -554,7 +617,6 @@ TEST(PayloadBuilder, UnpackChecksTheSha256FirstAndNoLinkRedirectsAWrite) {
     // One byte of a member changed beside its checksum: refused before anything is written;
     // --rescue unpacks it all the same, says so, and still ends with 1.
     std::vector<uint8_t> bytes = ReadFileBytes(out.string());
-    const std::string version = ReadFileText((product / "Data" / "VERSION.txt").string());
     const auto at = std::search(bytes.begin(), bytes.end(), version.begin(), version.end());
     ASSERT_NE(at, bytes.end());
     *at ^= 0x20;

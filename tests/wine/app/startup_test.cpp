@@ -226,14 +226,17 @@ TEST_F(DamagedInstaller, OneChangedPayloadByteRefusesToRunAndWritesNothing) {
     EXPECT_EQ(RegAddin_GetInstallInfo(key, &info), 0) << "no registry record";
 }
 
-TEST_F(DamagedInstaller, AByteOutsideThePayloadOrNoChecksumRunsAsBefore) {
+TEST_F(DamagedInstaller, AByteOutsideThePayloadRunsAsBefore) {
     // The DOS stub's text: a change there is for a signature to catch, not for this check.
     const std::string stub = "This program cannot be run in DOS mode";
     const auto at = std::search(exe_.begin(), exe_.end(), stub.begin(), stub.end());
     ASSERT_NE(at, exe_.end());
     ExpectRuns(Copy("outside", size_t(at - exe_.begin()) + 5));
-    // An installer without the checksum resource, as built before it existed: the resource
-    // directory's entry for id 106, right after 105's, renamed to 107.
+}
+
+TEST_F(DamagedInstaller, NoChecksumRefusesToRunAndWritesNothing) {
+    // The checksum resource taken out: the resource directory's entry for id 106, right after
+    // 105's, renamed to 107. The build never makes such a file, so its payload is not trusted.
     std::vector<uint8_t> bytes = exe_;
     const uint8_t entries[] = {IDR_PAYLOAD, 0, 0, 0};
     size_t renamed = 0;
@@ -253,7 +256,14 @@ TEST_F(DamagedInstaller, AByteOutsideThePayloadOrNoChecksumRunsAsBefore) {
     EXPECT_EQ(FindResourceA(module, MAKEINTRESOURCEA(IDR_PAYLOAD_CHECKSUM), "TESTDATA"), nullptr);
     EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(IDR_PAYLOAD), "TESTDATA"), nullptr);
     FreeLibrary(module);
-    ExpectRuns(plain);
+    int exitCode = 0;
+    const gui::MessageBoxInfo box = RunToMessageBox("", &exitCode, plain);
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(box.text, "The installer is damaged: the checksum of the product it carries is "
+                        "missing, so nothing was installed.\n\nPlease download the installer "
+                        "again.");
+    EXPECT_EQ(box.icon, gui::BoxIcon::Error);
+    EXPECT_FALSE(PathExists(DefaultLog())) << "no log";
 }
 
 } // namespace
