@@ -85,7 +85,7 @@ bool AcceptFolder(InstallerState &state, HWND dialog) {
     }
     const std::string normal = fullLength > 0 ? folders::NormalizeFolder(full) : std::string();
     // The uninstaller would refuse to remove the product from anything else.
-    switch (folders::RefuseFolder(normal, folders::SystemFolders())) {
+    switch (folders::RefuseFolderHere(normal)) {
     case folders::FolderRefusal::NotFullPath:
     case folders::FolderRefusal::DriveRoot:
         WarnIn(state, dialog, IDS_FOLDER_INVALID);

@@ -11,7 +11,7 @@ namespace payload {
 
 namespace {
 
-const char kFirstLine[] = "VNXLIST 1";
+const char kFirstLine[] = "VNXLIST 2";
 
 bool Fail(std::string *error, size_t line, const std::string &why) {
     *error = "line " + std::to_string(line) + ": " + why;
@@ -48,6 +48,16 @@ bool ParseSize(const std::string &text, int64_t *size) {
     return value <= INT32_MAX;
 }
 
+// A SHA-256 as the list writes it: 64 lower-case hex digits.
+bool IsDigestText(const std::string &text) {
+    if (text.size() != 64)
+        return false;
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    return true;
+}
+
 // The upper-case form under which Windows sees two names as one.
 std::string FoldedPath(const std::string &path) {
     std::string folded = path;
@@ -63,9 +73,10 @@ std::string FormatInstallList(const InstallList &list) {
     for (const InstallListEntry &e : list.entries) {
         if (e.isFolder)
             text += "D\t" + e.path + "\n";
+        else if (e.size < 0)
+            text += "F\t-\t-\t" + e.path + "\n";
         else
-            text += "F\t" + (e.size < 0 ? std::string("-") : std::to_string(e.size)) + "\t" +
-                    e.path + "\n";
+            text += "F\t" + std::to_string(e.size) + "\t" + e.sha256 + "\t" + e.path + "\n";
     }
     return text;
 }
@@ -91,10 +102,15 @@ bool ParseInstallList(const char *data, size_t size, InstallList *list, std::str
         if (fields[0] == "D" && fields.size() == 2) {
             entry.isFolder = true;
             entry.path = fields[1];
-        } else if (fields[0] == "F" && fields.size() == 3) {
+        } else if (fields[0] == "F" && fields.size() == 4) {
             if (!ParseSize(fields[1], &entry.size))
                 return Fail(error, number, "bad file size \"" + fields[1] + "\"");
-            entry.path = fields[2];
+            // A file the build makes has neither; every other file has both.
+            if (entry.size < 0 ? fields[2] != "-" : !IsDigestText(fields[2]))
+                return Fail(error, number, "bad SHA-256 \"" + fields[2] + "\"");
+            if (entry.size >= 0)
+                entry.sha256 = fields[2];
+            entry.path = fields[3];
         } else {
             return Fail(error, number, "neither a folder nor a file entry");
         }

@@ -1,5 +1,5 @@
 // The program's own resources and the SHA-256 stored beside them: the installer's payload, the
-// uninstaller's list. Windows only.
+// uninstaller's list; and the SHA-256 of a file on disk. Windows only.
 #pragma once
 #include <windows.h>
 
@@ -24,5 +24,9 @@ const uint8_t *ResourceBytes(HMODULE module, const char *type, uint16_t id, size
 // that relies on the check must not go on then.
 ChecksumResult CheckResourceChecksum(HMODULE module, const char *type, uint16_t dataId,
                                      uint16_t checksumId);
+
+// The SHA-256 of what `file` holds from its current position to its end, read in pieces, and the
+// number of bytes read. False when a read fails or the system's library cannot be had.
+bool Sha256OfFile(HANDLE file, uint64_t *size, uint8_t digest[kChecksumSize]);
 
 } // namespace payload

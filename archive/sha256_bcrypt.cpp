@@ -4,12 +4,18 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <memory>
+#include <new>
+
 #include "archive/payload_checksum.h"
+#include "archive/resource_checksum.h"
 #include "archive/system_library.h"
 
 namespace payload {
 
 namespace {
+
+constexpr DWORD kFileHashBuffer = 256 * 1024;
 
 // The CNG functions the hash needs; all null when the library or one of them is missing.
 struct Cng {
@@ -36,18 +42,21 @@ struct Cng {
     }
 };
 
-bool HashWith(const Cng &cng, const uint8_t *data, size_t size, uint8_t digest[kChecksumSize]) {
+// Hashes what `feed` hands over, piece by piece, until it returns 0 pieces; `feed` returns false
+// when its source fails.
+template <typename Feed> bool HashWith(const Cng &cng, Feed feed, uint8_t digest[kChecksumSize]) {
     BCRYPT_ALG_HANDLE algorithm = nullptr;
     if (cng.openAlgorithm(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0)
         return false;
     BCRYPT_HASH_HANDLE hash = nullptr;
     bool ok = cng.createHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) == 0;
-    // BCryptHashData takes a ULONG count: larger data goes in pieces.
-    while (ok && size > 0) {
-        const ULONG piece = size > 0x40000000 ? 0x40000000 : static_cast<ULONG>(size);
-        ok = cng.hashData(hash, const_cast<PUCHAR>(data), piece, 0) == 0;
-        data += piece;
-        size -= piece;
+    for (;;) {
+        const uint8_t *piece = nullptr;
+        ULONG length = 0;
+        ok = ok && feed(&piece, &length);
+        if (!ok || length == 0)
+            break;
+        ok = cng.hashData(hash, const_cast<PUCHAR>(piece), length, 0) == 0;
     }
     ok = ok && cng.finishHash(hash, digest, kChecksumSize, 0) == 0;
     if (hash)
@@ -56,15 +65,44 @@ bool HashWith(const Cng &cng, const uint8_t *data, size_t size, uint8_t digest[k
     return ok;
 }
 
-} // namespace
-
-bool Sha256(const uint8_t *data, size_t size, uint8_t digest[kChecksumSize]) {
+template <typename Feed> bool HashWithSystemLibrary(Feed feed, uint8_t digest[kChecksumSize]) {
     HMODULE library = syslib::LoadSystemLibrary("bcrypt.dll");
     const Cng cng(library);
-    const bool ok = cng.Complete() && HashWith(cng, data, size, digest);
+    const bool ok = cng.Complete() && HashWith(cng, feed, digest);
     if (library)
         FreeLibrary(library);
     return ok;
+}
+
+} // namespace
+
+bool Sha256(const uint8_t *data, size_t size, uint8_t digest[kChecksumSize]) {
+    // BCryptHashData takes a ULONG count: larger data goes in pieces.
+    const auto feed = [&data, &size](const uint8_t **piece, ULONG *length) {
+        *piece = data;
+        *length = size > 0x40000000 ? 0x40000000 : static_cast<ULONG>(size);
+        data += *length;
+        size -= *length;
+        return true;
+    };
+    return HashWithSystemLibrary(feed, digest);
+}
+
+bool Sha256OfFile(HANDLE file, uint64_t *size, uint8_t digest[kChecksumSize]) {
+    *size = 0;
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kFileHashBuffer]);
+    if (!buffer)
+        return false;
+    const auto feed = [&](const uint8_t **piece, ULONG *length) {
+        DWORD read = 0;
+        if (!ReadFile(file, buffer.get(), kFileHashBuffer, &read, nullptr))
+            return false;
+        *piece = buffer.get();
+        *length = read;
+        *size += read;
+        return true;
+    };
+    return HashWithSystemLibrary(feed, digest);
 }
 
 } // namespace payload

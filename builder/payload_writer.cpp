@@ -391,16 +391,48 @@ bool WriteRecord(ArchiveOutput &out, char rectype, const std::string *name, cons
     return true;
 }
 
+// The SHA-256 of a product file's contents as the list writes it, read whole (the product's files
+// are those of an installer, and the list is made once per build).
+bool FileDigestText(const FileEntry &file, std::string *text, std::string *error) {
+    std::ifstream in(file.source, std::ios::binary);
+    std::string bytes;
+    if (in)
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in || in.bad()) {
+        *error = "cannot read " + Display(file.source);
+        return false;
+    }
+    if (bytes.size() != file.size) {
+        *error = Display(file.source) + " changed while the product was listed";
+        return false;
+    }
+    uint8_t digest[kChecksumSize];
+    if (!Sha256(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), digest)) {
+        *error = "cannot compute the SHA-256 of " + Display(file.source);
+        return false;
+    }
+    *text = ChecksumText(digest);
+    return true;
+}
+
 // The list entries of `folder` and what it holds, in archive order; the root itself is not listed.
-void ListTree(const FolderEntry &folder, InstallList *list) {
+// Each product file gets the SHA-256 its installed copy must still have to be removed.
+bool ListTree(const FolderEntry &folder, InstallList *list, std::string *error) {
     if (!folder.relative.empty())
-        list->entries.push_back({true, folder.relative, -1});
+        list->entries.push_back({true, folder.relative, -1, {}});
     for (const FileEntry &f : folder.files) {
-        const std::string path = folder.relative.empty() ? f.name : folder.relative + "\\" + f.name;
-        list->entries.push_back({false, path, f.addedByBuild ? -1 : int64_t(f.size)});
+        InstallListEntry entry{false,
+                               folder.relative.empty() ? f.name : folder.relative + "\\" + f.name,
+                               f.addedByBuild ? -1 : int64_t(f.size),
+                               {}};
+        if (!f.addedByBuild && !FileDigestText(f, &entry.sha256, error))
+            return false;
+        list->entries.push_back(std::move(entry));
     }
     for (const FolderEntry &sub : folder.folders)
-        ListTree(sub, list);
+        if (!ListTree(sub, list, error))
+            return false;
+    return true;
 }
 
 // The newest modification time of the product's own files: the build's root files take it, so
@@ -610,7 +642,8 @@ int PackDirectory(const std::string &dir, const std::string &outFile, const Pack
         return 1;
     if (!options.expectedListFile.empty()) {
         InstallList list;
-        ListTree(root, &list);
+        if (!ListTree(root, &list, error))
+            return 1;
         const std::string have = FormatInstallList(list);
         std::string want;
         if (!ReadText(options.expectedListFile, &want)) {
@@ -672,8 +705,7 @@ int ListDirectory(const std::string &dir, const PackOptions &options, InstallLis
     if (!ScanProduct(dir, options, false, &scan, &root, error))
         return 1;
     list->entries.clear();
-    ListTree(root, list);
-    return 0;
+    return ListTree(root, list, error) ? 0 : 1;
 }
 
 } // namespace payload

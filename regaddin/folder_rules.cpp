@@ -49,6 +49,11 @@ bool IsPlainDriveFolder(const std::string &folder) {
         const std::string part = folder.substr(start, end - start);
         if (part.empty() || part == "." || part == "..")
             return false;
+        // Windows drops a dot or a blank at the end of a name in some calls and not in others:
+        // "C:\Program Files \X" would make a new folder beside Program Files, one that every
+        // user may change.
+        if (part.back() == '.' || part.back() == ' ')
+            return false;
         start = end + 1;
     }
     return true;

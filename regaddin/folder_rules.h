@@ -13,8 +13,9 @@ namespace folders {
 // ("C:\"). Empty for an empty text.
 std::string NormalizeFolder(const std::string &folder);
 
-// True when `folder` is a full path a drive letter starts ("C:\..."), free of wildcards and of
-// "." or ".." components, shorter than the system's path limit.
+// True when `folder` is a full path a drive letter starts ("C:\..."), free of wildcards, of "."
+// or ".." components and of names that end in a dot or a blank, shorter than the system's path
+// limit.
 bool IsPlainDriveFolder(const std::string &folder);
 
 // Whether two normalized folders name the same folder, or whether `inner` lies inside `outer`

@@ -7,9 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "regaddin/folder_rules.h"
+
 namespace folders {
 
 // Each normalized; the folders the system does not name here are left out.
 std::vector<std::string> SystemFolders();
+
+// RefuseFolder (regaddin/folder_rules.h) against this machine's system folders, judging not only
+// the text of the normalized `folder` but also what it names: the long form of its deepest
+// existing part ("C:\PROGRA~1" is Program Files) and the folder that part leads to through links
+// and junctions ("C:\Documents and Settings\<user>" is the profile). The one rule of the
+// installer and the uninstaller.
+FolderRefusal RefuseFolderHere(const std::string &folder, std::string *system = nullptr);
 
 } // namespace folders

@@ -99,7 +99,10 @@ Command ParseCommandLine(const char *text) {
 RemovalPlan MakeRemovalPlan(const payload::InstallList &list) {
     RemovalPlan plan;
     for (const payload::InstallListEntry &entry : list.entries)
-        (entry.isFolder ? plan.folders : plan.files).push_back(entry.path);
+        if (entry.isFolder)
+            plan.folders.push_back(entry.path);
+        else
+            plan.files.push_back(entry);
     // Deepest first; among equals, the later listed first (children follow their parents).
     std::reverse(plan.folders.begin(), plan.folders.end());
     std::stable_sort(
@@ -122,6 +125,8 @@ std::string FinalMessage(const std::string &displayName, const std::vector<Lefto
                 text += " (will be removed when Windows restarts)";
             else if (left.holdsOtherFiles)
                 text += " (holds files that were not installed)";
+            else if (!left.kept.empty())
+                text += " " + left.kept;
         }
         if (leftovers.size() > kLeftoversNamed)
             text += "\n  and " + std::to_string(leftovers.size() - kLeftoversNamed) + " more";

@@ -31,16 +31,17 @@ Command ParseCommandLine(const char *text);
 
 // What to remove, in order: the listed files, then the listed folders deepest first.
 struct RemovalPlan {
-    std::vector<std::string> files;   // relative paths
-    std::vector<std::string> folders; // relative paths, deepest first
+    std::vector<payload::InstallListEntry> files; // as listed, with what each must still hold
+    std::vector<std::string> folders;             // relative paths, deepest first
 };
 RemovalPlan MakeRemovalPlan(const payload::InstallList &list);
 
 // What stayed after a run.
 struct Leftover {
-    std::string path;     // full path
-    bool scheduled;       // removal at the next restart was arranged
-    bool holdsOtherFiles; // a folder kept because it holds files the setup did not install
+    std::string path;      // full path
+    bool scheduled;        // removal at the next restart was arranged
+    bool holdsOtherFiles;  // a folder kept because it holds files the setup did not install
+    std::string kept = {}; // else why a file was left untouched ("was changed after ...")
 };
 
 // The closing message: removed, or removed with what stayed (the first few named). It always

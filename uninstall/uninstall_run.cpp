@@ -169,7 +169,7 @@ std::string RefusalOf(const Product &product, const Command &command, std::strin
         return "The command line is not understood (" + command.problem + ").\n\n" + usage;
     // The installer's folder dialog refuses the same folders (regaddin/folder_rules.h).
     *folder = NormalizeFolder(command.folder);
-    switch (folders::RefuseFolder(*folder, folders::SystemFolders())) {
+    switch (folders::RefuseFolderHere(*folder)) {
     case folders::FolderRefusal::NotFullPath:
         return "\"" + command.folder + "\" is not a full folder path.\n\n" + usage;
     case folders::FolderRefusal::DriveRoot:
@@ -192,18 +192,8 @@ struct Removal {
     std::set<std::string> scheduled; // full paths put off to the next restart
 };
 
-// Deletes one file; a file in use is tried again, then put off to the next restart.
-void RemoveFile(const std::string &path, Removal *removal) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return; // already gone
-    // The installation put a file here; a folder in its place is the user's, with whatever it
-    // holds: it stays, and so do the folders that hold it.
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        Log("Kept folder " + path + ": it holds files that were not installed");
-        removal->leftovers.push_back({path, false, true});
-        return;
-    }
+// Deletes a file that may go: tried again while in use, then put off to the next restart.
+void DeleteInstalledFile(const std::string &path, DWORD attributes, Removal *removal) {
     if (attributes & FILE_ATTRIBUTE_READONLY)
         SetFileAttributesA(path.c_str(),
                            (attributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL);
@@ -223,6 +213,74 @@ void RemoveFile(const std::string &path, Removal *removal) {
     if (scheduled)
         removal->scheduled.insert(path);
     removal->leftovers.push_back({path, scheduled, false});
+}
+
+// What an installed file holds now, against what the list says was installed.
+enum class Contents { AsInstalled, Changed, Unreadable };
+
+Contents CompareWithInstalled(HANDLE file, const payload::InstallListEntry &installed) {
+    LARGE_INTEGER length = {};
+    if (GetFileSizeEx(file, &length) && length.QuadPart != installed.size)
+        return Contents::Changed; // no need to read it
+    uint64_t size = 0;
+    uint8_t digest[payload::kChecksumSize];
+    if (!payload::Sha256OfFile(file, &size, digest))
+        return Contents::Unreadable;
+    return int64_t(size) == installed.size && payload::ChecksumText(digest) == installed.sha256
+               ? Contents::AsInstalled
+               : Contents::Changed;
+}
+
+// Opens an installed file for the comparison and keeps it open until it is deleted: as long as
+// no other program has it open for writing, none can start to while this handle is open. A link
+// planted at the name is opened itself, not what it leads to.
+HANDLE OpenToCompare(const std::string &path) {
+    const DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, flags, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
+        file = CreateFileA(path.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, flags, nullptr);
+    return file;
+}
+
+// Deletes one file; a file in use is tried again, then put off to the next restart. A file the
+// list gives the SHA-256 of goes only while it still holds what was installed: one the user
+// changed is theirs, and stays.
+void RemoveFile(const std::string &path, const payload::InstallListEntry *installed,
+                Removal *removal) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return; // already gone
+    // The installation put a file here; a folder in its place is the user's, with whatever it
+    // holds: it stays, and so do the folders that hold it.
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        Log("Kept folder " + path + ": it holds files that were not installed");
+        removal->leftovers.push_back({path, false, true});
+        return;
+    }
+    HANDLE compared = INVALID_HANDLE_VALUE;
+    if (installed && !installed->sha256.empty()) {
+        compared = OpenToCompare(path);
+        const Contents contents = compared == INVALID_HANDLE_VALUE
+                                      ? Contents::Unreadable
+                                      : CompareWithInstalled(compared, *installed);
+        if (contents != Contents::AsInstalled) {
+            if (compared != INVALID_HANDLE_VALUE)
+                CloseHandle(compared);
+            const std::string kept = contents == Contents::Changed
+                                         ? "was changed after the installation: kept"
+                                         : "could not be read to compare it with what was "
+                                           "installed: kept";
+            Log(path + " " + kept);
+            removal->leftovers.push_back({path, false, false, kept});
+            return;
+        }
+    }
+    DeleteInstalledFile(path, attributes, removal);
+    if (compared != INVALID_HANDLE_VALUE)
+        CloseHandle(compared); // a deleted file goes with its last handle
 }
 
 bool Scheduled(const Removal &removal, const std::string &path) {
@@ -385,13 +443,13 @@ int RunCopy(const Ui &ui, const Product &product, const payload::InstallList &li
     Removal removal;
     const RemovalPlan plan = MakeRemovalPlan(list);
     Log("Removing files...");
-    for (const std::string &file : plan.files) {
-        const std::string path = folder + "\\" + file;
+    for (const payload::InstallListEntry &file : plan.files) {
+        const std::string path = folder + "\\" + file.path;
         if (!(original->process && SameFolder(path, originalFile)))
-            RemoveFile(path, &removal);
+            RemoveFile(path, &file, &removal);
     }
     for (const char *made : {"install.log", "install.sem"})
-        RemoveFile(folder + "\\" + made, &removal);
+        RemoveFile(folder + "\\" + made, nullptr, &removal);
     for (const std::string &sub : plan.folders)
         RemoveFolder(folder + "\\" + sub, &removal);
     RemoveRegistryRecords(product);
@@ -413,7 +471,7 @@ int RunCopy(const Ui &ui, const Product &product, const payload::InstallList &li
     if (original->process) {
         WaitForSingleObject(original->process, kOriginalExitWaitMs);
         Removal last;
-        RemoveFile(originalFile, &last);
+        RemoveFile(originalFile, nullptr, &last);
     }
     if (folderWillGo) {
         RemoveFolder(folder, &removal);

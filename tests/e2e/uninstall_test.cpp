@@ -67,6 +67,13 @@ bool Installed(const std::string &folder) {
            ReadRegistryText(HKEY_LOCAL_MACHINE, kInfoKey, "Install") == folder;
 }
 
+// The uninstallers' log, in the temporary folder they share with the tests.
+std::string ReadUninstallLog() {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof(temp), temp);
+    return ReadFileText(std::string(temp) + "uninstall.log");
+}
+
 // The copy removes the original's file and the folder once the original has ended.
 bool WaitGone(const std::string &path) {
     for (DWORD waited = 0; PathExists(path) && waited < 20000; waited += 100)
@@ -100,10 +107,34 @@ TEST(Uninstaller, NothingIsRemovedUntilTheUserAgreesAndExcelIsClosed) {
         EXPECT_EQ(run.boxes[0].text.rfind(refusal.start, 0), 0u) << run.boxes[0].text;
         EXPECT_EQ(run.boxes[0].icon, gui::BoxIcon::Error);
     }
+    // What a folder names counts, not its text: a short name of Program Files; a folder linked to
+    // the Windows folder (a Unix link in the prefix, which Wine follows); a name with a blank at
+    // its end, which Windows takes as a new folder beside Program Files.
+    char shortName[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameA("C:\\Program Files", shortName, sizeof(shortName)), 0u);
+    ASSERT_STRNE(shortName, "C:\\Program Files");
+    const std::string prefix = Env("WINEPREFIX");
+    ASSERT_FALSE(prefix.empty());
+    ASSERT_EQ(gui::RunLinuxCommand("ln -s '" + prefix + "/drive_c/windows' '" + prefix +
+                                   "/drive_c/Linked'"),
+              0);
+    const struct {
+        std::string argument, start;
+    } aliases[] = {
+        {shortName, "\"" + std::string(shortName) + "\" is a system folder"},
+        {"C:\\Linked", "\"C:\\Linked\" is a system folder"},
+        {"\"C:\\Program Files \\U1\"", "\"C:\\Program Files \\U1\" is not a full folder path."},
+    };
+    for (const auto &alias : aliases) {
+        const Outcome run = Uninstall(folder, alias.argument, {IDOK});
+        EXPECT_EQ(run.exitCode, 1) << alias.argument;
+        ASSERT_EQ(run.boxes.size(), 1u);
+        EXPECT_EQ(run.boxes[0].text.rfind(alias.start, 0), 0u) << run.boxes[0].text;
+    }
     EXPECT_EQ(Uninstall(folder, "/S C:\\Other", {}).exitCode, 1) << "silent: refused, no box";
     // An uninstaller whose list of files was damaged could remove the wrong ones: it refuses.
     std::string damaged = ReadFileText(folder + "\\Uninstall.exe");
-    const size_t list = damaged.find("VNXLIST 1\n");
+    const size_t list = damaged.find("VNXLIST 2\n");
     ASSERT_NE(list, std::string::npos);
     damaged[list + 20] ^= 0x01;
     ASSERT_TRUE(WriteFileText("C:\\Other\\Uninstall.exe", damaged));
@@ -157,6 +188,12 @@ TEST(Uninstaller, WhatTheUserAddedStaysAndAFileInUseGoesAtTheRestart) {
     ASSERT_TRUE(DeleteFileA(replaced.c_str()));
     ASSERT_TRUE(MakeFolder(replaced));
     ASSERT_TRUE(WriteFileText(replaced + "\\inside.txt", "the user's own"));
+    // An installed file the user edited in place, its length kept: theirs now, it stays.
+    const std::string edited = folder + "\\Doc\\index.htm";
+    std::string page = ReadFileText(edited);
+    ASSERT_FALSE(page.empty());
+    page[page.size() / 2] = page[page.size() / 2] == 'x' ? 'y' : 'x';
+    ASSERT_TRUE(WriteFileText(edited, page));
     HANDLE held = CreateFileA((folder + "\\Data\\VERSION.txt").c_str(), GENERIC_READ,
                               FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -170,15 +207,20 @@ TEST(Uninstaller, WhatTheUserAddedStaysAndAFileInUseGoesAtTheRestart) {
          {"\n  C:\\U2\\Data\\VERSION.txt (will be removed when Windows restarts)",
           "\n  C:\\U2\\Examples\\Sample Workbook.txt (holds files that were not installed)",
           "\n  C:\\U2\\Examples (holds files that were not installed)",
+          "\n  C:\\U2\\Doc\\index.htm was changed after the installation: kept",
           "\n  C:\\U2\\Doc (holds files that were not installed)",
-          "\n  C:\\U2 (holds files that were not installed)",
+          "\n  and 1 more", // the folder itself, in the log
           "\n\nYour own settings (tarvelo.prefs, tarvelo.con) were kept"})
         EXPECT_NE(message.find(line), std::string::npos) << line << " in\n" << message;
     EXPECT_TRUE(PathExists(folder + "\\Doc\\mine.txt"));
     EXPECT_TRUE(PathExists(folder + "\\notes.txt"));
     EXPECT_TRUE(PathExists(replaced + "\\inside.txt"));
     EXPECT_FALSE(PathExists(folder + "\\qubrix.xla"));
-    EXPECT_FALSE(PathExists(folder + "\\Doc\\index.htm"));
+    EXPECT_EQ(ReadFileText(edited), page);
+    const std::string log = ReadUninstallLog();
+    EXPECT_NE(log.find(edited + " was changed after the installation: kept"), std::string::npos);
+    EXPECT_NE(log.find("Kept folder C:\\U2: it holds files that were not installed"),
+              std::string::npos);
     EXPECT_TRUE(WaitGone(folder + "\\Uninstall.exe"));
     EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kInfoKey, "Install"), "");
     // The file in use and its folder are handed to the next restart.

@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     for (const payload::InstallListEntry &entry : list.entries) {
         if (!StaysInside(entry.path) || (entry.isFolder && entry.size != -1) || entry.size < -1 ||
-            entry.size > INT32_MAX)
+            entry.size > INT32_MAX || (entry.size >= 0) != (entry.sha256.size() == 64))
             __builtin_trap();
     }
     const std::string again = payload::FormatInstallList(list);
@@ -63,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (size_t i = 0; i < list.entries.size(); ++i) {
         if (back.entries[i].isFolder != list.entries[i].isFolder ||
             back.entries[i].path != list.entries[i].path ||
-            back.entries[i].size != list.entries[i].size)
+            back.entries[i].size != list.entries[i].size ||
+            back.entries[i].sha256 != list.entries[i].sha256)
             __builtin_trap();
     }
     return 0;

@@ -17,7 +17,9 @@ TEST(Folders, OnlyFullDrivePathsAndTheirNormalForm) {
     for (const char *good : {"C:\\", "C:\\Tools", "d:\\A B\\c.d"})
         EXPECT_TRUE(IsPlainDriveFolder(good)) << good;
     for (const char *bad : {"", "C:", "C:Tools", "Tools", "\\\\server\\share", "C:\\a\\..\\b",
-                            "C:\\.\\b", "C:\\a\\\\b", "C:\\a*", "C:\\a?b", "C:\\a:b", "1:\\a"})
+                            "C:\\.\\b", "C:\\a\\\\b", "C:\\a*", "C:\\a?b", "C:\\a:b", "1:\\a",
+                            // names Windows would take otherwise in one call than in another
+                            "C:\\Program Files \\X", "C:\\Tools.\\X", "C:\\Tools\\X ", "C:\\X."})
         EXPECT_FALSE(IsPlainDriveFolder(bad)) << bad;
     EXPECT_FALSE(IsPlainDriveFolder("C:\\" + std::string(257, 'x')));
     EXPECT_TRUE(IsPlainDriveFolder("C:\\" + std::string(256, 'x')));

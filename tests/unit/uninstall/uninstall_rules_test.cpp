@@ -40,13 +40,18 @@ TEST(UninstallCommandLine, TheControlPanelsFormAndTheSilentAndPrivateSwitches) {
 
 TEST(UninstallPlan, FilesFirstThenFoldersDeepestFirst) {
     payload::InstallList list;
-    list.entries = {{false, "Uninstall.exe", -1}, {true, "Lib", -1},
-                    {false, "Lib\\a.dll", 1},     {true, "Lib\\Part1", -1},
-                    {true, "Lib\\Part1\\X", -1},  {true, "Doc", -1},
-                    {true, "Lib\\Part2", -1},     {false, "Lib\\Part2\\b", 2}};
+    const std::string digest(64, 'a');
+    list.entries = {{false, "Uninstall.exe", -1, ""}, {true, "Lib", -1, ""},
+                    {false, "Lib\\a.dll", 1, digest}, {true, "Lib\\Part1", -1, ""},
+                    {true, "Lib\\Part1\\X", -1, ""},  {true, "Doc", -1, ""},
+                    {true, "Lib\\Part2", -1, ""},     {false, "Lib\\Part2\\b", 2, digest}};
     const RemovalPlan plan = MakeRemovalPlan(list);
-    EXPECT_EQ(plan.files,
-              (std::vector<std::string>{"Uninstall.exe", "Lib\\a.dll", "Lib\\Part2\\b"}));
+    std::vector<std::string> files;
+    for (const payload::InstallListEntry &file : plan.files) {
+        files.push_back(file.path);
+        EXPECT_EQ(file.sha256, file.size < 0 ? "" : digest) << "what it must still hold";
+    }
+    EXPECT_EQ(files, (std::vector<std::string>{"Uninstall.exe", "Lib\\a.dll", "Lib\\Part2\\b"}));
     EXPECT_EQ(plan.folders, (std::vector<std::string>{"Lib\\Part1\\X", "Lib\\Part2", "Lib\\Part1",
                                                       "Doc", "Lib"}));
 }
@@ -55,18 +60,22 @@ TEST(UninstallMessage, NamesAFewLeftoversAndWhatBecomesOfThem) {
     const std::string kept =
         "\n\nYour own settings (tarvelo.prefs, tarvelo.con) were kept in C:\\AD.";
     EXPECT_EQ(FinalMessage("Varnex", {}, "C:\\AD"), "The Varnex was removed." + kept);
-    std::vector<Leftover> left = {{"C:\\V\\a.dll", true, false}, {"C:\\V\\Mine", false, true}};
+    std::vector<Leftover> left = {
+        {"C:\\V\\a.dll", true, false},
+        {"C:\\V\\Mine", false, true},
+        {"C:\\V\\Book.xls", false, false, "was changed after the installation: kept"}};
     EXPECT_EQ(FinalMessage("Varnex", left, "C:\\AD"),
               "The Varnex was removed, but these could not be removed:\n"
               "\n  C:\\V\\a.dll (will be removed when Windows restarts)"
               "\n  C:\\V\\Mine (holds files that were not installed)"
+              "\n  C:\\V\\Book.xls was changed after the installation: kept"
               "\n\nThe uninstall log in the temporary folder lists them all." +
                   kept);
     for (int i = 0; i < 5; ++i)
         left.push_back({"C:\\V\\f" + std::to_string(i), false, false});
     const std::string many = FinalMessage("Varnex", left, "");
-    EXPECT_NE(many.find("\n  C:\\V\\f2\n  and 2 more"), std::string::npos) << many;
-    EXPECT_EQ(many.find("C:\\V\\f3"), std::string::npos);
+    EXPECT_NE(many.find("\n  C:\\V\\f1\n  and 3 more"), std::string::npos) << many;
+    EXPECT_EQ(many.find("C:\\V\\f2"), std::string::npos);
     EXPECT_NE(many.find("were kept."), std::string::npos);
 }
 
