@@ -25,8 +25,22 @@ const uint8_t *ResourceBytes(HMODULE module, const char *type, uint16_t id, size
 ChecksumResult CheckResourceChecksum(HMODULE module, const char *type, uint16_t dataId,
                                      uint16_t checksumId);
 
-// The SHA-256 of what `file` holds from its current position to its end, read in pieces, and the
-// number of bytes read. False when a read fails or the system's library cannot be had.
-bool Sha256OfFile(HANDLE file, uint64_t *size, uint8_t digest[kChecksumSize]);
+// Hashes files on disk, the system's library loaded once for all of them.
+class FileHasher {
+public:
+    FileHasher();
+    ~FileHasher();
+    FileHasher(const FileHasher &) = delete;
+    FileHasher &operator=(const FileHasher &) = delete;
+
+    // The SHA-256 of what `file` holds from its current position to its end, read in pieces,
+    // and the number of bytes read. False when a read fails or the library cannot be had.
+    bool Hash(HANDLE file, uint64_t *size, uint8_t digest[kChecksumSize]);
+
+private:
+    struct Library;
+    Library *library_;
+    uint8_t *buffer_;
+};
 
 } // namespace payload

@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <bcrypt.h>
 
-#include <memory>
 #include <new>
 
 #include "archive/payload_checksum.h"
@@ -88,21 +87,39 @@ bool Sha256(const uint8_t *data, size_t size, uint8_t digest[kChecksumSize]) {
     return HashWithSystemLibrary(feed, digest);
 }
 
-bool Sha256OfFile(HANDLE file, uint64_t *size, uint8_t digest[kChecksumSize]) {
+// The library and its functions, loaded once for the many files one hasher reads.
+struct FileHasher::Library {
+    HMODULE module;
+    Cng cng;
+    Library() : module(syslib::LoadSystemLibrary("bcrypt.dll")), cng(module) {}
+    ~Library() {
+        if (module)
+            FreeLibrary(module);
+    }
+};
+
+FileHasher::FileHasher()
+    : library_(new (std::nothrow) Library), buffer_(new (std::nothrow) uint8_t[kFileHashBuffer]) {}
+
+FileHasher::~FileHasher() {
+    delete library_;
+    delete[] buffer_;
+}
+
+bool FileHasher::Hash(HANDLE file, uint64_t *size, uint8_t digest[kChecksumSize]) {
     *size = 0;
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kFileHashBuffer]);
-    if (!buffer)
+    if (!library_ || !buffer_ || !library_->cng.Complete())
         return false;
     const auto feed = [&](const uint8_t **piece, ULONG *length) {
         DWORD read = 0;
-        if (!ReadFile(file, buffer.get(), kFileHashBuffer, &read, nullptr))
+        if (!ReadFile(file, buffer_, kFileHashBuffer, &read, nullptr))
             return false;
-        *piece = buffer.get();
+        *piece = buffer_;
         *length = read;
         *size += read;
         return true;
     };
-    return HashWithSystemLibrary(feed, digest);
+    return HashWith(library_->cng, feed, digest);
 }
 
 } // namespace payload

@@ -189,7 +189,8 @@ std::string RefusalOf(const Product &product, const Command &command, std::strin
 
 struct Removal {
     std::vector<Leftover> leftovers;
-    std::set<std::string> scheduled; // full paths put off to the next restart
+    std::set<std::string> scheduled;       // full paths put off to the next restart
+    payload::FileHasher *hasher = nullptr; // compares the installed files before they go
 };
 
 // Deletes a file that may go: tried again while in use, then put off to the next restart.
@@ -218,13 +219,14 @@ void DeleteInstalledFile(const std::string &path, DWORD attributes, Removal *rem
 // What an installed file holds now, against what the list says was installed.
 enum class Contents { AsInstalled, Changed, Unreadable };
 
-Contents CompareWithInstalled(HANDLE file, const payload::InstallListEntry &installed) {
+Contents CompareWithInstalled(HANDLE file, const payload::InstallListEntry &installed,
+                              payload::FileHasher *hasher) {
     LARGE_INTEGER length = {};
     if (GetFileSizeEx(file, &length) && length.QuadPart != installed.size)
         return Contents::Changed; // no need to read it
     uint64_t size = 0;
     uint8_t digest[payload::kChecksumSize];
-    if (!payload::Sha256OfFile(file, &size, digest))
+    if (!hasher || !hasher->Hash(file, &size, digest))
         return Contents::Unreadable;
     return int64_t(size) == installed.size && payload::ChecksumText(digest) == installed.sha256
                ? Contents::AsInstalled
@@ -265,7 +267,7 @@ void RemoveFile(const std::string &path, const payload::InstallListEntry *instal
         compared = OpenToCompare(path);
         const Contents contents = compared == INVALID_HANDLE_VALUE
                                       ? Contents::Unreadable
-                                      : CompareWithInstalled(compared, *installed);
+                                      : CompareWithInstalled(compared, *installed, removal->hasher);
         if (contents != Contents::AsInstalled) {
             if (compared != INVALID_HANDLE_VALUE)
                 CloseHandle(compared);
@@ -440,7 +442,9 @@ int RunCopy(const Ui &ui, const Product &product, const payload::InstallList &li
 
     // The original is still running from its file: that file and the folder go once it ends.
     const std::string originalFile = folder + "\\" + kUninstallerName;
+    payload::FileHasher hasher;
     Removal removal;
+    removal.hasher = &hasher;
     const RemovalPlan plan = MakeRemovalPlan(list);
     Log("Removing files...");
     for (const payload::InstallListEntry &file : plan.files) {
