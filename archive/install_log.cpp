@@ -29,8 +29,8 @@ char *FormatAlloc(size_t size, const char *format, ...) {
 } // namespace
 
 InstallLog::InstallLog(const char *folder, const char *fileName, const char *titleText,
-                       const char *versionText, const char *actionText)
-    : file(nullptr), headerWritten(titleText == nullptr), title(titleText),
+                       const char *versionText, const char *actionText, Opener openFile)
+    : file(nullptr), opener(openFile), headerWritten(titleText == nullptr), title(titleText),
       action(actionText ? actionText : ""), separator(kSeparator) {
     path[0] = '\0';
     const size_t folderLength = folder ? std::strlen(folder) : 0;
@@ -56,7 +56,7 @@ InstallLog::~InstallLog() {
 int InstallLog::Open() {
     Close();
     if (path[0] != '\0')
-        file = std::fopen(path, "a");
+        file = opener ? opener(path) : std::fopen(path, "a");
     if (!headerWritten) {
         headerWritten = 1;
         if (file)

@@ -16,8 +16,13 @@ public:
     // (another process of the same run started the file). A folder and name that do not fit the
     // path field leave the log without a file (every write fails quietly); a version text that
     // does not fit is cut.
+    //
+    // `opener`, when given, opens the file instead of fopen(path, "a"): it gets the path buffer
+    // (kPathSize bytes), may open a fresh file beside the one named and write that one's path
+    // into the buffer (the log goes on there), and returns null to leave the line unwritten.
+    using Opener = std::FILE *(*)(char *path);
     InstallLog(const char *folder, const char *fileName, const char *title, const char *version,
-               const char *action = "Installing");
+               const char *action = "Installing", Opener opener = nullptr);
     ~InstallLog();
     InstallLog(const InstallLog &) = delete;
     InstallLog &operator=(const InstallLog &) = delete;
@@ -35,6 +40,7 @@ private:
     void WriteHeader();
 
     std::FILE *file;
+    Opener opener;
     int headerWritten;
     const char *title;
     const char *action;

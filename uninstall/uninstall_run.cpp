@@ -1,5 +1,8 @@
 #include "uninstall/uninstall_run.h"
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -12,6 +15,7 @@
 #include "archive/install_log.h"
 #include "archive/resource_checksum.h"
 #include "regaddin/folder_rules.h"
+#include "regaddin/folder_security.h"
 #include "regaddin/regaddin.h"
 #include "regaddin/system_folders.h"
 #include "resources/resource_ids.h"
@@ -24,7 +28,10 @@ using folders::SameFolder;
 namespace {
 
 constexpr char kUninstallerName[] = "Uninstall.exe";
+constexpr char kLogStem[] = "uninstall";
 constexpr char kLogName[] = "uninstall.log";
+// How many names the log may try when the ones before it are links.
+constexpr int kLogNamesTried = 9;
 constexpr char kSettingsFolder[] = "Varnok\\VarnexSpreadsheetAddin";
 // The maker's folder of the default installation folder, made with it by the installer.
 constexpr char kMakerFolder[] = "Varnok";
@@ -33,6 +40,8 @@ constexpr char kUninstallKeyFormat[] =
 // A file in use gets this many more tries, this far apart, before its removal is put off.
 constexpr int kDeleteTries = 5;
 constexpr DWORD kDeleteRetryMs = 200;
+// How many fresh names the working folder may try when one was taken in the meantime.
+constexpr int kCopyFolderTries = 10;
 // How long the copy waits for the original to end before it removes the original's file.
 constexpr DWORD kOriginalExitWaitMs = 60000;
 
@@ -101,6 +110,56 @@ std::string TempFolder() {
     if (length == 0 || length >= sizeof(path))
         return "C:\\";
     return NormalizeFolder(path);
+}
+
+// Whether an open file is a plain one: no link (a reparse point) and no second name (a hard link).
+bool IsPlainFile(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1 &&
+           !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+}
+
+// Opens `path` to append to it, the file made when missing; null unless it is a plain file.
+std::FILE *OpenPlainToAppend(const std::string &path) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return nullptr;
+    if (!IsPlainFile(file)) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_APPEND | _O_WRONLY);
+    if (descriptor < 0) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    std::FILE *stream = _fdopen(descriptor, "a");
+    if (!stream)
+        _close(descriptor);
+    return stream;
+}
+
+// The log lies in the temporary folder, which the user's own programs may change, and the
+// uninstaller runs elevated: it is never written through a link. A file at its name that is a
+// link, or that has another name too, is left alone, and the log goes on in a fresh file beside
+// it ("uninstall-2.log", and so on).
+std::FILE *OpenLogNotThroughALink(char *path) {
+    if (std::FILE *file = OpenPlainToAppend(path))
+        return file;
+    std::string folder = path;
+    folder.resize(folder.find_last_of('\\') + 1);
+    for (int number = 2; number <= kLogNamesTried; ++number) {
+        const std::string fresh = folder + kLogStem + "-" + std::to_string(number) + ".log";
+        if (fresh.size() >= size_t(InstallLog::kPathSize))
+            return nullptr;
+        if (std::FILE *file = OpenPlainToAppend(fresh)) {
+            lstrcpynA(path, fresh.c_str(), InstallLog::kPathSize);
+            return file;
+        }
+    }
+    return nullptr;
 }
 
 bool IsFolder(const std::string &path) {
@@ -492,19 +551,38 @@ int RunCopy(const Ui &ui, const Product &product, const payload::InstallList &li
 
 // ---- The original: starts the copy and passes its verdict on ------------------------------
 
-// A fresh folder in the temporary folder, holding a copy of this program. Empty on failure.
-std::string MakeCopy() {
-    const std::string temp = TempFolder();
-    char unique[MAX_PATH];
-    if (!GetTempFileNameA(temp.c_str(), "vnx", 0, unique))
+// A fresh folder in the temporary folder that only administrators can change (a folder of that
+// name someone made first is never used), holding a new copy of this program. `*held` keeps the
+// copy open, shared for reading only, until the copy has started. Empty on failure.
+std::string MakeCopy(HANDLE *held) {
+    *held = INVALID_HANDLE_VALUE;
+    folders::FolderSecurity security(folders::FolderAccess::AdministratorsOnly);
+    if (!security.Valid())
         return {};
-    DeleteFileA(unique);
-    if (!CreateDirectoryA(unique, nullptr))
+    const std::string temp = TempFolder();
+    char unique[MAX_PATH] = {};
+    bool made = false;
+    for (int attempt = 0; attempt < kCopyFolderTries && !made; ++attempt) {
+        if (!GetTempFileNameA(temp.c_str(), "vnx", 0, unique))
+            return {};
+        DeleteFileA(unique);
+        made = CreateDirectoryA(unique, security.Attributes()) != 0;
+        if (!made && GetLastError() != ERROR_ALREADY_EXISTS)
+            return {};
+    }
+    if (!made)
         return {};
     char self[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, self, sizeof(self));
     const std::string copy = std::string(unique) + "\\" + kUninstallerName;
-    if (length == 0 || length >= sizeof(self) || !CopyFileA(self, copy.c_str(), FALSE)) {
+    if (length > 0 && length < sizeof(self) && CopyFileA(self, copy.c_str(), TRUE))
+        *held = CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (*held == INVALID_HANDLE_VALUE || !IsPlainFile(*held)) {
+        if (*held != INVALID_HANDLE_VALUE)
+            CloseHandle(*held);
+        *held = INVALID_HANDLE_VALUE;
+        DeleteFileA(copy.c_str());
         RemoveDirectoryA(unique);
         return {};
     }
@@ -512,12 +590,15 @@ std::string MakeCopy() {
 }
 
 // Starts the copy with the folder and the private switch; returns its verdict, or -1 when it
-// could not be started or ended without one.
-int RunThroughCopy(const std::string &copy, const std::string &folder, bool silent) {
+// could not be started or ended without one. `held`, the copy open for reading only, is closed
+// once the copy has started (or cannot be).
+int RunThroughCopy(const std::string &copy, const std::string &folder, bool silent, HANDLE held) {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        CloseHandle(held);
         return -1;
+    }
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     HANDLE self = nullptr;
     DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
@@ -535,6 +616,7 @@ int RunThroughCopy(const std::string &copy, const std::string &folder, bool sile
     // The copy works from its own folder, so that nothing holds the installation folder open.
     const BOOL started = CreateProcessA(copy.c_str(), text.data(), nullptr, nullptr, TRUE, 0,
                                         nullptr, copyFolder.c_str(), &startup, &process);
+    CloseHandle(held); // the copy has started, or never will
     CloseHandle(writeEnd);
     if (self)
         CloseHandle(self);
@@ -557,7 +639,8 @@ int RunOriginal(const Ui &ui, const Product &product, const std::string &folder)
         Log("Uninstall declined: nothing was removed.");
         return kExitCancelled;
     }
-    const std::string copy = MakeCopy();
+    HANDLE held = INVALID_HANDLE_VALUE;
+    const std::string copy = MakeCopy(&held);
     if (copy.empty()) {
         ui.Show("The uninstaller could not copy itself to the temporary folder: nothing was "
                 "removed.",
@@ -565,7 +648,7 @@ int RunOriginal(const Ui &ui, const Product &product, const std::string &folder)
         return kExitRefused;
     }
     LogKeyValue("Uninstaller copy", copy);
-    const int verdict = RunThroughCopy(copy, folder, ui.silent);
+    const int verdict = RunThroughCopy(copy, folder, ui.silent, held);
     if (verdict < 0) {
         ui.Show("The uninstallation ended without a result. The uninstall log in the temporary "
                 "folder tells how far it came.",
@@ -582,7 +665,7 @@ int RunUninstaller(HINSTANCE instance, const Command &command) {
     // The copy goes on with the log the original started.
     InstallLog log(TempFolder().c_str(), kLogName,
                    command.isCopy ? nullptr : "Uninstallation Started", product.build.c_str(),
-                   "Removing");
+                   "Removing", OpenLogNotThroughALink);
     g_log = &log;
     const Ui ui{product, command.silent};
     Log(command.isCopy ? "Removal copy started" : "Varnex Uninstaller 1.0");

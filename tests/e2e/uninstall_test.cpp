@@ -87,6 +87,27 @@ TEST(Uninstaller, NothingIsRemovedUntilTheUserAgreesAndExcelIsClosed) {
     ASSERT_TRUE(MakeFolder("C:\\Mine"));
     Install(folder);
     MakeFolder("C:\\Other");
+    // Hard links planted at the log's names: the log goes on beside them, and the files they
+    // are other names of are untouched. (Wine has no symbolic links of its own to plant: it
+    // follows a Unix one as a plain file, CreateSymbolicLinkA makes nothing, and
+    // FSCTL_SET_REPARSE_POINT is not supported.)
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof(temp), temp);
+    const std::string log = std::string(temp) + "uninstall.log";
+    const std::string linkedLog = std::string(temp) + "uninstall-2.log";
+    const std::string freshLog = std::string(temp) + "uninstall-3.log";
+    ASSERT_TRUE(WriteFileText("C:\\Mine\\hard.txt", "the user's"));
+    ASSERT_TRUE(WriteFileText("C:\\Mine\\other.txt", "the user's too"));
+    DeleteFileA(log.c_str());
+    ASSERT_TRUE(CreateHardLinkA(log.c_str(), "C:\\Mine\\hard.txt", nullptr));
+    ASSERT_TRUE(CreateHardLinkA(linkedLog.c_str(), "C:\\Mine\\other.txt", nullptr));
+    EXPECT_EQ(Uninstall(folder, "", {IDOK}).exitCode, 1);
+    EXPECT_EQ(ReadFileText("C:\\Mine\\hard.txt"), "the user's");
+    EXPECT_EQ(ReadFileText("C:\\Mine\\other.txt"), "the user's too");
+    EXPECT_NE(ReadFileText(freshLog).find("* No installation folder was given."),
+              std::string::npos);
+    for (const std::string &name : {log, linkedLog, freshLog})
+        EXPECT_TRUE(DeleteFileA(name.c_str())) << name;
     const std::string quoted = "\"" + folder + "\"";
     const struct {
         const char *arguments;

@@ -1,13 +1,17 @@
 // Application-data folder, folder creation and Excel detection on the prefix's real registry,
 // file system and desktop.
+#include "regaddin/folder_security.h"
 #include "regaddin/regaddin.h"
 #include "tests/wine/regaddin/regaddin_test_support.h"
+
+#include <sddl.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -104,6 +108,79 @@ TEST_F(MakeDirTest, PathTooLongForTheWalkIsRefused) {
     target += std::string(279 - target.size(), 'l');
     ASSERT_EQ(target.size(), 279u);
     EXPECT_EQ(RegAddin_MakeDir(&target[0]), 0);
+}
+
+// The protected DACLs the programs give the folders they make, read back ACE by ACE as Windows
+// would apply them. (Wine keeps no file DACLs: what it reads back from a folder is its default,
+// so the folder itself cannot show them; the descriptor and the call that sets it can.)
+struct Ace {
+    std::string sid;
+    ACCESS_MASK mask;
+    BYTE flags;
+    bool operator==(const Ace &o) const {
+        return sid == o.sid && mask == o.mask && flags == o.flags;
+    }
+};
+
+std::vector<Ace> AllowedAces(PSECURITY_DESCRIPTOR descriptor, bool *isProtected) {
+    std::vector<Ace> aces;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorControl(descriptor, &control, &revision) ||
+        !GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present || !dacl)
+        return aces;
+    *isProtected = (control & SE_DACL_PROTECTED) != 0;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void *raw = nullptr;
+        if (!GetAce(dacl, i, &raw))
+            break;
+        const auto *ace = static_cast<ACCESS_ALLOWED_ACE *>(raw);
+        char *text = nullptr;
+        std::string sid = "?";
+        if (ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            ConvertSidToStringSidA(const_cast<DWORD *>(&ace->SidStart), &text)) {
+            sid = text;
+            LocalFree(text);
+        }
+        aces.push_back({sid, ace->Mask, ace->Header.AceFlags});
+    }
+    return aces;
+}
+
+TEST(FolderSecurity, ProtectedDaclsOfTheInstallationAndTheWorkingFolder) {
+    const BYTE inherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    const Ace system{"S-1-5-18", FILE_ALL_ACCESS, inherited};
+    const Ace administrators{"S-1-5-32-544", FILE_ALL_ACCESS, inherited};
+    const Ace trustedInstaller{"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
+                               FILE_ALL_ACCESS, inherited};
+    const Ace users{"S-1-5-32-545", FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, inherited};
+
+    folders::FolderSecurity installation(folders::FolderAccess::Installation);
+    ASSERT_TRUE(installation.Valid());
+    bool isProtected = false;
+    EXPECT_THAT(AllowedAces(installation.Descriptor(), &isProtected),
+                ElementsAre(system, administrators, trustedInstaller, users));
+    EXPECT_TRUE(isProtected) << "nothing inherited from the folder above";
+    folders::FolderSecurity working(folders::FolderAccess::AdministratorsOnly);
+    ASSERT_TRUE(working.Valid());
+    isProtected = false;
+    EXPECT_THAT(AllowedAces(working.Descriptor(), &isProtected),
+                ElementsAre(system, administrators));
+    EXPECT_TRUE(isProtected);
+    ASSERT_NE(working.Attributes(), nullptr);
+    EXPECT_EQ(working.Attributes()->lpSecurityDescriptor, working.Descriptor());
+
+    // Made with it, and set on a folder found: both calls succeed.
+    ASSERT_TRUE(CreateDirectoryA("C:\\Secured", working.Attributes()));
+    HANDLE folder = CreateFileA("C:\\Secured", READ_CONTROL | WRITE_DAC,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(folder, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(installation.ApplyTo(folder));
+    CloseHandle(folder);
+    RemoveDirectoryA("C:\\Secured");
 }
 
 TEST(Detect, FindsAnExcelMainWindow) {
