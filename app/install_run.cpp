@@ -10,6 +10,7 @@
 #include "archive/resource_checksum.h"
 #include "archive/payload_archive.h"
 #include "archive/payload_win32.h"
+#include "regaddin/folder_security.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -120,8 +121,13 @@ RunStep InstallRun::FirstStep() {
 RunStep InstallRun::LaterStep() {
     PayloadArchive *archive = archive_;
     const int position = archive->Next();
-    if (position == 1)
+    if (position == 1) {
+        if (!state_.testMode && !ProtectInstallationFolder()) {
+            ReleasePayload();
+            return kRunStepFailed;
+        }
         WriteKeyValue("Installing Files", "Begin");
+    }
     int value = kExtractNotWritten; // nothing to extract
     if (position > 0) {
         const char *path = archive->BuildPath();
@@ -143,6 +149,29 @@ RunStep InstallRun::LaterStep() {
     }
     // The extraction's results are the step's: more to come, or the copy failed.
     return static_cast<RunStep>(value);
+}
+
+// The installation folder, made or found, may be changed by administrators alone from now on
+// (what it holds already keeps its own access). One that has become a link since it was chosen
+// is not installed into.
+bool InstallRun::ProtectInstallationFolder() {
+    unsigned long error = 0;
+    if (folders::ProtectFolder(state_.installDir, folders::FolderAccess::Installation, &error))
+        return true;
+    if (error == ERROR_REPARSE_ATTRIBUTE_CONFLICT) {
+        char format[kStringCapacity], text[kStringCapacity + MAX_PATH];
+        std::snprintf(text, sizeof(text),
+                      state_.LoadResString(IDS_FOLDER_LINK, format, sizeof(format)),
+                      state_.installDir);
+        Warn(text);
+        return false;
+    }
+    // A volume that keeps no access lists (FAT) can only be used as it is.
+    char line[128];
+    std::snprintf(line, sizeof(line),
+                  "Access to the installation folder could not be restricted (error %lu)", error);
+    LogLine(line);
+    return true;
 }
 
 bool InstallRun::LoadPayload() {

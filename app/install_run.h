@@ -55,6 +55,7 @@ public:
 
     void SetCallbacks(const InstallRunCallbacks &callbacks) { callbacks_ = callbacks; }
 
+    bool ProtectInstallationFolder();
     bool LoadPayload();
     void ReleasePayload();
     void SetProgress(int percent, const char *text);

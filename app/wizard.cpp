@@ -15,6 +15,7 @@
 #include "app/text_rules.h"
 #include "archive/payload_win32.h"
 #include "regaddin/folder_rules.h"
+#include "regaddin/folder_security.h"
 #include "regaddin/system_folders.h"
 #include "resources/resource_ids.h"
 
@@ -49,10 +50,10 @@ void WarnTooLong(const InstallerState &state, HWND dialog, uint32_t maxLength) {
     ShowWarning(dialog, text);
 }
 
-void WarnSystemFolder(const InstallerState &state, HWND dialog, const char *folder) {
+// The warning of string `id`, which names the folder.
+void WarnAboutFolder(const InstallerState &state, HWND dialog, int id, const char *folder) {
     char format[kStringCapacity], text[kStringCapacity + MAX_PATH];
-    std::snprintf(text, sizeof(text),
-                  state.LoadResString(IDS_FOLDER_SYSTEM, format, sizeof(format)), folder);
+    std::snprintf(text, sizeof(text), state.LoadResString(id, format, sizeof(format)), folder);
     ShowWarning(dialog, text);
 }
 
@@ -91,10 +92,15 @@ bool AcceptFolder(InstallerState &state, HWND dialog) {
         WarnIn(state, dialog, IDS_FOLDER_INVALID);
         return false;
     case folders::FolderRefusal::SystemFolder:
-        WarnSystemFolder(state, dialog, normal.c_str());
+        WarnAboutFolder(state, dialog, IDS_FOLDER_SYSTEM, normal.c_str());
         return false;
     case folders::FolderRefusal::None:
         break;
+    }
+    // What is installed there must land there, and what the uninstaller removes too.
+    if (folders::RefuseLinksHere(normal) != folders::LinkRefusal::None) {
+        WarnAboutFolder(state, dialog, IDS_FOLDER_LINK, normal.c_str());
+        return false;
     }
     // Every file of the product must fit below the folder.
     if (normal.size() > state.maxFolderLength) {

@@ -91,4 +91,25 @@ FolderRefusal RefuseFolder(const std::string &folder, const std::vector<std::str
     return FolderRefusal::None;
 }
 
+LinkRefusal RefuseLinks(const std::string &folder,
+                        const std::function<PathPart(const std::string &path)> &probe,
+                        std::string *part) {
+    if (!IsPlainDriveFolder(folder) || folder.size() <= 3)
+        return LinkRefusal::None; // the other rules refuse these
+    for (size_t end = folder.find('\\', 3);; end = folder.find('\\', end + 1)) {
+        const bool last = end == std::string::npos;
+        const std::string path = last ? folder : folder.substr(0, end);
+        const PathPart found = probe(path);
+        if (!found.exists)
+            return LinkRefusal::None; // what is made below it is made by the installer
+        if (found.isLink && (last || !found.ownedBySystem)) {
+            if (part)
+                *part = path;
+            return last ? LinkRefusal::IsLink : LinkRefusal::BelowUsersLink;
+        }
+        if (last)
+            return LinkRefusal::None;
+    }
+}
+
 } // namespace folders

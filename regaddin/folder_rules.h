@@ -4,6 +4,7 @@
 // compares them. Plain computation, unit-tested natively; the list of system folders comes from
 // the system (regaddin/system_folders.h).
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,5 +35,26 @@ enum class FolderRefusal {
 // folder concerned.
 FolderRefusal RefuseFolder(const std::string &folder, const std::vector<std::string> &systemFolders,
                            std::string *system = nullptr);
+
+// What the file system says of one part of a path.
+struct PathPart {
+    bool exists = false;
+    bool isLink = false;        // a reparse point: a junction, a symbolic link, a mount point
+    bool ownedBySystem = false; // owned by SYSTEM, Administrators or TrustedInstaller
+};
+
+enum class LinkRefusal {
+    None,
+    IsLink,         // the folder itself is a link: what is written there lands elsewhere
+    BelowUsersLink, // a part above it is a link that a user made, and may point elsewhere
+};
+
+// Walks the normalized `folder` from below its drive root down to itself, asking `probe` of each
+// existing part. The folder may not be a link, and the parts above it may be only links of the
+// system's own (such as "C:\Documents and Settings"). `*part`, when given, names the part
+// concerned.
+LinkRefusal RefuseLinks(const std::string &folder,
+                        const std::function<PathPart(const std::string &path)> &probe,
+                        std::string *part = nullptr);
 
 } // namespace folders

@@ -4,6 +4,10 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
+#include "regaddin/folder_rules.h"
+
 namespace folders {
 
 enum class FolderAccess {
@@ -35,5 +39,13 @@ private:
     PSECURITY_DESCRIPTOR descriptor_ = nullptr;
     SECURITY_ATTRIBUTES attributes_ = {};
 };
+
+// RefuseLinks (regaddin/folder_rules.h) against this machine's file system.
+LinkRefusal RefuseLinksHere(const std::string &folder, std::string *part = nullptr);
+
+// Gives the existing folder `folder` the access of `access`, through a handle that does not
+// follow a link: a folder that is one is refused (ERROR_REPARSE_ATTRIBUTE_CONFLICT). False, with
+// the system's error in `*error`, when it was not done.
+bool ProtectFolder(const std::string &folder, FolderAccess access, unsigned long *error);
 
 } // namespace folders

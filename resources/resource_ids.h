@@ -57,6 +57,7 @@
 #define IDS_FOLDER_INVALID 60
 #define IDS_FOLDER_TOO_LONG 61
 #define IDS_FOLDER_SYSTEM 62
+#define IDS_FOLDER_LINK 63
 
 // Bitmaps.
 #define IDB_PRODUCT_ICON 101

@@ -238,6 +238,9 @@ std::string RefusalOf(const Product &product, const Command &command, std::strin
     case folders::FolderRefusal::None:
         break;
     }
+    if (folders::RefuseLinksHere(*folder) != folders::LinkRefusal::None)
+        return "\"" + *folder + "\" is a link to another place, or lies inside one: nothing is " +
+               "removed from it.";
     if (!IsFolder(*folder) || !RecordedInstallation(product, *folder))
         return "No installation of the " + product.displayName + " was found in \"" + *folder +
                "\".";

@@ -92,6 +92,17 @@ TEST_F(WizardTest, FolderValidationRefusesBadEntriesAndAcceptsGoodOnes) {
                        "inside it.")
                           .c_str());
     ExpectRefused("C:\\Temp\\..", "The specified folder is invalid!"); // the drive root
+    // The rule the uninstaller shares sees through a short name, and refuses a name with a blank
+    // at its end (Windows would make it a new folder beside Program Files).
+    char shortName[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameA("C:\\Program Files", shortName, sizeof(shortName)), 0u);
+    ASSERT_STRNE(shortName, "C:\\Program Files");
+    ExpectRefused(shortName, ("The folder " + std::string(shortName) +
+                              " is a system folder or holds one: the add-in cannot be installed "
+                              "there.\n\nChoose a folder of its own for the add-in, for example a "
+                              "new folder inside it.")
+                                 .c_str());
+    ExpectRefused("C:\\Program Files \\Varnex", "The specified folder is invalid!");
     // A folder too long for the product's paths is refused before anything is asked or made; the
     // message says how long a folder may be, and one of exactly that length is taken.
     EnterFolder(setup_, "C:\\Temp\\" + std::string(300, 'L'));

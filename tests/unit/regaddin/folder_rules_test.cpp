@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,37 @@ TEST(Folders, RefusedAreOtherPathsDriveRootsAndWhatIsOrHoldsASystemFolder) {
     EXPECT_EQ(RefuseFolder("C:\\users", system, &which), FolderRefusal::SystemFolder);
     EXPECT_EQ(which, "C:\\users\\Ann");
     EXPECT_EQ(RefuseFolder("C:\\users\\Ann\\Temp", system), FolderRefusal::SystemFolder);
+}
+
+// A file system of a few parts: a junction the system made, one a user made, a plain folder.
+TEST(Folders, NeitherALinkNorBelowALinkAUserMade) {
+    const std::map<std::string, PathPart> parts = {
+        {"C:\\Documents and Settings", {true, true, true}},
+        {"C:\\Documents and Settings\\Ann", {true, false, false}},
+        {"C:\\Tools", {true, false, false}},
+        {"C:\\Tools\\Jump", {true, true, false}},
+        {"C:\\Tools\\Jump\\Varnex", {true, false, true}},
+        {"C:\\Tools\\Own", {true, true, true}},
+    };
+    std::vector<std::string> asked;
+    const auto probe = [&](const std::string &path) {
+        asked.push_back(path);
+        const auto found = parts.find(path);
+        return found == parts.end() ? PathPart{} : found->second;
+    };
+    std::string part;
+    EXPECT_EQ(RefuseLinks("C:\\Tools\\Varnex", probe), LinkRefusal::None);
+    EXPECT_EQ(asked, (std::vector<std::string>{"C:\\Tools", "C:\\Tools\\Varnex"}));
+    EXPECT_EQ(RefuseLinks("C:\\Tools\\New\\Deeper", probe), LinkRefusal::None);
+    EXPECT_EQ(RefuseLinks("C:\\Documents and Settings\\Ann\\Varnex", probe), LinkRefusal::None)
+        << "the system's own junction";
+    EXPECT_EQ(RefuseLinks("C:\\Tools\\Jump", probe, &part), LinkRefusal::IsLink);
+    EXPECT_EQ(part, "C:\\Tools\\Jump");
+    EXPECT_EQ(RefuseLinks("C:\\Tools\\Own", probe), LinkRefusal::IsLink)
+        << "the folder itself may be no link at all";
+    EXPECT_EQ(RefuseLinks("C:\\Tools\\Jump\\Varnex", probe, &part), LinkRefusal::BelowUsersLink);
+    EXPECT_EQ(part, "C:\\Tools\\Jump");
+    EXPECT_EQ(RefuseLinks("C:\\Tools\\Jump\\Varnex\\Sub", probe), LinkRefusal::BelowUsersLink);
 }
 
 } // namespace
