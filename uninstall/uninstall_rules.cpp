@@ -111,6 +111,22 @@ RemovalPlan MakeRemovalPlan(const payload::InstallList &list) {
     return plan;
 }
 
+LinkOnPath FindLinkOnPath(const std::string &folder, const std::string &relative,
+                          const std::function<bool(const std::string &path)> &isLink,
+                          std::string *link) {
+    for (size_t end = relative.find('\\');; end = relative.find('\\', end + 1)) {
+        const bool last = end == std::string::npos;
+        const std::string path = folder + "\\" + (last ? relative : relative.substr(0, end));
+        if (isLink(path)) {
+            if (link)
+                *link = path;
+            return last ? LinkOnPath::Itself : LinkOnPath::Through;
+        }
+        if (last)
+            return LinkOnPath::None;
+    }
+}
+
 std::string FinalMessage(const std::string &displayName, const std::vector<Leftover> &leftovers,
                          const std::string &settingsFolder) {
     std::string text;

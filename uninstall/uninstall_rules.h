@@ -2,6 +2,7 @@
 // the final message (which folders it takes is regaddin/folder_rules.h). Unit-tested natively.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,19 @@ struct RemovalPlan {
     std::vector<std::string> folders;             // relative paths, deepest first
 };
 RemovalPlan MakeRemovalPlan(const payload::InstallList &list);
+
+// Where a listed path meets a link (a reparse point: a junction, a symbolic link, a mount point).
+enum class LinkOnPath {
+    None,    // no part of it is a link
+    Itself,  // the listed entry is a link: it goes as a link, never what it leads to
+    Through, // a folder on the way is a link: nothing beyond it is touched
+};
+
+// Asks `isLink` of each part of `relative` below `folder`, from the top down; `*link` (when
+// given) gets the full path of the part that is a link.
+LinkOnPath FindLinkOnPath(const std::string &folder, const std::string &relative,
+                          const std::function<bool(const std::string &path)> &isLink,
+                          std::string *link = nullptr);
 
 // What stayed after a run.
 struct Leftover {

@@ -253,6 +253,7 @@ struct Removal {
     std::vector<Leftover> leftovers;
     std::set<std::string> scheduled;       // full paths put off to the next restart
     payload::FileHasher *hasher = nullptr; // compares the installed files before they go
+    std::set<std::string> linksKept;       // links met on the way to a listed entry
 };
 
 // Deletes a file that may go: tried again while in use, then put off to the next restart.
@@ -391,6 +392,55 @@ void RemoveFolder(const std::string &path, Removal *removal) {
     removal->leftovers.push_back({path, false, true});
 }
 
+bool IsReparsePoint(const std::string &path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+void KeepLink(const std::string &link, Removal *removal) {
+    Log(link + " is a link: not followed");
+    removal->leftovers.push_back({link, false, false, "is a link: not followed"});
+}
+
+// A link where the installation had a file or a folder goes as a link: RemoveDirectoryA and
+// DeleteFileA remove the link itself, never what it leads to. One that leads on to other listed
+// entries stays, reported, like what lies beyond it.
+void RemoveLink(const std::string &link, Removal *removal) {
+    if (removal->linksKept.count(link))
+        return;
+    const DWORD attributes = GetFileAttributesA(link.c_str());
+    const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryA(link.c_str())
+                                                                 : DeleteFileA(link.c_str());
+    if (removed)
+        Log("Removed link " + link);
+    else
+        KeepLink(link, removal);
+}
+
+// Removes a listed entry (`installed` for a file of the list, null for one the programs made)
+// unless a link is on its way: nothing is removed through a link, and no removal at the next
+// restart is arranged through one.
+void RemoveListed(const std::string &folder, const std::string &relative,
+                  const payload::InstallListEntry *installed, bool isFolder, Removal *removal) {
+    std::string link;
+    switch (FindLinkOnPath(folder, relative, IsReparsePoint, &link)) {
+    case LinkOnPath::Through:
+        if (removal->linksKept.insert(link).second)
+            KeepLink(link, removal);
+        return;
+    case LinkOnPath::Itself:
+        RemoveLink(link, removal);
+        return;
+    case LinkOnPath::None:
+        break;
+    }
+    const std::string path = folder + "\\" + relative;
+    if (isFolder)
+        RemoveFolder(path, removal);
+    else
+        RemoveFile(path, installed, removal);
+}
+
 // ---- The copy that does the work ---------------------------------------------------------
 
 // The verdict pipe and the original's process, as handed to the copy; both may be absent.
@@ -510,14 +560,13 @@ int RunCopy(const Ui &ui, const Product &product, const payload::InstallList &li
     const RemovalPlan plan = MakeRemovalPlan(list);
     Log("Removing files...");
     for (const payload::InstallListEntry &file : plan.files) {
-        const std::string path = folder + "\\" + file.path;
-        if (!(original->process && SameFolder(path, originalFile)))
-            RemoveFile(path, &file, &removal);
+        if (!(original->process && SameFolder(folder + "\\" + file.path, originalFile)))
+            RemoveListed(folder, file.path, &file, false, &removal);
     }
     for (const char *made : {"install.log", "install.sem"})
-        RemoveFile(folder + "\\" + made, nullptr, &removal);
+        RemoveListed(folder, made, nullptr, false, &removal);
     for (const std::string &sub : plan.folders)
-        RemoveFolder(folder + "\\" + sub, &removal);
+        RemoveListed(folder, sub, nullptr, true, &removal);
     RemoveRegistryRecords(product);
 
     // The installation folder itself goes last, once the original's file is gone.
@@ -537,7 +586,7 @@ int RunCopy(const Ui &ui, const Product &product, const payload::InstallList &li
     if (original->process) {
         WaitForSingleObject(original->process, kOriginalExitWaitMs);
         Removal last;
-        RemoveFile(originalFile, nullptr, &last);
+        RemoveListed(folder, kUninstallerName, nullptr, false, &last);
     }
     if (folderWillGo) {
         RemoveFolder(folder, &removal);

@@ -1,6 +1,7 @@
 // The uninstaller's rules: its command line, the order of removal, the closing message.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "uninstall/uninstall_rules.h"
@@ -54,6 +55,25 @@ TEST(UninstallPlan, FilesFirstThenFoldersDeepestFirst) {
     EXPECT_EQ(files, (std::vector<std::string>{"Uninstall.exe", "Lib\\a.dll", "Lib\\Part2\\b"}));
     EXPECT_EQ(plan.folders, (std::vector<std::string>{"Lib\\Part1\\X", "Lib\\Part2", "Lib\\Part1",
                                                       "Doc", "Lib"}));
+}
+
+// Under Wine nothing is a reparse point: the walk is shown here over a stub of the file system.
+TEST(UninstallPlan, ALinkOnTheWayIsNotFollowedAndALinkListedGoesAsALink) {
+    const std::set<std::string> links = {"C:\\V\\Lib\\Part1", "C:\\V\\Doc\\a.htm"};
+    std::vector<std::string> asked;
+    const auto isLink = [&](const std::string &path) {
+        asked.push_back(path);
+        return links.count(path) > 0;
+    };
+    std::string link;
+    EXPECT_EQ(FindLinkOnPath("C:\\V", "Lib\\a.dll", isLink), LinkOnPath::None);
+    EXPECT_EQ(asked, (std::vector<std::string>{"C:\\V\\Lib", "C:\\V\\Lib\\a.dll"}));
+    EXPECT_EQ(FindLinkOnPath("C:\\V", "Lib\\Part1\\X\\b.dll", isLink, &link), LinkOnPath::Through);
+    EXPECT_EQ(link, "C:\\V\\Lib\\Part1");
+    EXPECT_EQ(FindLinkOnPath("C:\\V", "Lib\\Part1", isLink, &link), LinkOnPath::Itself);
+    EXPECT_EQ(FindLinkOnPath("C:\\V", "Doc\\a.htm", isLink, &link), LinkOnPath::Itself);
+    EXPECT_EQ(link, "C:\\V\\Doc\\a.htm");
+    EXPECT_EQ(FindLinkOnPath("C:\\V", "qubrix.xla", isLink), LinkOnPath::None);
 }
 
 TEST(UninstallMessage, NamesAFewLeftoversAndWhatBecomesOfThem) {
