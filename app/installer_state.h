@@ -41,6 +41,9 @@ struct InstallerState {
     HWND mainWindow = nullptr;
     char strings[kStringCount][kStringCapacity] = {}; // product strings loaded at start-up
     char installDir[MAX_PATH] = {};                   // destination folder, as edited
+    // The folder the installer was started from (it works from the system folder): the folder
+    // browser opens there.
+    char startFolder[MAX_PATH] = {};
     installinfo_tag previous = {}; // the previous installation recorded in the registry
     bool upgrade = false;          // the user agreed to install over an existing installation
     bool wizardCancelled = false;

@@ -9,6 +9,7 @@
 #include "app/message_boxes.h"
 #include "app/paint.h"
 #include "app/registration_errors.h"
+#include "app/shell_launch.h"
 #include "app/wizard.h"
 #include "archive/install_log.h"
 #include "resources/resource_ids.h"
@@ -161,14 +162,24 @@ void Finish(InstallerState &state) {
     Warn(state.ProductString(IDS_REGISTRATION_FAILED));
 }
 
+// How long the desktop's shell may take to open the release notes.
+constexpr unsigned long kDesktopShellWaitMs = 5000;
+
 void OpenReleaseNotes(const InstallerState &state) {
     char name[kStringCapacity], path[MAX_PATH + kStringCapacity];
     std::snprintf(path, sizeof(path), "%s\\%s", state.installDir,
                   state.LoadResString(IDS_RELEASE_NOTES, name, sizeof(name)));
-    const INT_PTR result = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL));
+    // Not with the installer's administrator rights: the desktop's shell opens them as the
+    // user. Where it cannot be had, or does not answer, they open from here as before.
+    bool opened = OpenThroughDesktopShell(path, kDesktopShellWaitMs);
+    INT_PTR result = 0;
+    if (!opened) {
+        result = reinterpret_cast<INT_PTR>(
+            ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL));
+        opened = result > 32;
+    }
     char line[96];
-    if (result > 32)
+    if (opened)
         std::snprintf(line, sizeof(line), "* Release Notes Launched - return: successful");
     else
         std::snprintf(line, sizeof(line), "* Release Notes Launched - return: errcode=%d",

@@ -63,6 +63,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     // Before anything else can load a library: none may come from the downloads folder.
     syslib::RestrictLibrarySearch();
     InstallerState &state = g_state;
+    // A result as large as the buffer is the size a longer folder would need: none then.
+    const DWORD started = GetCurrentDirectoryA(sizeof(state.startFolder), state.startFolder);
+    if (started == 0 || started >= sizeof(state.startFolder))
+        state.startFolder[0] = '\0';
+    syslib::EnterSystemFolder();
     LoadProductStrings(state, instance);
     if (ParseCommandLine(state, commandLine))
         return 1;

@@ -279,10 +279,9 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM dat
     InstallerState *state = reinterpret_cast<InstallerState *>(data);
     char path[MAX_PATH];
     if (message == BFFM_INITIALIZED) {
-        // A result as large as the buffer is the size a longer directory would need.
-        const DWORD length = GetCurrentDirectoryA(sizeof(path), path);
-        if (length > 0 && length < sizeof(path))
-            SendMessageA(window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path));
+        if (state->startFolder[0])
+            SendMessageA(window, BFFM_SETSELECTIONA, TRUE,
+                         reinterpret_cast<LPARAM>(state->startFolder));
     } else if (message == BFFM_SELCHANGED) {
         if (SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path)) {
             SendMessageA(window, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path));

@@ -31,6 +31,12 @@ bool RestrictLibrarySearch() {
     return restricted;
 }
 
+bool EnterSystemFolder() {
+    char folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(folder, sizeof(folder));
+    return length > 0 && length < sizeof(folder) && SetCurrentDirectoryA(folder);
+}
+
 HMODULE LoadSystemLibrary(const char *name) {
     if (FindSetDefaultDllDirectories())
         return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);

@@ -22,6 +22,11 @@ namespace syslib {
 // program's folder first).
 bool RestrictLibrarySearch();
 
+// Makes the system folder the current folder, so that nothing the program or what it starts
+// looks for by a relative name is found in the folder it was started from (a downloads folder).
+// False when it could not.
+bool EnterSystemFolder();
+
 // `name` (a bare file name such as "msimg32.dll") from the system folder, its own dependencies
 // from there too; null when it is not there. Release it with FreeLibrary.
 HMODULE LoadSystemLibrary(const char *name);

@@ -12,6 +12,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     // Before anything else can load a library: none may come from the program's folder (the
     // installation folder, or the copy's folder in %TEMP%).
     syslib::RestrictLibrarySearch();
+    syslib::EnterSystemFolder();
     InitCommonControls();
     return uninstall::RunUninstaller(instance, uninstall::ParseCommandLine(commandLine));
 }

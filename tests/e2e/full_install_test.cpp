@@ -198,6 +198,40 @@ std::vector<std::string> Differences(const std::set<std::string> &before,
 
 MachineState g_beforeInstallation;
 
+// Sets the default value of HKLM\SOFTWARE\Classes\`key` in one registry view; null deletes the
+// key with what it holds.
+bool SetClassText(const std::string &key, const char *text, REGSAM view) {
+    const std::string path = "SOFTWARE\\Classes\\" + key;
+    if (!text)
+        return RegDeleteTreeA(HKEY_LOCAL_MACHINE, path.c_str()) == ERROR_SUCCESS &&
+               RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), view, 0) == ERROR_SUCCESS;
+    HKEY handle = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view,
+                        nullptr, &handle, nullptr) != ERROR_SUCCESS)
+        return false;
+    const bool ok = RegSetValueExA(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(text),
+                                   DWORD(std::strlen(text) + 1)) == ERROR_SUCCESS;
+    RegCloseKey(handle);
+    return ok;
+}
+
+// Opens ".htm" files with `command` (a progid of the test's own, in both registry views: the
+// installer and the desktop's shell may be of either size); null takes it away again. The
+// prefix has no ".htm" of its own.
+bool RegisterNotesViewer(const char *command) {
+    bool ok = true;
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        if (command) {
+            ok = SetClassText(".htm", "VnxNotesViewer", view) &&
+                 SetClassText("VnxNotesViewer\\shell\\open\\command", command, view) && ok;
+        } else {
+            SetClassText(".htm", nullptr, view);
+            SetClassText("VnxNotesViewer", nullptr, view);
+        }
+    }
+    return ok;
+}
+
 TEST(FullInstallation, FirstInstallationIntoANewFolder) {
     ASSERT_TRUE(MakeFolder(kDefaultFolder)) << "the log lives in the folder known at start-up";
     ASSERT_TRUE(MakeFolder("C:\\Varnex Test"));
@@ -371,8 +405,15 @@ TEST(FullInstallation, SecondRunUpgradesAndMovesTheConfigurationFiles) {
     ASSERT_TRUE(PathExists(target + "\\qubrix.xla")) << "needs the first installation";
     for (const char *name : {"tarvelo.prefs", "tarvelo.con"})
         ASSERT_TRUE(WriteFileText(target + "\\" + name, std::string(name, 5)));
+    // The release notes open through the desktop's shell, not as a child of the elevated
+    // installer: a viewer of the test's own, registered for .htm, writes down the environment it
+    // was started with, which carries this mark only when the installer started it.
+    ASSERT_EQ(ReadRegistryText(HKEY_CLASSES_ROOT, ".htm", nullptr), "");
+    ASSERT_TRUE(RegisterNotesViewer("cmd.exe /c set > C:\\notes-viewer.txt & rem \"%1\""));
+    ASSERT_TRUE(SetEnvironmentVariableA("VNX_STARTED_BY", "the installer"));
     gui::Process setup;
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
+    SetEnvironmentVariableA("VNX_STARTED_BY", nullptr);
     AcceptWelcome(setup);
     AcceptAgreement(setup);
     HWND folder = WaitForDialog(setup.Id(), IDC_FOLDER_EDIT);
@@ -413,11 +454,20 @@ TEST(FullInstallation, SecondRunUpgradesAndMovesTheConfigurationFiles) {
               "");
     bool launched = false;
     for (const std::string &line : log)
-        launched = launched || line.rfind("* Release Notes Launched - return: ", 0) == 0;
+        launched = launched || line == "* Release Notes Launched - return: successful";
     EXPECT_TRUE(launched) << "the shell's answer is logged";
+    for (DWORD waited = 0; !PathExists("C:\\notes-viewer.txt") && waited < 20000; waited += 100)
+        Sleep(100);
+    Sleep(500); // the viewer's output complete
+    const std::string viewer = ReadFileText("C:\\notes-viewer.txt");
+    EXPECT_NE(viewer.find("PATH"), std::string::npos) << "the viewer ran";
+    EXPECT_EQ(viewer.find("VNX_STARTED_BY"), std::string::npos)
+        << "the viewer was started by the installer, not by the desktop's shell";
+    DeleteFileA("C:\\notes-viewer.txt");
 }
 
 TEST(FullInstallation, ThirdRunLogsTheFailureForTheFirstFile) {
+    RegisterNotesViewer(nullptr);
     const std::string target = kTarget;
     gui::Process setup;
     RunToProgress(setup, "", target, {{IDYES, ""}});

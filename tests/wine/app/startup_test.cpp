@@ -53,12 +53,55 @@ gui::MessageBoxInfo RunToMessageBox(const std::string &arguments, int *exitCode,
     return box;
 }
 
+// The current folder of a process of this one's size, read from its process parameters (the
+// documented structure hides the field: its offset is the layout's own).
+std::string CurrentFolderOf(DWORD pid) {
+    using Query = LONG(WINAPI *)(HANDLE, int, void *, ULONG, ULONG *);
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void *>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    struct {
+        void *reserved1;
+        void *peb;
+        void *reserved2[4];
+    } basic = {};
+    std::string folder;
+    void *parameters = nullptr;
+    struct {
+        USHORT length, maximum;
+        WCHAR *buffer;
+    } dosPath = {};
+    const size_t parametersAt = sizeof(void *) == 8 ? 0x20 : 0x10;    // in the PEB
+    const size_t currentFolderAt = sizeof(void *) == 8 ? 0x38 : 0x24; // in the parameters
+    if (process && query && query(process, 0, &basic, sizeof(basic), nullptr) == 0 &&
+        ReadProcessMemory(process, static_cast<char *>(basic.peb) + parametersAt, &parameters,
+                          sizeof(parameters), nullptr) &&
+        ReadProcessMemory(process, static_cast<char *>(parameters) + currentFolderAt, &dosPath,
+                          sizeof(dosPath), nullptr)) {
+        std::wstring wide(dosPath.length / 2, L'\0');
+        if (ReadProcessMemory(process, dosPath.buffer, &wide[0], dosPath.length, nullptr))
+            for (wchar_t c : wide)
+                folder += char(c);
+    }
+    if (process)
+        CloseHandle(process);
+    return folder;
+}
+
 // Runs first, before any case below makes the default folder.
 TEST(StartupWithoutFolder, MissingLogFolderLeavesNoLogAndTheRunIsUnaffected) {
     ASSERT_FALSE(PathExists(kDefaultFolder))
         << "this case needs a prefix without the default folder";
     gui::Process setup;
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
+    // Started from this test's folder, it works from the system folder: nothing it or what it
+    // starts looks for by a relative name comes from the folder it was started from.
+    ASSERT_NE(gui::WaitForDialogWith(setup.Id(), IDC_WELCOME_TEXT), nullptr);
+    char system[MAX_PATH] = {}, here[MAX_PATH] = {};
+    GetSystemDirectoryA(system, sizeof(system));
+    GetCurrentDirectoryA(sizeof(here), here);
+    ASSERT_STRNE(here, system);
+    EXPECT_EQ(CurrentFolderOf(setup.Id()), std::string(system) + "\\");
     CancelAtWelcome(setup);
     EXPECT_EQ(setup.WaitForExit(), 0);
     EXPECT_FALSE(PathExists(kDefaultFolder));
