@@ -109,28 +109,9 @@ TEST(Uninstaller, NothingIsRemovedUntilTheUserAgreesAndExcelIsClosed) {
     for (const std::string &name : {log, linkedLog, freshLog})
         EXPECT_TRUE(DeleteFileA(name.c_str())) << name;
     const std::string quoted = "\"" + folder + "\"";
-    const struct {
-        const char *arguments;
-        const char *start;
-    } refusals[] = {
-        {"", "No installation folder was given."},
-        {"\"C:\\\"", "\"C:\\\" is a drive root"},
-        {"C:\\WINDOWS", "\"C:\\WINDOWS\" is a system folder"}, // another letter case
-        {"C:\\Other",
-         "No installation of the Varnex Spreadsheet Add-In was found in \"C:\\Other\""},
-        {"U1", "\"U1\" is not a full folder path."},
-        {"C:\\Mine\\U1 C:\\Other", "The command line is not understood (more than one folder)"},
-    };
-    for (const auto &refusal : refusals) {
-        const Outcome run = Uninstall(folder, refusal.arguments, {IDOK});
-        EXPECT_EQ(run.exitCode, 1) << refusal.arguments;
-        ASSERT_EQ(run.boxes.size(), 1u);
-        EXPECT_EQ(run.boxes[0].text.rfind(refusal.start, 0), 0u) << run.boxes[0].text;
-        EXPECT_EQ(run.boxes[0].icon, gui::BoxIcon::Error);
-    }
-    // What a folder names counts, not its text: a short name of Program Files; a folder linked to
-    // the Windows folder (a Unix link in the prefix, which Wine follows); a name with a blank at
-    // its end, which Windows takes as a new folder beside Program Files.
+    // What a folder names counts too, not only its text: a short name of Program Files; a folder
+    // linked to the Windows folder (a Unix link in the prefix, which Wine follows); a name with a
+    // blank at its end, which Windows takes as a new folder beside Program Files.
     char shortName[MAX_PATH] = {};
     ASSERT_GT(GetShortPathNameA("C:\\Program Files", shortName, sizeof(shortName)), 0u);
     ASSERT_STRNE(shortName, "C:\\Program Files");
@@ -140,17 +121,25 @@ TEST(Uninstaller, NothingIsRemovedUntilTheUserAgreesAndExcelIsClosed) {
                                    "/drive_c/Linked'"),
               0);
     const struct {
-        std::string argument, start;
-    } aliases[] = {
+        std::string arguments, start;
+    } refusals[] = {
+        {"", "No installation folder was given."},
+        {"\"C:\\\"", "\"C:\\\" is a drive root"},
+        {"C:\\WINDOWS", "\"C:\\WINDOWS\" is a system folder"}, // another letter case
+        {"C:\\Other",
+         "No installation of the Varnex Spreadsheet Add-In was found in \"C:\\Other\""},
+        {"U1", "\"U1\" is not a full folder path."},
+        {"C:\\Mine\\U1 C:\\Other", "The command line is not understood (more than one folder)"},
         {shortName, "\"" + std::string(shortName) + "\" is a system folder"},
         {"C:\\Linked", "\"C:\\Linked\" is a system folder"},
         {"\"C:\\Program Files \\U1\"", "\"C:\\Program Files \\U1\" is not a full folder path."},
     };
-    for (const auto &alias : aliases) {
-        const Outcome run = Uninstall(folder, alias.argument, {IDOK});
-        EXPECT_EQ(run.exitCode, 1) << alias.argument;
+    for (const auto &refusal : refusals) {
+        const Outcome run = Uninstall(folder, refusal.arguments, {IDOK});
+        EXPECT_EQ(run.exitCode, 1) << refusal.arguments;
         ASSERT_EQ(run.boxes.size(), 1u);
-        EXPECT_EQ(run.boxes[0].text.rfind(alias.start, 0), 0u) << run.boxes[0].text;
+        EXPECT_EQ(run.boxes[0].text.rfind(refusal.start, 0), 0u) << run.boxes[0].text;
+        EXPECT_EQ(run.boxes[0].icon, gui::BoxIcon::Error);
     }
     EXPECT_EQ(Uninstall(folder, "/S C:\\Other", {}).exitCode, 1) << "silent: refused, no box";
     // An uninstaller whose list of files was damaged could remove the wrong ones: it refuses.
