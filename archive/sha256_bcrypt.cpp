@@ -64,14 +64,18 @@ template <typename Feed> bool HashWith(const Cng &cng, Feed feed, uint8_t digest
     return ok;
 }
 
-template <typename Feed> bool HashWithSystemLibrary(Feed feed, uint8_t digest[kChecksumSize]) {
-    HMODULE library = syslib::LoadSystemLibrary("bcrypt.dll");
-    const Cng cng(library);
-    const bool ok = cng.Complete() && HashWith(cng, feed, digest);
-    if (library)
-        FreeLibrary(library);
-    return ok;
-}
+// bcrypt.dll from the system folder and its functions, for as long as this lives.
+struct SystemCng {
+    HMODULE module;
+    Cng cng;
+    SystemCng() : module(syslib::LoadSystemLibrary("bcrypt.dll")), cng(module) {}
+    ~SystemCng() {
+        if (module)
+            FreeLibrary(module);
+    }
+    SystemCng(const SystemCng &) = delete;
+    SystemCng &operator=(const SystemCng &) = delete;
+};
 
 } // namespace
 
@@ -84,19 +88,12 @@ bool Sha256(const uint8_t *data, size_t size, uint8_t digest[kChecksumSize]) {
         size -= *length;
         return true;
     };
-    return HashWithSystemLibrary(feed, digest);
+    const SystemCng library;
+    return library.cng.Complete() && HashWith(library.cng, feed, digest);
 }
 
-// The library and its functions, loaded once for the many files one hasher reads.
-struct FileHasher::Library {
-    HMODULE module;
-    Cng cng;
-    Library() : module(syslib::LoadSystemLibrary("bcrypt.dll")), cng(module) {}
-    ~Library() {
-        if (module)
-            FreeLibrary(module);
-    }
-};
+// Loaded once for the many files one hasher reads.
+struct FileHasher::Library : SystemCng {};
 
 FileHasher::FileHasher()
     : library_(new (std::nothrow) Library), buffer_(new (std::nothrow) uint8_t[kFileHashBuffer]) {}

@@ -391,14 +391,19 @@ bool WriteRecord(ArchiveOutput &out, char rectype, const std::string *name, cons
     return true;
 }
 
+bool ReadText(const std::string &path, std::string *text) {
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    if (!in)
+        return false;
+    text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
 // The SHA-256 of a product file's contents as the list writes it, read whole (the product's files
 // are those of an installer, and the list is made once per build).
 bool FileDigestText(const FileEntry &file, std::string *text, std::string *error) {
-    std::ifstream in(file.source, std::ios::binary);
     std::string bytes;
-    if (in)
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in || in.bad()) {
+    if (!ReadText(file.source.u8string(), &bytes)) {
         *error = "cannot read " + Display(file.source);
         return false;
     }
@@ -510,14 +515,6 @@ bool ScanProduct(const std::string &dir, const PackOptions &options, bool needSo
         return CompareNoCase1252(a.name, b.name) > 0;
     });
     return true;
-}
-
-bool ReadText(const std::string &path, std::string *text) {
-    std::ifstream in(fs::u8path(path), std::ios::binary);
-    if (!in)
-        return false;
-    text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
 }
 
 // The first line in which two list texts differ, for the error message.

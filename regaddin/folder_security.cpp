@@ -52,9 +52,8 @@ bool IsLink(HANDLE file) {
 
 PathPart ProbePart(const std::string &path) {
     PathPart part;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    part.exists = attributes != INVALID_FILE_ATTRIBUTES;
-    part.isLink = part.exists && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    part.exists = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    part.isLink = part.exists && IsReparsePoint(path);
     if (part.isLink) {
         HANDLE file = OpenItself(path, READ_CONTROL);
         part.ownedBySystem = file != INVALID_HANDLE_VALUE && OwnedBySystem(file);
@@ -65,6 +64,11 @@ PathPart ProbePart(const std::string &path) {
 }
 
 } // namespace
+
+bool IsReparsePoint(const std::string &path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
 FolderSecurity::FolderSecurity(FolderAccess access) {
     const char *sddl = access == FolderAccess::Installation ? kInstallation : kAdministratorsOnly;

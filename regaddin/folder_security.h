@@ -40,6 +40,9 @@ private:
     SECURITY_ATTRIBUTES attributes_ = {};
 };
 
+// Whether `path` names a reparse point (a junction, a symbolic link, a mount point).
+bool IsReparsePoint(const std::string &path);
+
 // RefuseLinks (regaddin/folder_rules.h) against this machine's file system.
 LinkRefusal RefuseLinksHere(const std::string &folder, std::string *part = nullptr);
 

@@ -392,11 +392,6 @@ void RemoveFolder(const std::string &path, Removal *removal) {
     removal->leftovers.push_back({path, false, true});
 }
 
-bool IsReparsePoint(const std::string &path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 void KeepLink(const std::string &link, Removal *removal) {
     Log(link + " is a link: not followed");
     removal->leftovers.push_back({link, false, false, "is a link: not followed"});
@@ -423,7 +418,7 @@ void RemoveLink(const std::string &link, Removal *removal) {
 void RemoveListed(const std::string &folder, const std::string &relative,
                   const payload::InstallListEntry *installed, bool isFolder, Removal *removal) {
     std::string link;
-    switch (FindLinkOnPath(folder, relative, IsReparsePoint, &link)) {
+    switch (FindLinkOnPath(folder, relative, folders::IsReparsePoint, &link)) {
     case LinkOnPath::Through:
         if (removal->linksKept.insert(link).second)
             KeepLink(link, removal);
