@@ -9,6 +9,7 @@
 #include "archive/install_log.h"
 #include "archive/resource_checksum.h"
 #include "archive/payload_archive.h"
+#include "archive/extract_record.h"
 #include "archive/payload_win32.h"
 #include "regaddin/folder_security.h"
 #include "resources/resource_ids.h"
@@ -44,12 +45,22 @@ void NearestExistingFolder(const char *folder, char *out, size_t size) {
     }
 }
 
-void WriteKeyValueTo(const InstallerState &state, const char *key, const char *value) {
-    if (state.log)
-        state.log->WriteKeyValue(key, value);
-}
-
 } // namespace
+
+// The payload's system side completed with the run's log, progress bar and warnings.
+class InstallRun::Platform final : public Win32Payload {
+public:
+    explicit Platform(InstallRun &run) : Win32Payload(run.state_.testMode != 0), run_(run) {}
+
+    void WriteLine(const char *line) override { LogLine(line); }
+    void SetProgress(unsigned percent) override {
+        run_.SetProgress(static_cast<int>(percent), nullptr);
+    }
+    void Warn(const char *text) override { run_.Warn(text); }
+
+private:
+    InstallRun &run_;
+};
 
 InstallRun::InstallRun(InstallerState &state, FreeSpaceQuery freeSpace)
     : state_(state), freeSpace_(freeSpace ? freeSpace : GetDiskFreeSpaceExA) {}
@@ -59,34 +70,28 @@ InstallRun::~InstallRun() {
 }
 
 void InstallRun::WriteKeyValue(const char *key, const char *value) {
-    WriteKeyValueTo(state_, key, value);
+    state_.LogKeyValue(key, value);
 }
 
 void InstallRun::Warn(const char *text) {
-    if (callbacks_.warn)
-        callbacks_.warn(callbacks_.context, text);
+    if (view_)
+        view_->Warn(text);
     else if (state_.log) // nobody to show it to: the log still has it
         state_.log->WriteNote(text);
 }
 
-void InstallRun::WalkLine(void *, const char *line) {
-    LogLine(line);
-}
-
-void InstallRun::WalkProgress(void *self, unsigned percent) {
-    static_cast<InstallRun *>(self)->SetProgress(static_cast<int>(percent), nullptr);
-}
-
-void InstallRun::ExtractionWarning(void *self, const char *text) {
-    static_cast<InstallRun *>(self)->Warn(text);
-}
-
-RunStep InstallRun::FirstStep() {
-    RunStep result = kRunStepNotInstallable;
+payload::StepResult InstallRun::FirstStep() {
     if (!LoadPayload())
-        return kRunStepNotInstallable;
-    if (archive_->IsUsable())
-        result = kRunStepMore;
+        return payload::StepResult::Failure(payload::kStepNotWritten,
+                                            payload::StepFailure::kNoPayload, nullptr);
+    payload::StepResult result = payload::StepResult::Success(payload::kStepMore);
+    if (!archive_->IsUsable()) {
+        result =
+            payload::StepResult::Failure(payload::kStepNotWritten,
+                                         archive_->damaged ? payload::StepFailure::kDamagedPayload
+                                                           : payload::StepFailure::kNoRecord,
+                                         archive_->damageReason);
+    }
 
     char number[32];
     std::snprintf(number, sizeof(number), "%ld", static_cast<long>(archive_->totalSize));
@@ -112,43 +117,45 @@ RunStep InstallRun::FirstStep() {
                             state_.LoadResString(IDS_INSUFFICIENT_SPACE, text, sizeof(text)),
                             archive_->diskSpaceRequired);
         Warn(message);
-        return kRunStepFailed;
+        std::snprintf(number, sizeof(number), "%lu",
+                      static_cast<unsigned long>(archive_->diskSpaceRequired));
+        return payload::StepResult::Failure(payload::kStepFailed,
+                                            payload::StepFailure::kNotEnoughSpace, number);
     }
     NextStep(state_.ProductString(IDS_STEP_INSTALLING));
     return result;
 }
 
-RunStep InstallRun::LaterStep() {
+payload::StepResult InstallRun::LaterStep() {
     PayloadArchive *archive = archive_;
     const int position = archive->Next();
     if (position == 1) {
         if (!state_.testMode && !ProtectInstallationFolder()) {
             ReleasePayload();
-            return kRunStepFailed;
+            return payload::StepResult::Failure(
+                payload::kStepFailed, payload::StepFailure::kFolderRefused, state_.installDir);
         }
         WriteKeyValue("Installing Files", "Begin");
     }
-    int value = kExtractNotWritten; // nothing to extract
-    if (position > 0) {
-        const char *path = archive->BuildPath();
-        const int percent = archive->entryCount > 0
-                                ? static_cast<int>(static_cast<long long>(archive->currentIndex) *
-                                                   100 / archive->entryCount)
-                                : 100;
-        char line[1024];
-        std::snprintf(line, sizeof(line), "%d - %s%s", percent, path ? path : "",
-                      archive->IsCompressed() ? " (decompressing)" : "");
-        LogLine(line);
-        SetProgress(percent, path ? path : "");
-        value = archive->ExtractCurrent();
-    }
-    if (value == kExtractLast) {
+    if (position <= 0)
+        return payload::StepResult::Failure(payload::kStepNotWritten,
+                                            payload::StepFailure::kNoRecord, nullptr);
+    const char *path = archive->BuildPath();
+    const int percent = archive->entryCount > 0
+                            ? static_cast<int>(static_cast<long long>(archive->currentIndex) * 100 /
+                                               archive->entryCount)
+                            : 100;
+    char line[1024];
+    std::snprintf(line, sizeof(line), "%d - %s%s", percent, path ? path : "",
+                  archive->IsCompressed() ? " (decompressing)" : "");
+    LogLine(line);
+    SetProgress(percent, path ? path : "");
+    const payload::StepResult result = ExtractRecord(archive);
+    if (result.code == payload::kStepDone) {
         WriteKeyValue("Installing Files", "End");
         ReleasePayload();
-        return kRunStepDone;
     }
-    // The extraction's results are the step's: more to come, or the copy failed.
-    return static_cast<RunStep>(value);
+    return result;
 }
 
 // The installation folder, made or found, may be changed by administrators alone from now on
@@ -178,11 +185,10 @@ bool InstallRun::LoadPayload() {
     uint32_t length = 0;
     bytes_ = FindPayload(state_.instance, &resource_, &loaded_, &length);
     if (bytes_) {
-        platform_.reset(new (std::nothrow) Win32Payload(
-            {this, WalkLine, WalkProgress, ExtractionWarning, &state_.testMode}));
+        platform_.reset(new (std::nothrow) Platform(*this));
         if (platform_)
             archive_ = new (std::nothrow)
-                PayloadArchive(bytes_, length, state_.installDir, platform_->Hooks());
+                PayloadArchive(bytes_, length, state_.installDir, platform_.get());
     }
     if (!archive_) {
         Warn(state_.ProductString(IDS_RESOURCE_NOT_FOUND));
@@ -206,8 +212,8 @@ void InstallRun::ReleasePayload() {
 }
 
 void InstallRun::SetProgress(int percent, const char *text) {
-    if (callbacks_.showProgress)
-        callbacks_.showProgress(callbacks_.context, percent, text);
+    if (view_)
+        view_->ShowProgress(percent, text);
 }
 
 void InstallRun::NextStep(const char *text) {
@@ -215,11 +221,11 @@ void InstallRun::NextStep(const char *text) {
     char caption[100];
     std::snprintf(caption, sizeof(caption), state_.ProductString(IDS_STEP_CAPTION), steps_,
                   kAnnouncedSteps);
-    if (callbacks_.showStep)
-        callbacks_.showStep(callbacks_.context, caption, text);
+    if (view_)
+        view_->ShowStep(caption, text);
 }
 
-RunStep InstallRun::InstallStep() {
+payload::StepResult InstallRun::InstallStep() {
     return archive_ ? LaterStep() : FirstStep();
 }
 
@@ -246,7 +252,7 @@ int InstallRun::RegisterProduct(bool *gaveUp) {
     SetProgress(0, "");
     NextStep(state_.ProductString(IDS_STEP_REGISTER_EXCEL));
     LogLine("Checking for Excel Running...");
-    if (callbacks_.userGivesUpOnExcel && callbacks_.userGivesUpOnExcel(callbacks_.context)) {
+    if (view_ && view_->UserGivesUpOnExcel()) {
         LogLine("Excel Running - User Cancelled.");
         *gaveUp = true;
         return kInstallSucceeded;
@@ -340,7 +346,7 @@ bool MigrateUserConfig(const InstallerState &state) {
         LogLine("Failed to find Application Data");
         return false;
     }
-    WriteKeyValueTo(state, "App Data Folder", appData);
+    state.LogKeyValue("App Data Folder", appData);
     char target[MAX_PATH * 2];
     std::snprintf(target, sizeof(target), "%s\\Varnok\\VarnexSpreadsheetAddin", appData);
     if (std::strlen(target) >= MAX_PATH || !RegAddin_MakeDir(target)) {

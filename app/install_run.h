@@ -3,8 +3,8 @@
 // installation and moves the user's configuration files after an upgrade.
 //
 // The run knows no dialog. Whoever drives it (the progress dialog, a test, an unattended front
-// end) hands it callbacks for what it shows and asks; without them it shows nothing and asks
-// nothing.
+// end) hands it an InstallRunView for what it shows and asks; without one it shows nothing, asks
+// nothing and logs its warnings.
 #pragma once
 #include <windows.h>
 
@@ -13,37 +13,29 @@
 #include <string>
 
 #include "app/installer_state.h"
+#include "archive/step_result.h"
 
 class PayloadArchive;
-class Win32Payload;
 
 // Free-space query of the target volume (GetDiskFreeSpaceExA's signature); tests play volumes
 // that cannot be had here.
 typedef BOOL(WINAPI *FreeSpaceQuery)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
 
-// What one step of the copy phase leaves: a negative value is the install result.
-enum RunStep : int {
-    kRunStepNotInstallable = kInstallNotInstallable,
-    kRunStepFailed = kInstallCopyFailed,
-    kRunStepDone = 0, // every record is in place
-    kRunStepMore = 1, // call again
-};
-
 constexpr int kAnnouncedSteps = 4;
 
-// What the run shows and asks. `context` is handed back to every call; each member may be null.
-struct InstallRunCallbacks {
-    void *context = nullptr;
+// What the run shows and asks, implemented by whoever drives it.
+class InstallRunView {
+public:
+    virtual ~InstallRunView() = default;
     // The progress in percent, and the status line when `status` is not null.
-    void (*showProgress)(void *context, int percent, const char *status) = nullptr;
+    virtual void ShowProgress(int percent, const char *status) = 0;
     // A new step: its caption ("Step 2 of 4") and its text.
-    void (*showStep)(void *context, const char *caption, const char *text) = nullptr;
+    virtual void ShowStep(const char *caption, const char *text) = 0;
     // Excel is running before the add-in is registered: true when the user gives up rather than
-    // close it. Null: nobody to ask, the registration goes ahead.
-    bool (*userGivesUpOnExcel)(void *context) = nullptr;
-    // A warning for the user about the copy (no space, a file that could not be written). Null:
-    // the warning is only logged.
-    void (*warn)(void *context, const char *text) = nullptr;
+    // close it.
+    virtual bool UserGivesUpOnExcel() = 0;
+    // A warning for the user about the copy (no space, a file that could not be written).
+    virtual void Warn(const char *text) = 0;
 };
 
 class InstallRun {
@@ -53,15 +45,18 @@ public:
     InstallRun(const InstallRun &) = delete;
     InstallRun &operator=(const InstallRun &) = delete;
 
-    void SetCallbacks(const InstallRunCallbacks &callbacks) { callbacks_ = callbacks; }
+    // What the run shows and asks from now on; null: nothing is shown or asked, the
+    // registration goes ahead and warnings are only logged. Not owned.
+    void SetView(InstallRunView *view) { view_ = view; }
 
     bool ProtectInstallationFolder();
     bool LoadPayload();
     void ReleasePayload();
     void SetProgress(int percent, const char *text);
     void NextStep(const char *text);
-    // One step of the copy phase.
-    RunStep InstallStep();
+    // One step of the copy phase: more to come (positive), every record in place (0), or the copy
+    // failed (negative: the install result) and why.
+    payload::StepResult InstallStep();
     // The registration sequence after the last record; `gaveUp` is set when the user gave up at
     // the Excel question. Returns the install result.
     int RegisterProduct(bool *gaveUp);
@@ -70,21 +65,20 @@ public:
     PayloadArchive *Archive() const { return archive_; }
 
 private:
-    RunStep FirstStep();
-    RunStep LaterStep();
+    class Platform;
+
+    payload::StepResult FirstStep();
+    payload::StepResult LaterStep();
     void Warn(const char *text);
     void WriteKeyValue(const char *key, const char *value);
-    static void WalkLine(void *self, const char *line);
-    static void WalkProgress(void *self, unsigned percent);
-    static void ExtractionWarning(void *self, const char *text);
 
     InstallerState &state_;
     FreeSpaceQuery freeSpace_;
-    InstallRunCallbacks callbacks_;
+    InstallRunView *view_ = nullptr;
     HRSRC resource_ = nullptr;
     HGLOBAL loaded_ = nullptr;
     const uint8_t *bytes_ = nullptr;
-    std::unique_ptr<Win32Payload> platform_;
+    std::unique_ptr<Platform> platform_;
     PayloadArchive *archive_ = nullptr;
     int steps_ = 0;
 };

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "archive/step_result.h"
 #include "regaddin/regaddin.h"
 
 class InstallLog;
@@ -23,11 +24,16 @@ constexpr UINT WM_INSTALL_FINISHED = WM_USER + 1;
 
 // The install result that the progress dialog leaves for the finishing step. Positive values are
 // the code of a failed registration with Excel (RegAddinResult).
+// A failed copy leaves the code of the step that failed (archive/step_result.h).
 enum InstallResult : int {
-    kInstallNotInstallable = -2, // no payload, no records, or a record that could not be written
-    kInstallCopyFailed = -1,     // not enough space, or a file that could not be installed
-    kInstallSucceeded = 0,       // files in place and the add-in registered with Excel
+    // no payload, no records, or a record that could not be written
+    kInstallNotInstallable = payload::kStepNotWritten,
+    // not enough space, or a file that could not be installed
+    kInstallCopyFailed = payload::kStepFailed,
+    kInstallSucceeded = payload::kStepDone, // files in place and the add-in registered with Excel
 };
+static_assert(kInstallNotInstallable == -2 && kInstallCopyFailed == -1 && kInstallSucceeded == 0,
+              "the install results the finishing step and the log report");
 
 // Bitmaps loaded on the first paint and reused by every later one.
 struct PaintCache {
@@ -50,6 +56,7 @@ struct InstallerState {
     bool cancelIsSilent = true;             // cleared when the welcome dialog is accepted
     bool wizardStarted = false;             // the dialog sequence runs on the first paint only
     int installResult = kInstallCopyFailed; // an InstallResult, or RegAddin_Install's code
+    payload::StepFailure copyFailure = payload::StepFailure::kNone; // why the copy failed
     bool openReleaseNotes = false;
     bool gradientAvailable = false; // "msimg32.dll" was loaded
     GradientFillFn gradientFill = nullptr;
@@ -63,6 +70,8 @@ struct InstallerState {
     const char *ProductString(int id) const;
     // Loads any string of the table into `buffer`; an empty text when it is missing.
     const char *LoadResString(int id, char *buffer, int size) const;
+    // Writes "@ key=value" to the install log, when there is one.
+    void LogKeyValue(const char *key, const char *value) const;
 };
 
 extern InstallerState g_state;

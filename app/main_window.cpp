@@ -89,11 +89,6 @@ INT_PTR RunDialog(const InstallerState &state, int id, DLGPROC procedure, void *
                            reinterpret_cast<LPARAM>(parameter));
 }
 
-void WriteKeyValue(const InstallerState &state, const char *key, const char *value) {
-    if (state.log)
-        state.log->WriteKeyValue(key, value);
-}
-
 // The progress dialog over a new installation run; false when the user cancelled in it.
 bool RunInstallation(InstallerState &state) {
     InstallRun run(state);
@@ -114,13 +109,13 @@ void RunDialogSequence(InstallerState &state, HWND window) {
             RunDialog(state, IDD_FOLDER, FolderDlgProc, &state) == 0) {
             state.wizardCancelled = true;
         } else {
-            WriteKeyValue(state, "Install Dir", state.installDir);
+            state.LogKeyValue("Install Dir", state.installDir);
             if (state.testMode) { // a rehearsal leaves the running add-in alone
                 LogLine("Test Mode: Skip closing TarveloProc.exe");
             } else {
                 char closed[16];
                 std::snprintf(closed, sizeof(closed), "%d", RegAddin_CloseTarveloProc());
-                WriteKeyValue(state, "Instances of TarveloProc.exe closed", closed);
+                state.LogKeyValue("Instances of TarveloProc.exe closed", closed);
             }
             if (!RunInstallation(state))
                 state.wizardCancelled = true;
@@ -139,7 +134,7 @@ void Finish(InstallerState &state) {
         Warn(state.ProductString(IDS_UNSUCCESSFUL));
         return;
     }
-    WriteKeyValue(state, "Evaluating PATH environment setting, looking for", state.installDir);
+    state.LogKeyValue("Evaluating PATH environment setting, looking for", state.installDir);
     if (RegAddin_IsDirOnPath(state.installDir)) {
         char text[kStringCapacity];
         Warn(state.LoadResString(IDS_PATH_NOTE, text, sizeof(text)));
@@ -158,7 +153,7 @@ void Finish(InstallerState &state) {
     char text[kStringCapacity];
     RegistrationErrorText(state.instance, state.installResult, text, sizeof(text));
     if (text[0])
-        WriteKeyValue(state, "Error Information", text);
+        state.LogKeyValue("Error Information", text);
     Warn(state.ProductString(IDS_REGISTRATION_FAILED));
 }
 

@@ -2,6 +2,7 @@
 #include <cstdlib>
 
 #include "app/installer_state.h"
+#include "archive/install_log.h"
 #include "resources/resource_ids.h"
 
 InstallerState g_state;
@@ -22,6 +23,11 @@ const char *InstallerState::LoadResString(int id, char *buffer, int size) const 
     if (LoadStringA(instance, id, buffer, size) <= 0)
         buffer[0] = '\0';
     return buffer;
+}
+
+void InstallerState::LogKeyValue(const char *key, const char *value) const {
+    if (log)
+        log->WriteKeyValue(key, value);
 }
 
 void LoadProductStrings(InstallerState &state, HINSTANCE instance) {

@@ -143,35 +143,6 @@ void SetControlText(HWND dialog, int id, const char *text) {
     }
 }
 
-void ShowProgress(void *context, int percent, const char *status) {
-    HWND dialog = static_cast<ProgressDialog *>(context)->window;
-    if (!IsWindow(dialog))
-        return;
-    if (HWND bar = GetDlgItem(dialog, IDC_PROGRESS_BAR)) {
-        SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
-        RepaintNow(bar);
-    }
-    if (status)
-        SetControlText(dialog, IDC_STATUS_LINE, status);
-}
-
-void ShowStep(void *context, const char *caption, const char *text) {
-    HWND dialog = static_cast<ProgressDialog *>(context)->window;
-    if (!IsWindow(dialog))
-        return;
-    SetControlText(dialog, IDC_STEP_CAPTION, caption);
-    SetControlText(dialog, IDC_STEP_TEXT, text);
-}
-
-bool UserGivesUpOnExcel(void *context) {
-    const ProgressDialog *progress = static_cast<ProgressDialog *>(context);
-    return CheckExcelRunning(*progress->state, progress->window);
-}
-
-void WarnUser(void *, const char *text) {
-    Warn(text);
-}
-
 void EndProgress(HWND dialog, INT_PTR result) {
     KillTimer(dialog, kProgressTimerId);
     EndDialog(dialog, result);
@@ -182,11 +153,12 @@ void OnProgressTimer(ProgressDialog *progress) {
         return;
     HWND dialog = progress->window;
     progress->busy = true;
-    const RunStep step = progress->run->InstallStep();
-    if (step < 0) {
-        progress->state->installResult = step;
+    const payload::StepResult step = progress->run->InstallStep();
+    if (step.Failed()) {
+        progress->state->installResult = step.code;
+        progress->state->copyFailure = step.failure;
         EndProgress(dialog, 1);
-    } else if (step == kRunStepDone) {
+    } else if (step.code == payload::kStepDone) {
         EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
         progress->cancelEnabled = false;
         bool gaveUp = false;
@@ -217,7 +189,7 @@ void OnProgressCancel(ProgressDialog *progress) {
 
 void StartProgress(HWND dialog, ProgressDialog *progress) {
     progress->window = dialog;
-    progress->run->SetCallbacks({progress, ShowProgress, ShowStep, UserGivesUpOnExcel, WarnUser});
+    progress->run->SetView(progress);
     SetWindowTextA(dialog, progress->state->ProductString(IDS_PROGRESS_TITLE));
     CenterDialog(dialog);
     SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
@@ -232,6 +204,32 @@ void StartProgress(HWND dialog, ProgressDialog *progress) {
 }
 
 } // namespace
+
+void ProgressDialog::ShowProgress(int percent, const char *status) {
+    if (!IsWindow(window))
+        return;
+    if (HWND bar = GetDlgItem(window, IDC_PROGRESS_BAR)) {
+        SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+        RepaintNow(bar);
+    }
+    if (status)
+        SetControlText(window, IDC_STATUS_LINE, status);
+}
+
+void ProgressDialog::ShowStep(const char *caption, const char *text) {
+    if (!IsWindow(window))
+        return;
+    SetControlText(window, IDC_STEP_CAPTION, caption);
+    SetControlText(window, IDC_STEP_TEXT, text);
+}
+
+bool ProgressDialog::UserGivesUpOnExcel() {
+    return CheckExcelRunning(*state, window);
+}
+
+void ProgressDialog::Warn(const char *text) {
+    ::Warn(text);
+}
 
 void CenterDialog(HWND window) {
     MoveToScreenCentre(window, 34, 0);
@@ -410,7 +408,7 @@ INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         return FALSE;
     case WM_DESTROY:
         // The run outlives the dialog: it must not paint into a window that is gone.
-        progress->run->SetCallbacks({});
+        progress->run->SetView(nullptr);
         return FALSE;
     default:
         return FALSE;

@@ -7,15 +7,20 @@
 #include "app/install_run.h"
 #include "app/installer_state.h"
 
-// What the progress dialog works with: the run state and the installation run it drives. The
-// busy flag keeps timer ticks out while a step or a question runs; Cancel is usable only while
-// cancelEnabled holds.
-struct ProgressDialog {
+// What the progress dialog works with: the run state and the installation run it drives, whose
+// view it is. The busy flag keeps timer ticks out while a step or a question runs; Cancel is
+// usable only while cancelEnabled holds.
+struct ProgressDialog final : InstallRunView {
     InstallerState *state = nullptr;
     InstallRun *run = nullptr;
     HWND window = nullptr;
     bool busy = false;
     bool cancelEnabled = false;
+
+    void ShowProgress(int percent, const char *status) override;
+    void ShowStep(const char *caption, const char *text) override;
+    bool UserGivesUpOnExcel() override;
+    void Warn(const char *text) override;
 };
 
 INT_PTR CALLBACK WelcomeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -2,78 +2,80 @@
 
 #include <cstdio>
 
+#include "archive/payload_platform.h"
+
+using payload::StepFailure;
+using payload::StepResult;
+
 namespace {
 
 constexpr size_t kMessageSize = 1024; // what the installer's wsprintfA formats into
 
-void Warn(const ExtractPlatform *p, const char *format, const char *text, unsigned long code) {
+void WarnPath(payload::Platform *p, const char *format, const char *path) {
     char message[kMessageSize];
-    if (text != nullptr)
-        std::snprintf(message, sizeof message, format, text);
-    else
-        std::snprintf(message, sizeof message, format, static_cast<int>(code));
-    if (p->warn != nullptr)
-        p->warn(p->context, message);
+    std::snprintf(message, sizeof message, format, path);
+    p->Warn(message);
 }
 
-ExtractResult WriteFile(PayloadArchive *archive, const ExtractPlatform *p, const RESITEM *item,
-                        const char *path) {
-    if (p->clearReadOnly(p->context, path))
+StepResult WriteFile(PayloadArchive *archive, payload::Platform *p, const RESITEM *item,
+                     const char *path) {
+    if (p->ClearReadOnly(path))
         archive->WriteLine("# modifying file attributes");
     const uint8_t *data = archive->resourceData + item->offset;
     const bool compressed = archive->IsCompressed();
     if (compressed) {
-        const int decoded = p->decompress(p->context, data, uint32_t(item->datalen), path);
+        const int decoded = p->Decompress(data, uint32_t(item->datalen), path);
         if (decoded == 2) {
-            Warn(p, "Failed to install file %s!  Is this file open?", path, 0);
-            return kExtractFileFailed;
+            WarnPath(p, "Failed to install file %s!  Is this file open?", path);
+            return StepResult::Failure(payload::kStepFailed, StepFailure::kDecoderCannotOpen, path);
         }
         if (decoded != 0) {
-            Warn(p, "Decompress error!", nullptr, 0);
-            return kExtractFileFailed;
+            p->Warn("Decompress error!");
+            return StepResult::Failure(payload::kStepFailed, StepFailure::kBadStream, path);
         }
     }
     unsigned long error = 0;
-    void *file = p->openFile(p->context, path, compressed ? 0 : 1, &error);
+    void *file = p->OpenFile(path, !compressed, &error);
     if (file == nullptr) {
-        Warn(p, "CreateFile Error = '%d'", nullptr, error);
-        return kExtractNotWritten;
+        char message[kMessageSize];
+        std::snprintf(message, sizeof message, "CreateFile Error = '%d'", static_cast<int>(error));
+        p->Warn(message);
+        return StepResult::Failure(payload::kStepNotWritten, StepFailure::kCannotOpen, path, error);
     }
     // The record is done; whether more follow is the caller's to say.
-    ExtractResult result = kExtractLast;
-    if (!compressed &&
-        p->writeFile(p->context, file, data, uint32_t(item->datalen)) != uint32_t(item->size))
-        result = kExtractFileFailed;
-    p->setFileTimes(p->context, file, item->fileTime);
-    p->closeFile(p->context, file);
+    StepResult result = StepResult::Success(payload::kStepDone);
+    if (!compressed && p->WriteFile(file, data, uint32_t(item->datalen)) != uint32_t(item->size))
+        result = StepResult::Failure(payload::kStepFailed, StepFailure::kShortWrite, path);
+    p->SetFileTimes(file, item->fileTime);
+    p->CloseFile(file);
     return result;
 }
 
 } // namespace
 
-ExtractResult ExtractRecord(PayloadArchive *archive, const ExtractPlatform *p) {
-    if (archive == nullptr || p == nullptr || archive->head == nullptr ||
-        archive->current == nullptr || archive->resourceData == nullptr)
-        return kExtractNotWritten;
+StepResult ExtractRecord(PayloadArchive *archive) {
+    payload::Platform *p = archive != nullptr ? archive->platform : nullptr;
+    if (p == nullptr || archive->head == nullptr || archive->current == nullptr ||
+        archive->resourceData == nullptr)
+        return StepResult::Failure(payload::kStepNotWritten, StepFailure::kNoRecord, nullptr);
     const RESITEM *item = archive->current;
-    const bool testMode = p->testMode != nullptr && *p->testMode != 0;
     if (item->rectype == payload::kFolderRecord || item->rectype == payload::kFileRecord) {
         // A path that does not fit is refused (BuildPath logs it), never cut.
         const char *path = archive->BuildPath();
         if (path == nullptr)
-            return kExtractNotWritten;
-        if (!testMode && item->rectype == payload::kFolderRecord &&
-            p->makeFolder(p->context, path) != 0)
-            return kExtractNotWritten;
-        if (!testMode && item->rectype == payload::kFileRecord) {
-            const ExtractResult result = WriteFile(archive, p, item, path);
-            if (result < 0)
+            return StepResult::Failure(payload::kStepNotWritten, StepFailure::kPathTooLong,
+                                       item->name);
+        if (!p->TestMode() && item->rectype == payload::kFolderRecord && !p->MakeFolder(path))
+            return StepResult::Failure(payload::kStepNotWritten, StepFailure::kFolderNotMade, path);
+        if (!p->TestMode() && item->rectype == payload::kFileRecord) {
+            const StepResult result = WriteFile(archive, p, item, path);
+            if (result.Failed())
                 return result;
         }
     }
-    return item->next != nullptr ? kExtractMore : kExtractLast;
+    return StepResult::Success(item->next != nullptr ? payload::kStepMore : payload::kStepDone);
 }
 
 int PayloadArchive::ExtractCurrent() {
-    return ExtractRecord(this, hooks_.extraction);
+    return ExtractRecord(this).code;
 }

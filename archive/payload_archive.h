@@ -2,36 +2,22 @@
 // and hands the installation run one record at a time with its full target path.
 //
 // The walk makes no system call of its own. What depends on the system (the log, the cluster
-// size of the target volume, UTC to local time, the progress bar) comes in through
-// PayloadHooks, so the same code runs in the installer, in the payload tools and in the tests.
+// size of the target volume, UTC to local time, the progress bar, and for ExtractCurrent the file
+// calls) comes in through a payload::Platform (archive/payload_platform.h), so the same code runs
+// in the installer, in the payload tools and in the tests.
 //
 // Judging the result: the archive can be installed only when IsUsable() holds, that is
 // entryCount > 0 and damaged == 0. A damaged archive also has entryCount forced to 0, so a
-// caller that checks only "entryCount > 0" refuses it as well.
+// caller that checks only "entryCount > 0" refuses it as well; damageReason says why.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 #include "archive/payload_format.h"
 
-struct ExtractPlatform;
-
-// What the walk needs from its surroundings. Every member may be null: then nothing is logged,
-// the cluster size is payload::kDefaultClusterSize, times are shown in UTC, no progress is
-// reported and ExtractCurrent writes nothing. `context` is handed back to every call.
-struct PayloadHooks {
-    void *context;
-    // One log line without a line terminator (the installer: InstallLog::WriteLine).
-    void (*writeLine)(void *context, const char *line);
-    // Cluster size in bytes of the volume that holds `targetFolder`; 0 when unknown.
-    uint32_t (*clusterSize)(void *context, const char *targetFolder);
-    // Converts a UTC file time to local time; returns 0 when it cannot (the walk then shows UTC).
-    int (*toLocalTime)(void *context, payload::FileTime utc, payload::CalendarTime *local);
-    // Progress of the walk in percent, without a status text (the installer: SetProgress).
-    void (*setProgress)(void *context, unsigned percent);
-    // The system calls with which ExtractCurrent writes records (archive/extract_record.h).
-    const ExtractPlatform *extraction;
-};
+namespace payload {
+class Platform;
+}
 
 // One accepted record, in archive order.
 struct RESITEM {
@@ -46,10 +32,11 @@ struct RESITEM {
 
 class PayloadArchive {
 public:
-    // Parses at once. `resourceData` and `targetFolder` are not copied: they must outlive the
-    // object (`targetFolder` is read again by every BuildPath). `hooks` is copied; may be null.
+    // Parses at once. `resourceData`, `targetFolder` and `platform` are not copied: they must
+    // outlive the object (`targetFolder` is read again by every BuildPath). Without a platform
+    // the walk is quiet (the defaults of payload::Platform) and ExtractCurrent writes nothing.
     PayloadArchive(const uint8_t *resourceData, uint32_t length, const char *targetFolder,
-                   const PayloadHooks *hooks);
+                   payload::Platform *platform);
     ~PayloadArchive();
     PayloadArchive(const PayloadArchive &) = delete;
     PayloadArchive &operator=(const PayloadArchive &) = delete;
@@ -65,15 +52,16 @@ public:
     bool IsCompressed() const;
     // Frees pathBuffer and forgets resourceData; the records stay until the object is deleted.
     void Release();
-    // Writes the current record with the hooks' extraction platform: ExtractRecord (see
-    // archive/extract_record.h). Without a platform nothing is written (kExtractNotWritten).
+    // Writes the current record through the platform: the code of ExtractRecord (archive/
+    // extract_record.h), which also says why a record failed. Without a platform nothing is
+    // written (-2).
     int ExtractCurrent();
 
-    // Writes one line through the log hook (nothing without one).
-    void WriteLine(const char *line) {
-        if (hooks_.writeLine != nullptr)
-            hooks_.writeLine(hooks_.context, line);
-    }
+    // Writes one line to the platform's log (nothing without a platform).
+    void WriteLine(const char *line);
+    // The log line that reported the damage: "Damaged archive at offset N: reason - abort.";
+    // empty when the walk found no damaged record.
+    void DamageLine(char *out, size_t size) const;
 
     // Whether the archive may be installed: records were walked and nothing was damaged.
     bool IsUsable() const { return entryCount > 0 && !damaged; }
@@ -95,9 +83,11 @@ public:
     const char *targetFolder;
 
     uint32_t resourceLength;
-    uint32_t clusterSize;  // as used for diskSpaceRequired, always positive
-    int damaged;           // 1 when the walk stopped early: a damaged record, or out of memory
-    uint32_t damageOffset; // offset of that record from the start of the resource
+    uint32_t clusterSize;        // as used for diskSpaceRequired, always positive
+    payload::Platform *platform; // not owned; may be null
+    int damaged;            // 1 when the walk stopped early: a damaged record, or out of memory
+    uint32_t damageOffset;  // offset of that record from the start of the resource
+    char damageReason[128]; // why that record is damaged; empty when out of memory
     // What BuildPath adds after the target folder, at most, for a file and for a folder record.
     uint32_t longestFileTail;
     uint32_t longestFolderTail;
@@ -108,14 +98,26 @@ private:
         __attribute__((format(printf, 2, 3)))
 #endif
         ;
+    struct Walk; // what the walk counts on its way (payload_archive.cpp)
+
+    void Reset();
+    void WalkRecords(const uint8_t *data, uint32_t length, Walk &walk);
+    bool CheckHeader(const uint8_t *data, uint32_t length, uint64_t pos, const Walk &walk,
+                     payload::RecordHeader *header, uint64_t *recordEnd);
+    bool CheckName(const uint8_t *data, uint32_t at, uint64_t nameStart, uint64_t recordEnd,
+                   const char **name);
+    bool TakeSummary(const uint8_t *data, uint32_t at, uint64_t nameStart, uint64_t recordEnd,
+                     const payload::RecordHeader &header, Walk &walk);
+    bool TakeFolder(uint32_t at, const char *name, Walk &walk);
+    bool TakeFile(uint32_t at, uint64_t nameStart, uint64_t recordEnd, const char *name,
+                  const payload::RecordHeader &header, Walk &walk);
+    void CheckCounts(uint32_t length, const Walk &walk);
     void MarkDamaged(uint32_t offset, const char *reason);
     void StopIncomplete(uint32_t offset);
     void ReportProgress(uint32_t progressSum, int32_t entryTotal);
     void FormatLocalTime(payload::FileTime utc, char *out, size_t outSize);
     RESITEM *Append(RESITEM **last, char rectype, const char *name);
     void FreeItems();
-
-    PayloadHooks hooks_;
 };
 
 // Checks that a record name cannot lead outside the installation folder: no ".." component, no

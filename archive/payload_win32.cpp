@@ -8,54 +8,49 @@
 #include <direct.h>
 #include <io.h>
 
-#include "archive/extract_record.h"
 #include "decompress/decompress.h"
 
-namespace {
-
-uint32_t WalkClusterSize(void *, const char *folder) {
+uint32_t Win32Payload::ClusterSize(const char *folder) {
     return QueryClusterSize(folder);
 }
 
-int WalkLocalTime(void *, payload::FileTime utc, payload::CalendarTime *local) {
+bool Win32Payload::ToLocalTime(payload::FileTime utc, payload::CalendarTime *local) {
     FILETIME fileTime = {utc.dwLowDateTime, utc.dwHighDateTime};
     SYSTEMTIME utcTime, localTime;
     if (!FileTimeToSystemTime(&fileTime, &utcTime) ||
         !SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &localTime))
-        return 0;
+        return false;
     *local = {localTime.wYear, localTime.wMonth,  localTime.wDay,
               localTime.wHour, localTime.wMinute, localTime.wSecond};
-    return 1;
+    return true;
 }
 
-// The extraction platform.
-int MakeFolder(void *, const char *path) {
+bool Win32Payload::MakeFolder(const char *path) {
     if (_mkdir(path) == 0)
-        return 0;
+        return true;
     if (errno != EEXIST)
-        return 1;
+        return false;
     // Only a folder will do: a file of that name would let the record count as installed while
     // its folder is missing.
     const DWORD attributes = GetFileAttributesA(path);
-    return (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) ? 0
-                                                                                              : 1;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-int ClearReadOnly(void *, const char *path) {
+bool Win32Payload::ClearReadOnly(const char *path) {
     if (_access(path, 0) != 0)
-        return 0;
+        return false;
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY))
-        return 0;
+        return false;
     SetFileAttributesA(path, (attributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL);
-    return 1;
+    return true;
 }
 
-int Decode(void *, const uint8_t *stream, uint32_t length, const char *path) {
+int Win32Payload::Decompress(const uint8_t *stream, uint32_t length, const char *path) {
     return DecompressBounded(stream, length, path);
 }
 
-void *OpenFile(void *, const char *path, int create, unsigned long *errorCode) {
+void *Win32Payload::OpenFile(const char *path, bool create, unsigned long *errorCode) {
     HANDLE file =
         CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                     create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -66,45 +61,20 @@ void *OpenFile(void *, const char *path, int create, unsigned long *errorCode) {
     return file;
 }
 
-uint32_t WriteAll(void *, void *file, const uint8_t *data, uint32_t length) {
+uint32_t Win32Payload::WriteFile(void *file, const uint8_t *data, uint32_t length) {
     DWORD written = 0;
-    if (!WriteFile(static_cast<HANDLE>(file), data, length, &written, nullptr))
+    if (!::WriteFile(static_cast<HANDLE>(file), data, length, &written, nullptr))
         return 0;
     return written;
 }
 
-void SetTimes(void *, void *file, payload::FileTime time) {
+void Win32Payload::SetFileTimes(void *file, payload::FileTime time) {
     FILETIME fileTime = {time.dwLowDateTime, time.dwHighDateTime};
     SetFileTime(static_cast<HANDLE>(file), &fileTime, &fileTime, &fileTime);
 }
 
-void CloseFile(void *, void *file) {
+void Win32Payload::CloseFile(void *file) {
     CloseHandle(static_cast<HANDLE>(file));
-}
-
-} // namespace
-
-Win32Payload::Win32Payload(const Win32PayloadSettings &settings)
-    : settings_(settings), platform_{this,     settings.testMode, MakeFolder, ClearReadOnly, Decode,
-                                     OpenFile, WriteAll,          SetTimes,   CloseFile,     Warn},
-      hooks_{this, WriteLine, WalkClusterSize, WalkLocalTime, SetProgress, &platform_} {}
-
-void Win32Payload::WriteLine(void *self, const char *line) {
-    const Win32PayloadSettings &s = static_cast<Win32Payload *>(self)->settings_;
-    if (s.writeLine)
-        s.writeLine(s.context, line);
-}
-
-void Win32Payload::SetProgress(void *self, unsigned percent) {
-    const Win32PayloadSettings &s = static_cast<Win32Payload *>(self)->settings_;
-    if (s.setProgress)
-        s.setProgress(s.context, percent);
-}
-
-void Win32Payload::Warn(void *self, const char *text) {
-    const Win32PayloadSettings &s = static_cast<Win32Payload *>(self)->settings_;
-    if (s.warn)
-        s.warn(s.context, text);
 }
 
 uint32_t QueryClusterSize(const char *folder) {

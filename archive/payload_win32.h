@@ -2,43 +2,25 @@
 #pragma once
 #include <cstdint>
 
-#include "archive/extract_record.h"
-#include "archive/payload_archive.h"
+#include "archive/payload_platform.h"
 
-// What the installer hands to the Win32 side for one archive. `context` is handed back to every
-// call; each function may be null.
-struct Win32PayloadSettings {
-    void *context;
-    // One log line of the walk (the installer's LogLine).
-    void (*writeLine)(void *context, const char *line);
-    // Progress of the walk in percent (the installer's progress bar).
-    void (*setProgress)(void *context, unsigned percent);
-    // A warning about a record that could not be written: shown and logged as a note.
-    void (*warn)(void *context, const char *text);
-    // While *testMode is non-zero nothing is written (a rehearsal). May be null.
-    const int *testMode;
-};
-
-// The walk's hooks and extraction's system calls on Windows, over the settings handed in: the
-// cluster size of the target volume, UTC to local time in the current time zone, _mkdir,
-// read-only clearing, the decoder, CreateFileA, WriteFile, SetFileTime. Give Hooks() to the
-// PayloadArchive; this object must outlive it.
-class Win32Payload {
+// The system side of a payload on Windows: the cluster size of the target volume, UTC to local
+// time in the current time zone, _mkdir, read-only clearing, the decoder, CreateFileA,
+// WriteFile, SetFileTime. The log, the progress and the warnings go nowhere: the installation
+// run derives its platform from this one and sends them to its log and its dialog.
+class Win32Payload : public payload::Platform {
 public:
-    explicit Win32Payload(const Win32PayloadSettings &settings);
-    Win32Payload(const Win32Payload &) = delete;
-    Win32Payload &operator=(const Win32Payload &) = delete;
+    explicit Win32Payload(bool testMode = false) : payload::Platform(testMode) {}
 
-    const PayloadHooks *Hooks() const { return &hooks_; }
-
-private:
-    static void WriteLine(void *self, const char *line);
-    static void SetProgress(void *self, unsigned percent);
-    static void Warn(void *self, const char *text);
-
-    Win32PayloadSettings settings_;
-    ExtractPlatform platform_;
-    PayloadHooks hooks_;
+    uint32_t ClusterSize(const char *targetFolder) override;
+    bool ToLocalTime(payload::FileTime utc, payload::CalendarTime *local) override;
+    bool MakeFolder(const char *path) override;
+    bool ClearReadOnly(const char *path) override;
+    int Decompress(const uint8_t *stream, uint32_t length, const char *path) override;
+    void *OpenFile(const char *path, bool create, unsigned long *errorCode) override;
+    uint32_t WriteFile(void *file, const uint8_t *data, uint32_t length) override;
+    void SetFileTimes(void *file, payload::FileTime time) override;
+    void CloseFile(void *file) override;
 };
 
 // Cluster size of the volume holding `folder`: FSCTL_GET_NTFS_VOLUME_DATA, then

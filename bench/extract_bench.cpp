@@ -28,16 +28,15 @@ double Now() {
     return double(counter.QuadPart) / double(frequency.QuadPart);
 }
 
-void Warn(void *, const char *text) {
-    std::fprintf(stderr, "warning: %s\n", text);
-}
+struct Warning : Win32Payload {
+    void Warn(const char *text) override { std::fprintf(stderr, "warning: %s\n", text); }
+};
 
 // Seconds for the walk and the extraction of the whole payload into `target`.
 double ExtractSeconds(const std::vector<uint8_t> &payload, const std::string &target) {
-    const Win32Payload platform({nullptr, nullptr, nullptr, Warn, nullptr});
+    Warning platform;
     const double start = Now();
-    PayloadArchive archive(payload.data(), uint32_t(payload.size()), target.c_str(),
-                           platform.Hooks());
+    PayloadArchive archive(payload.data(), uint32_t(payload.size()), target.c_str(), &platform);
     if (!archive.IsUsable()) {
         std::fprintf(stderr, "the payload cannot be used\n");
         std::exit(1);
@@ -94,7 +93,7 @@ int main(int argc, char **argv) {
     payload::PackOptions options;
     payload::PackStats stats;
     std::string error;
-    if (payload::PackDirectory(source.u8string(), packed.u8string(), options, &stats, &error)) {
+    if (!payload::PackDirectory(source.u8string(), packed.u8string(), options, &stats, &error)) {
         std::fprintf(stderr, "pack failed: %s\n", error.c_str());
         return 1;
     }

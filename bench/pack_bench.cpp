@@ -28,7 +28,7 @@ double PackSeconds(const fs::path &tree, const fs::path &out, int level, int job
     std::string error;
     const auto start = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();
-    if (payload::PackDirectory(tree.string(), out.string(), options, stats, &error) != 0) {
+    if (!payload::PackDirectory(tree.string(), out.string(), options, stats, &error)) {
         std::fprintf(stderr, "pack failed: %s\n", error.c_str());
         std::exit(1);
     }

@@ -533,8 +533,8 @@ std::string FirstDifference(const std::string &want, const std::string &have) {
     }
 }
 
-int WriteArchive(const FolderEntry &root, const Scanner &scan, OutputFile *file,
-                 const PackOptions &options, PackStats *stats, std::string *error) {
+bool WriteArchive(const FolderEntry &root, const Scanner &scan, OutputFile *file,
+                  const PackOptions &options, PackStats *stats, std::string *error) {
     std::vector<PlannedRecord> records;
     std::vector<const FileEntry *> files;
     Plan(root, &records, &files);
@@ -560,19 +560,19 @@ int WriteArchive(const FolderEntry &root, const Scanner &scan, OutputFile *file,
             if (!WriteRecord(out, kFolderRecord, &r.folder->relative, nullptr, 0, 0, FileTime{0, 0},
                              &written)) {
                 *error = "refused: " + Display(r.folder->source) + ": " + tooBig;
-                return 1;
+                return false;
             }
             continue;
         }
         Encoded e = pool.Take(r.fileIndex);
         if (e.failed) {
             *error = e.error;
-            return 1;
+            return false;
         }
         if (!WriteRecord(out, kFileRecord, &r.file->name, e.data.data(), uint32_t(e.data.size()),
                          e.uncompressed, r.file->time, &written)) {
             *error = "refused: " + Display(r.file->source) + ": " + tooBig;
-            return 1;
+            return false;
         }
         if (e.uncompressed > 0)
             ++stats->compressed;
@@ -583,13 +583,13 @@ int WriteArchive(const FolderEntry &root, const Scanner &scan, OutputFile *file,
         ShowProgress(0, 0);
     if (!out.Flush()) {
         *error = "cannot write " + Display(file->Target());
-        return 1;
+        return false;
     }
     stats->files = scan.files;
     stats->folders = scan.folders;
     stats->inputBytes = scan.bytes;
     stats->archiveBytes = written;
-    return 0;
+    return true;
 }
 
 } // namespace
@@ -613,51 +613,51 @@ const char *CheckWindowsName(const std::string &utf8, std::string *ansi) {
     return nullptr;
 }
 
-int PackDirectory(const std::string &dir, const std::string &outFile, const PackOptions &options,
-                  PackStats *stats, std::string *error) {
+bool PackDirectory(const std::string &dir, const std::string &outFile, const PackOptions &options,
+                   PackStats *stats, std::string *error) {
     PackStats localStats;
     if (stats == nullptr)
         stats = &localStats;
     *stats = PackStats();
     if (options.level < vkp::kMinLevel || options.level > vkp::kMaxLevel) {
         *error = "compression level must be 1 to 9";
-        return 1;
+        return false;
     }
     if (options.productVersion.size() > kPreambleSize - 1) {
         *error = "product version text longer than 29 characters";
-        return 1;
+        return false;
     }
     for (char c : options.productVersion)
         if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) {
             *error = "product version text must be printable ASCII";
-            return 1;
+            return false;
         }
 
     Scanner scan;
     FolderEntry root;
     if (!ScanProduct(dir, options, true, &scan, &root, error))
-        return 1;
+        return false;
     if (!options.expectedListFile.empty()) {
         InstallList list;
         if (!ListTree(root, &list, error))
-            return 1;
+            return false;
         const std::string have = FormatInstallList(list);
         std::string want;
         if (!ReadText(options.expectedListFile, &want)) {
             *error = "cannot read the installation list " + options.expectedListFile;
-            return 1;
+            return false;
         }
         if (want != have) {
             *error = "the product folder " + dir + " no longer matches the installation list " +
                      options.expectedListFile +
                      " (made for the uninstaller): " + FirstDifference(want, have);
-            return 1;
+            return false;
         }
     }
     if (scan.clusteredBytes + kLargestCluster + kSlackBytes > UINT32_MAX) {
         *error = "refused: " + dir + ": the files add up to " + std::to_string(scan.bytes) +
                  " bytes, past what the installer's 32-bit size totals hold";
-        return 1;
+        return false;
     }
 
     // The payload and its checksum are written under fresh names beside their own and renamed
@@ -665,44 +665,44 @@ int PackDirectory(const std::string &dir, const std::string &outFile, const Pack
     OutputFile archive, checksum;
     if (!archive.Create(fs::u8path(outFile), error) ||
         !checksum.Create(fs::u8path(outFile + ".sha256"), error))
-        return 1;
-    if (WriteArchive(root, scan, &archive, options, stats, error) != 0)
-        return 1;
+        return false;
+    if (!WriteArchive(root, scan, &archive, options, stats, error))
+        return false;
     std::vector<uint8_t> written;
     uint8_t digest[kChecksumSize];
     if (!archive.ReadBack(&written) || !Sha256(written.data(), written.size(), digest)) {
         *error = "cannot compute the SHA-256 of " + outFile;
-        return 1;
+        return false;
     }
     if (!checksum.Write(digest, kChecksumSize)) {
         *error = "cannot write " + outFile + ".sha256";
-        return 1;
+        return false;
     }
-    return archive.Commit(error) && checksum.Commit(error) ? 0 : 1;
+    return archive.Commit(error) && checksum.Commit(error);
 }
 
-int WriteChecksumFile(const std::string &path, std::string *error) {
+bool WriteChecksumFile(const std::string &path, std::string *error) {
     std::string bytes;
     if (!ReadText(path, &bytes)) {
         *error = "cannot read " + path;
-        return 1;
+        return false;
     }
     uint8_t digest[kChecksumSize];
     if (!Sha256(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), digest)) {
         *error = "cannot compute the SHA-256 of " + path;
-        return 1;
+        return false;
     }
-    return WriteFileSafely(fs::u8path(path + ".sha256"), digest, kChecksumSize, error) ? 0 : 1;
+    return WriteFileSafely(fs::u8path(path + ".sha256"), digest, kChecksumSize, error);
 }
 
-int ListDirectory(const std::string &dir, const PackOptions &options, InstallList *list,
-                  std::string *error) {
+bool ListDirectory(const std::string &dir, const PackOptions &options, InstallList *list,
+                   std::string *error) {
     Scanner scan;
     FolderEntry root;
     if (!ScanProduct(dir, options, false, &scan, &root, error))
-        return 1;
+        return false;
     list->entries.clear();
-    return ListTree(root, list, error) ? 0 : 1;
+    return ListTree(root, list, error);
 }
 
 } // namespace payload

@@ -40,21 +40,21 @@ struct PackStats {
 };
 
 // Packs the tree below `dir` into `outFile`, and its SHA-256 (archive/payload_checksum.h) into
-// `outFile` + ".sha256" as the 32 raw bytes the installer carries beside the payload. Returns 0 on
-// success. On failure returns 1, leaves nothing new at `outFile` (an older file there stays as it
-// was) and describes the failure, naming the path concerned, in `*error`.
-int PackDirectory(const std::string &dir, const std::string &outFile, const PackOptions &options,
-                  PackStats *stats, std::string *error);
+// `outFile` + ".sha256" as the 32 raw bytes the installer carries beside the payload. On failure
+// returns false, leaves nothing new at `outFile` (an older file there stays as it was) and
+// describes the failure, naming the path concerned, in `*error`.
+bool PackDirectory(const std::string &dir, const std::string &outFile, const PackOptions &options,
+                   PackStats *stats, std::string *error);
+
+// Writes the SHA-256 of the file `path` to `path` + ".sha256" (written whole or not at all);
+// false with the reason in `*error`.
+bool WriteChecksumFile(const std::string &path, std::string *error);
 
 // The installation list of the tree below `dir` and the root files of `options`, made by the
 // same scan as PackDirectory. Root files are listed without a size (the build makes them, maybe
-// after the list). Returns 0, or 1 with the reason (naming the path) in `*error`.
-// Writes the SHA-256 of the file `path` to `path` + ".sha256" (written whole or not at all). 0 on
-// success, else 1 with the reason in `*error`.
-int WriteChecksumFile(const std::string &path, std::string *error);
-
-int ListDirectory(const std::string &dir, const PackOptions &options, InstallList *list,
-                  std::string *error);
+// after the list). False with the reason (naming the path) in `*error`.
+bool ListDirectory(const std::string &dir, const PackOptions &options, InstallList *list,
+                   std::string *error);
 
 // Checks one file or folder name as the installer's Windows file system must hold it, and
 // converts it to code page 1252. Returns null when it is fine, else the reason.

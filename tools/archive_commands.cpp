@@ -71,17 +71,12 @@ struct Payload {
     std::vector<uint8_t> file;
     const uint8_t *data = nullptr;
     uint32_t length = 0;
-    std::vector<std::string> log;
     std::unique_ptr<PayloadArchive> archive;
     std::vector<Member> members;
     // The stored SHA-256 (an installer's second resource, or FILE.sha256 beside a payload file)
     // and what checking it against the payload gave.
     std::vector<uint8_t> storedChecksum;
     payload::ChecksumResult checksum = payload::ChecksumResult::NotStored;
-
-    static void Collect(void *context, const char *line) {
-        static_cast<Payload *>(context)->log.push_back(line);
-    }
 
     bool IsExecutable() const { return payload::LooksLikeExecutable(file.data(), file.size()); }
 
@@ -116,15 +111,14 @@ struct Payload {
         }
         checksum =
             payload::CheckChecksum(data, length, storedChecksum.data(), storedChecksum.size());
-        PayloadHooks hooks{};
-        hooks.context = this;
-        hooks.writeLine = Collect;
-        archive.reset(new PayloadArchive(data, length, targetFolder, &hooks));
+        // A quiet walk: what is wrong with a damaged archive is read from the archive itself.
+        archive.reset(new PayloadArchive(data, length, targetFolder, nullptr));
         if (!archive->IsUsable()) {
             *error = std::string(path) + ": not a usable payload archive";
-            for (const std::string &line : log)
-                if (line.rfind("Damaged", 0) == 0)
-                    *error += "\n  " + line;
+            char damage[payload::kPathBufferSize];
+            archive->DamageLine(damage, sizeof damage);
+            if (damage[0] != '\0')
+                *error += std::string("\n  ") + damage;
             return false;
         }
         return Describe(path, error);
@@ -314,7 +308,7 @@ int RunPack(int argc, char **argv) {
     }
     payload::PackStats stats;
     std::string error;
-    if (payload::PackDirectory(dir, out, options, &stats, &error) != 0) {
+    if (!payload::PackDirectory(dir, out, options, &stats, &error)) {
         std::fprintf(stderr, "vnxpack pack: %s\n", error.c_str());
         return kExitFailure;
     }
@@ -354,7 +348,7 @@ int RunFileList(int argc, char **argv) {
     }
     payload::InstallList list;
     std::string error;
-    if (payload::ListDirectory(dir, options, &list, &error) != 0) {
+    if (!payload::ListDirectory(dir, options, &list, &error)) {
         std::fprintf(stderr, "vnxpack file-list: %s\n", error.c_str());
         return kExitFailure;
     }
@@ -371,7 +365,7 @@ int RunFileList(int argc, char **argv) {
         std::fprintf(stderr, "vnxpack file-list: %s\n", error.c_str());
         return kExitFailure;
     }
-    if (payload::WriteChecksumFile(out, &error) != 0) {
+    if (!payload::WriteChecksumFile(out, &error)) {
         std::fprintf(stderr, "vnxpack file-list: %s\n", error.c_str());
         return kExitFailure;
     }

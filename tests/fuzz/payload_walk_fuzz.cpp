@@ -5,32 +5,33 @@
 #include <vector>
 
 #include "archive/payload_archive.h"
+#include "archive/payload_platform.h"
 
 namespace {
 
-void IgnoreLine(void *, const char *line) {
+void Touch(const char *line) {
     // Touch every byte so that an unterminated line shows up under the sanitizers.
     volatile size_t n = std::strlen(line);
     (void)n;
 }
 
-uint32_t SmallCluster(void *, const char *) {
-    return 512;
-}
+struct Quiet : payload::Platform {
+    void WriteLine(const char *line) override { Touch(line); }
+    uint32_t ClusterSize(const char *) override { return 512; }
+};
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // An exact-size heap copy: any read past the end is caught.
     std::vector<uint8_t> bytes(data, data + size);
-    PayloadHooks hooks{};
-    hooks.writeLine = IgnoreLine;
-    hooks.clusterSize = SmallCluster;
+    Quiet platform;
     char folder[] = "C:\\Program Files\\Varnok";
-    PayloadArchive archive(bytes.empty() ? nullptr : bytes.data(), uint32_t(size), folder, &hooks);
+    PayloadArchive archive(bytes.empty() ? nullptr : bytes.data(), uint32_t(size), folder,
+                           &platform);
     while (archive.current != nullptr) {
         if (char *path = archive.BuildPath())
-            IgnoreLine(nullptr, path);
+            Touch(path);
         archive.IsCompressed();
         const RESITEM *item = archive.current;
         if (item->rectype == 'F' && (item->offset < 0 || item->datalen < 0 ||

@@ -8,6 +8,7 @@
 
 #include "archive/payload_archive.h"
 #include "archive/payload_format.h"
+#include "archive/payload_platform.h"
 
 class ArchiveBytes {
 public:
@@ -66,13 +67,8 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-// The lines the walk logs through the hooks it is given.
-struct WalkLog {
+// The lines the walk logs through the platform it is given.
+struct WalkLog : payload::Platform {
     std::vector<std::string> lines;
-    PayloadHooks Hooks() {
-        PayloadHooks h{};
-        h.context = this;
-        h.writeLine = [](void *c, const char *l) { static_cast<WalkLog *>(c)->lines.push_back(l); };
-        return h;
-    }
+    void WriteLine(const char *line) override { lines.push_back(line); }
 };

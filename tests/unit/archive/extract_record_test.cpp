@@ -6,13 +6,17 @@
 #include <vector>
 
 #include "archive/extract_record.h"
+#include "archive/payload_platform.h"
 #include "tests/support/archive_bytes.h"
 
 namespace {
 
 const payload::FileTime kTime{0x12345678, 0x01D9ABCD};
 
-struct FakeDisk {
+// A file system in memory, with the log and the warnings the platform receives.
+struct FakeDisk : payload::Platform {
+    explicit FakeDisk(bool testMode = false) : payload::Platform(testMode) {}
+
     std::map<std::string, std::string> files;
     std::map<std::string, bool> readOnly;
     std::vector<std::string> folders;
@@ -20,80 +24,57 @@ struct FakeDisk {
     std::vector<std::string> log;
     std::vector<std::string> calls;
     std::map<std::string, payload::FileTime> times;
-    int testMode = 0;
     int decodeResult = 0;
     bool folderFails = false;
     bool openFails = false;
     uint32_t shortBy = 0;
-    int calledDecompress = 0;
 
     struct Handle {
-        FakeDisk *disk;
         std::string path;
     };
 
-    ExtractPlatform Platform() {
-        ExtractPlatform p{};
-        p.context = this;
-        p.testMode = &testMode;
-        p.makeFolder = [](void *c, const char *path) {
-            auto *d = static_cast<FakeDisk *>(c);
-            d->calls.push_back(std::string("mkdir ") + path);
-            if (d->folderFails)
-                return 1;
-            d->folders.push_back(path);
-            return 0;
-        };
-        p.clearReadOnly = [](void *c, const char *path) {
-            auto *d = static_cast<FakeDisk *>(c);
-            if (!d->readOnly[path])
-                return 0;
-            d->readOnly[path] = false;
-            return 1;
-        };
-        p.decompress = [](void *c, const uint8_t *stream, uint32_t length, const char *path) {
-            auto *d = static_cast<FakeDisk *>(c);
-            ++d->calledDecompress;
-            d->calls.push_back(std::string("decode ") + path);
-            if (d->decodeResult == 0)
-                d->files[path] =
-                    "decoded:" + std::string(reinterpret_cast<const char *>(stream), length);
-            return d->decodeResult;
-        };
-        p.openFile = [](void *c, const char *path, int create, unsigned long *error) -> void * {
-            auto *d = static_cast<FakeDisk *>(c);
-            d->calls.push_back(std::string(create ? "create " : "open ") + path);
-            if (d->openFails || (!create && d->files.count(path) == 0)) {
-                *error = 32;
-                return nullptr;
-            }
-            if (create)
-                d->files[path].clear();
-            return new Handle{d, path};
-        };
-        p.writeFile = [](void *, void *file, const uint8_t *data, uint32_t length) {
-            auto *h = static_cast<Handle *>(file);
-            const uint32_t n = length - h->disk->shortBy;
-            h->disk->files[h->path].append(reinterpret_cast<const char *>(data), n);
-            return n;
-        };
-        p.setFileTimes = [](void *, void *file, payload::FileTime t) {
-            auto *h = static_cast<Handle *>(file);
-            h->disk->times[h->path] = t;
-            h->disk->calls.push_back("time " + h->path);
-        };
-        p.closeFile = [](void *, void *file) { delete static_cast<Handle *>(file); };
-        p.warn = [](void *c, const char *text) {
-            static_cast<FakeDisk *>(c)->warnings.push_back(text);
-        };
-        return p;
+    void WriteLine(const char *line) override { log.push_back(line); }
+    void Warn(const char *text) override { warnings.push_back(text); }
+    bool MakeFolder(const char *path) override {
+        calls.push_back(std::string("mkdir ") + path);
+        if (folderFails)
+            return false;
+        folders.push_back(path);
+        return true;
     }
-    PayloadHooks Hooks() {
-        PayloadHooks h{};
-        h.context = this;
-        h.writeLine = [](void *c, const char *l) { static_cast<FakeDisk *>(c)->log.push_back(l); };
-        return h;
+    bool ClearReadOnly(const char *path) override {
+        if (!readOnly[path])
+            return false;
+        readOnly[path] = false;
+        return true;
     }
+    int Decompress(const uint8_t *stream, uint32_t length, const char *path) override {
+        calls.push_back(std::string("decode ") + path);
+        if (decodeResult == 0)
+            files[path] = "decoded:" + std::string(reinterpret_cast<const char *>(stream), length);
+        return decodeResult;
+    }
+    void *OpenFile(const char *path, bool create, unsigned long *error) override {
+        calls.push_back(std::string(create ? "create " : "open ") + path);
+        if (openFails || (!create && files.count(path) == 0)) {
+            *error = 32;
+            return nullptr;
+        }
+        if (create)
+            files[path].clear();
+        return new Handle{path};
+    }
+    uint32_t WriteFile(void *file, const uint8_t *data, uint32_t length) override {
+        const uint32_t n = length - shortBy;
+        files[static_cast<Handle *>(file)->path].append(reinterpret_cast<const char *>(data), n);
+        return n;
+    }
+    void SetFileTimes(void *file, payload::FileTime t) override {
+        const std::string &path = static_cast<Handle *>(file)->path;
+        times[path] = t;
+        calls.push_back("time " + path);
+    }
+    void CloseFile(void *file) override { delete static_cast<Handle *>(file); }
 };
 
 // root: stored.txt (27 bytes), packed.bin (compressed); Doc: folder, as the last record.
@@ -109,13 +90,11 @@ std::vector<uint8_t> Sample() {
 TEST(ExtractRecord, WritesFoldersStoredAndCompressedFilesWithTheirTimes) {
     const std::vector<uint8_t> bytes = Sample();
     FakeDisk disk;
-    PayloadHooks hooks = disk.Hooks();
-    const ExtractPlatform platform = disk.Platform();
-    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\I", &hooks);
+    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\I", &disk);
     ASSERT_TRUE(archive.IsUsable());
     std::vector<int> results;
     while (archive.Next() > 0 && archive.current != nullptr)
-        results.push_back(ExtractRecord(&archive, &platform));
+        results.push_back(ExtractRecord(&archive).code);
     // The last record returns 0 although it is a folder.
     EXPECT_EQ(results, (std::vector<int>{1, 1, 1, 0}));
     EXPECT_EQ(disk.folders, (std::vector<std::string>{"C:\\I\\", "C:\\I\\Doc"}));
@@ -134,31 +113,38 @@ TEST(ExtractRecord, WritesFoldersStoredAndCompressedFilesWithTheirTimes) {
     EXPECT_EQ(disk.times["C:\\I\\.\\stored.txt"].dwLowDateTime, kTime.dwLowDateTime);
     EXPECT_TRUE(disk.warnings.empty());
     // Past the end nothing is left to extract.
-    EXPECT_EQ(ExtractRecord(&archive, &platform), -2);
+    EXPECT_EQ(ExtractRecord(&archive).code, -2);
 }
 
 TEST(ExtractRecord, TestModeWritesNothingAndStillReportsProgressResults) {
     const std::vector<uint8_t> bytes = Sample();
-    FakeDisk disk;
-    disk.testMode = 1;
-    const ExtractPlatform platform = disk.Platform();
-    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\I", nullptr);
+    FakeDisk disk(true);
+    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\I", &disk);
     std::vector<int> results;
     while (archive.Next() > 0 && archive.current != nullptr)
-        results.push_back(ExtractRecord(&archive, &platform));
+        results.push_back(ExtractRecord(&archive).code);
     EXPECT_EQ(results, (std::vector<int>{1, 1, 1, 0}));
     EXPECT_TRUE(disk.calls.empty());
     EXPECT_TRUE(disk.files.empty());
 }
 
 // Steps to the n-th record after the summary and extracts it.
-int ExtractNth(FakeDisk &disk, int n, std::vector<uint8_t> &bytes) {
-    PayloadHooks hooks = disk.Hooks();
-    const ExtractPlatform platform = disk.Platform();
-    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\I", &hooks);
+payload::StepResult ExtractNth(FakeDisk &disk, int n, std::vector<uint8_t> &bytes) {
+    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\I", &disk);
     for (int i = 0; i < n; ++i)
         archive.Next();
-    return ExtractRecord(&archive, &platform);
+    return ExtractRecord(&archive);
+}
+
+// The code, the reason and its detail of a step, as one text to compare.
+std::string Outcome(const payload::StepResult &r) {
+    return std::to_string(r.code) + " " + std::to_string(int(r.failure)) + " " + r.detail +
+           (r.systemError != 0 ? " error " + std::to_string(r.systemError) : "");
+}
+std::string Expected(int code, payload::StepFailure failure, const std::string &detail,
+                     unsigned long error = 0) {
+    return std::to_string(code) + " " + std::to_string(int(failure)) + " " + detail +
+           (error != 0 ? " error " + std::to_string(error) : "");
 }
 
 TEST(ExtractRecord, FailuresGiveTheirResultsAndMessages) {
@@ -166,14 +152,15 @@ TEST(ExtractRecord, FailuresGiveTheirResultsAndMessages) {
     {
         FakeDisk disk;
         disk.readOnly["C:\\I\\.\\stored.txt"] = true;
-        EXPECT_EQ(ExtractNth(disk, 2, bytes), 1);
+        EXPECT_EQ(ExtractNth(disk, 2, bytes).code, 1);
         EXPECT_EQ(disk.log.back(), "# modifying file attributes");
         EXPECT_FALSE(disk.readOnly["C:\\I\\.\\stored.txt"]);
     }
     {
         FakeDisk disk;
         disk.decodeResult = 2;
-        EXPECT_EQ(ExtractNth(disk, 3, bytes), -1);
+        EXPECT_EQ(Outcome(ExtractNth(disk, 3, bytes)),
+                  Expected(-1, payload::StepFailure::kDecoderCannotOpen, "C:\\I\\.\\packed.bin"));
         EXPECT_EQ(disk.warnings,
                   (std::vector<std::string>{
                       "Failed to install file C:\\I\\.\\packed.bin!  Is this file open?"}));
@@ -182,31 +169,36 @@ TEST(ExtractRecord, FailuresGiveTheirResultsAndMessages) {
     for (int bad : {1, 3}) {
         FakeDisk disk;
         disk.decodeResult = bad;
-        EXPECT_EQ(ExtractNth(disk, 3, bytes), -1);
+        EXPECT_EQ(Outcome(ExtractNth(disk, 3, bytes)),
+                  Expected(-1, payload::StepFailure::kBadStream, "C:\\I\\.\\packed.bin"));
         EXPECT_EQ(disk.warnings, (std::vector<std::string>{"Decompress error!"}));
     }
     {
         FakeDisk disk;
         disk.openFails = true;
-        EXPECT_EQ(ExtractNth(disk, 2, bytes), -2);
+        EXPECT_EQ(Outcome(ExtractNth(disk, 2, bytes)),
+                  Expected(-2, payload::StepFailure::kCannotOpen, "C:\\I\\.\\stored.txt", 32));
         EXPECT_EQ(disk.warnings, (std::vector<std::string>{"CreateFile Error = '32'"}));
     }
     {
         FakeDisk disk;
         disk.shortBy = 1;
-        EXPECT_EQ(ExtractNth(disk, 2, bytes), -1);
+        EXPECT_EQ(Outcome(ExtractNth(disk, 2, bytes)),
+                  Expected(-1, payload::StepFailure::kShortWrite, "C:\\I\\.\\stored.txt"));
         EXPECT_TRUE(disk.warnings.empty());
         EXPECT_EQ(disk.times.size(), 1u); // the time is still set before closing
     }
     {
         FakeDisk disk;
         disk.folderFails = true;
-        EXPECT_EQ(ExtractNth(disk, 4, bytes), -2);
+        EXPECT_EQ(Outcome(ExtractNth(disk, 4, bytes)),
+                  Expected(-2, payload::StepFailure::kFolderNotMade, "C:\\I\\Doc"));
         EXPECT_TRUE(disk.warnings.empty());
     }
     {
         FakeDisk disk;
-        EXPECT_EQ(ExtractNth(disk, 0, bytes), 1); // the summary: nothing to write
+        EXPECT_EQ(Outcome(ExtractNth(disk, 0, bytes)),
+                  Expected(1, payload::StepFailure::kNone, "")); // the summary: nothing to write
         EXPECT_TRUE(disk.calls.empty());
     }
 }
@@ -216,13 +208,12 @@ TEST(ExtractRecord, AnOverlongPathIsRefusedNotCut) {
     a.Summary(1, 1).Folder("").Stored("n.txt", "x", kTime);
     const std::string folder(505, 'f');
     FakeDisk disk;
-    PayloadHooks hooks = disk.Hooks();
-    const ExtractPlatform platform = disk.Platform();
-    PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), folder.c_str(), &hooks);
+    PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), folder.c_str(), &disk);
     archive.Next();
-    EXPECT_EQ(ExtractRecord(&archive, &platform), 1); // the folder itself fits
+    EXPECT_EQ(ExtractRecord(&archive).code, 1); // the folder itself fits
     archive.Next();
-    EXPECT_EQ(ExtractRecord(&archive, &platform), -2);
+    EXPECT_EQ(Outcome(ExtractRecord(&archive)),
+              Expected(-2, payload::StepFailure::kPathTooLong, "n.txt"));
     EXPECT_EQ(disk.files.size(), 0u);
     EXPECT_NE(disk.log.back().find("refused"), std::string::npos);
 }
@@ -230,10 +221,14 @@ TEST(ExtractRecord, AnOverlongPathIsRefusedNotCut) {
 TEST(ExtractRecord, NothingToExtractWithoutRecords) {
     std::vector<uint8_t> tiny(30, 0);
     FakeDisk disk;
-    const ExtractPlatform platform = disk.Platform();
-    PayloadArchive archive(tiny.data(), 30, "C:\\I", nullptr);
-    EXPECT_EQ(ExtractRecord(&archive, &platform), -2);
-    EXPECT_EQ(ExtractRecord(nullptr, &platform), -2);
+    PayloadArchive archive(tiny.data(), 30, "C:\\I", &disk);
+    EXPECT_EQ(Outcome(ExtractRecord(&archive)), Expected(-2, payload::StepFailure::kNoRecord, ""));
+    EXPECT_EQ(ExtractRecord(nullptr).code, -2);
+    // Without a platform nothing can be written, even where a record stands.
+    std::vector<uint8_t> bytes = Sample();
+    PayloadArchive quiet(bytes.data(), uint32_t(bytes.size()), "C:\\I", nullptr);
+    quiet.Next();
+    EXPECT_EQ(quiet.ExtractCurrent(), -2);
 }
 
 } // namespace

@@ -7,40 +7,33 @@
 #include <vector>
 
 #include "archive/payload_archive.h"
+#include "archive/payload_platform.h"
 #include "tests/support/archive_bytes.h"
 
 namespace {
 
 // Collects what the walk hands to its surroundings.
-struct Recorder {
+struct Recorder : payload::Platform {
     std::vector<std::string> lines;
     std::vector<unsigned> progress;
     uint32_t cluster = 4096;
     int localShiftHours = 2; // "local time" of the tests: UTC+2
+    bool knowsLocalTime = true;
     std::string askedFolder;
 
-    PayloadHooks Hooks() {
-        PayloadHooks h{};
-        h.context = this;
-        h.writeLine = [](void *c, const char *line) {
-            static_cast<Recorder *>(c)->lines.push_back(line);
-        };
-        h.clusterSize = [](void *c, const char *folder) {
-            auto *r = static_cast<Recorder *>(c);
-            r->askedFolder = folder != nullptr ? folder : "(null)";
-            return r->cluster;
-        };
-        h.toLocalTime = [](void *c, payload::FileTime utc, payload::CalendarTime *local) {
-            auto *r = static_cast<Recorder *>(c);
-            uint64_t ticks = payload::FileTimeToU64(utc) +
-                             uint64_t(r->localShiftHours) * 3600 * payload::kFileTimeTicksPerSecond;
-            return payload::FileTimeToCalendar(payload::U64ToFileTime(ticks), local) ? 1 : 0;
-        };
-        h.setProgress = [](void *c, unsigned percent) {
-            static_cast<Recorder *>(c)->progress.push_back(percent);
-        };
-        return h;
+    void WriteLine(const char *line) override { lines.push_back(line); }
+    uint32_t ClusterSize(const char *folder) override {
+        askedFolder = folder != nullptr ? folder : "(null)";
+        return cluster;
     }
+    bool ToLocalTime(payload::FileTime utc, payload::CalendarTime *local) override {
+        if (!knowsLocalTime)
+            return false;
+        const uint64_t ticks = payload::FileTimeToU64(utc) +
+                               uint64_t(localShiftHours) * 3600 * payload::kFileTimeTicksPerSecond;
+        return payload::FileTimeToCalendar(payload::U64ToFileTime(ticks), local);
+    }
+    void SetProgress(unsigned percent) override { progress.push_back(percent); }
     bool Logged(const std::string &needle) const {
         for (const auto &l : lines)
             if (l.find(needle) != std::string::npos)
@@ -77,10 +70,9 @@ struct Sample {
 TEST(PayloadWalk, SoundArchiveGivesRecordsInOrderWithOffsetsAndTotals) {
     Sample s;
     Recorder r;
-    PayloadHooks hooks = r.Hooks();
     char folder[260] = "C:\\Inst";
     auto &bytes = s.a.bytes();
-    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), folder, &hooks);
+    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), folder, &r);
 
     EXPECT_TRUE(archive.IsUsable());
     EXPECT_EQ(archive.damaged, 0);
@@ -121,9 +113,8 @@ TEST(PayloadWalk, SoundArchiveGivesRecordsInOrderWithOffsetsAndTotals) {
 TEST(PayloadWalk, LogsEachRecordWithLocalTimeAndReportsProgress) {
     Sample s;
     Recorder r;
-    PayloadHooks hooks = r.Hooks();
     auto &bytes = s.a.bytes();
-    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\Inst", &hooks);
+    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\Inst", &r);
 
     const std::vector<std::string> expected = {
         "Parsing start",
@@ -154,9 +145,8 @@ TEST(PayloadWalk, WithoutLocalTimeHookShowsUtcAndUsesDefaultCluster) {
 
     Recorder r;
     r.cluster = 0; // the query found nothing
-    PayloadHooks hooks = r.Hooks();
-    hooks.toLocalTime = nullptr;
-    PayloadArchive logged(a.bytes().data(), uint32_t(a.bytes().size()), "x", &hooks);
+    r.knowsLocalTime = false;
+    PayloadArchive logged(a.bytes().data(), uint32_t(a.bytes().size()), "x", &r);
     EXPECT_EQ(logged.clusterSize, payload::kDefaultClusterSize);
     EXPECT_TRUE(r.Logged("    File='x' (3)  01/02/2024 - 03:04:05"));
 }
@@ -170,8 +160,7 @@ TEST(PayloadWalk, ClusterRoundingAtExactlyOneClusterAndOneByteMore) {
         a.Stored("empty", "", kTime);
         Recorder r;
         r.cluster = cluster;
-        PayloadHooks hooks = r.Hooks();
-        PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), "C:\\", &hooks);
+        PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), "C:\\", &r);
         ASSERT_TRUE(archive.IsUsable());
         EXPECT_EQ(archive.totalSize, 2 * cluster + 1 + cluster + 80000) << cluster;
         EXPECT_EQ(archive.diskSpaceRequired, 3 * cluster + cluster + 80000) << cluster;
@@ -185,8 +174,7 @@ TEST(PayloadWalk, UnknownKindIsSteppedOverAndCounted) {
     a.Record('Q', "odd", blob, sizeof blob, 0, {0, 0});
     a.Stored("after.txt", "hello", kTime);
     Recorder r;
-    PayloadHooks hooks = r.Hooks();
-    PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), "C:\\I", &hooks);
+    PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), "C:\\I", &r);
     EXPECT_TRUE(archive.IsUsable());
     EXPECT_EQ(archive.entryCount, 3);
     std::string kinds;
@@ -201,8 +189,7 @@ TEST(PayloadWalk, ResourceOfThirtyBytesOrLessHasNoRecords) {
     std::vector<uint8_t> bytes(30, 0);
     for (uint32_t length : {0u, 1u, 29u, 30u}) {
         Recorder r;
-        PayloadHooks hooks = r.Hooks();
-        PayloadArchive archive(bytes.data(), length, "C:\\I", &hooks);
+        PayloadArchive archive(bytes.data(), length, "C:\\I", &r);
         EXPECT_EQ(archive.head, nullptr);
         EXPECT_EQ(archive.entryCount, -1);
         EXPECT_FALSE(archive.IsUsable());
@@ -301,8 +288,7 @@ TEST(PayloadStepping, BuildPathFollowsTheFolderBufferAndRefusesOverlongPaths) {
     a.Summary(1, 1).Folder("").Stored("n.txt", "x", kTime);
     char folder[600] = "C:\\Old";
     Recorder r;
-    PayloadHooks hooks = r.Hooks();
-    PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), folder, &hooks);
+    PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), folder, &r);
     archive.Next();
     archive.Next();
     std::strcpy(folder, "D:\\New");

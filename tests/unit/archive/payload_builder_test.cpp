@@ -18,6 +18,7 @@
 #include "archive/cp1252.h"
 #include "builder/file_times.h"
 #include "archive/payload_archive.h"
+#include "archive/payload_platform.h"
 #include "archive/payload_checksum.h"
 #include "archive/payload_format.h"
 #include "builder/payload_writer.h"
@@ -125,16 +126,15 @@ TEST(PayloadBuilder, RoundTripOfAProductTreeThroughPackListVerifyUnpack) {
     // The walk over the written archive.
     const std::vector<uint8_t> bytes = ReadFileBytes(out.string());
     EXPECT_EQ(std::string(reinterpret_cast<const char *>(bytes.data())), "2.4.1");
-    std::vector<std::string> log;
-    PayloadHooks hooks{};
-    hooks.context = &log;
-    hooks.writeLine = [](void *c, const char *l) {
-        static_cast<std::vector<std::string> *>(c)->push_back(l);
-    };
-    hooks.clusterSize = [](void *, const char *) { return 4096u; };
-    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\P", &hooks);
+    struct Walk : payload::Platform {
+        std::vector<std::string> lines;
+        void WriteLine(const char *line) override { lines.push_back(line); }
+        uint32_t ClusterSize(const char *) override { return 4096; }
+    } walk;
+    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\P", &walk);
     ASSERT_TRUE(archive.IsUsable());
     EXPECT_EQ(archive.entryCount, 805 + 46);
+    const std::vector<std::string> &log = walk.lines;
     EXPECT_EQ(log[1], "Summary=cFiles=805\t cDirs=46");
 
     std::vector<std::string> order;
@@ -538,7 +538,7 @@ TEST(PayloadBuilder, EveryRefusalNamesThePathAndWritesNothing) {
         payload::PackOptions options;
         options.installFolderAllowance = c.allowance;
         std::string error;
-        EXPECT_EQ(payload::PackDirectory(root.string(), out.string(), options, nullptr, &error), 1);
+        EXPECT_FALSE(payload::PackDirectory(root.string(), out.string(), options, nullptr, &error));
         const std::string named =
             c.expectPath.empty() ? root.string() : (root / c.expectPath).string();
         EXPECT_NE(error.find(named), std::string::npos) << error;
@@ -562,8 +562,8 @@ TEST(PayloadBuilder, LinksInsideTheTreeArePackedAsTheirTargets) {
     const fs::path out = tmp.path / "out.bin";
     std::string error;
     payload::PackStats stats;
-    ASSERT_EQ(payload::PackDirectory(root.string(), out.string(), {}, &stats, &error), 0) << error;
-    ASSERT_EQ(payload::WriteChecksumFile(out.string(), &error), 0) << error;
+    ASSERT_TRUE(payload::PackDirectory(root.string(), out.string(), {}, &stats, &error)) << error;
+    ASSERT_TRUE(payload::WriteChecksumFile(out.string(), &error)) << error;
     EXPECT_EQ(stats.files, 3u);
     EXPECT_EQ(stats.folders, 3u);
     EXPECT_EQ(Vnxpack("verify " + Quote(out) + " " + Quote(root)).exitCode, 0);
@@ -650,13 +650,23 @@ TEST(PayloadBuilder, BadOptionsAreRefusedWithUsage) {
     RunResult notPayload = Vnxpack("list /etc/hostname");
     EXPECT_EQ(notPayload.exitCode, 1);
     EXPECT_NE(notPayload.output.find("not a usable payload"), std::string::npos);
+    {
+        // A damaged payload is named with the place and the reason the walk found.
+        TempDir cutDir;
+        Touch(cutDir.path / "cut.bin", std::string(40, '\0'));
+        RunResult cut = Vnxpack("list " + Quote(cutDir.path / "cut.bin"));
+        EXPECT_EQ(cut.exitCode, 1);
+        EXPECT_NE(cut.output.find("not a usable payload archive\n  Damaged archive at offset 30: "
+                                  "record header does not fit - abort."),
+                  std::string::npos)
+            << cut.output;
+    }
     TempDir tmp;
     payload::PackOptions options;
     options.productVersion = std::string(30, '1');
     std::string error;
-    EXPECT_EQ(payload::PackDirectory(tmp.path.string(), (tmp.path / "o").string(), options, nullptr,
-                                     &error),
-              1);
+    EXPECT_FALSE(payload::PackDirectory(tmp.path.string(), (tmp.path / "o").string(), options,
+                                        nullptr, &error));
     EXPECT_NE(error.find("29"), std::string::npos);
 }
 

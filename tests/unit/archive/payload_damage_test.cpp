@@ -21,12 +21,11 @@ const payload::FileTime kTime = payload::UnixToFileTime(1600000000, 0);
 struct Parsed {
     std::vector<uint8_t> copy;
     WalkLog log;
-    PayloadHooks hooks;
     PayloadArchive *archive;
     Parsed(const std::vector<uint8_t> &bytes, size_t length)
-        : copy(bytes.begin(), bytes.begin() + length), hooks(log.Hooks()),
+        : copy(bytes.begin(), bytes.begin() + length),
           archive(new PayloadArchive(copy.empty() ? nullptr : copy.data(), uint32_t(length),
-                                     "C:\\I", &hooks)) {}
+                                     "C:\\I", &log)) {}
     ~Parsed() { delete archive; }
 };
 
@@ -223,8 +222,7 @@ TEST(PayloadDamage, DataStartingPast2GiBIsDamage) {
     std::memcpy(bytes + fileAt + 28, "a.txt", 6);
     {
         WalkLog log;
-        PayloadHooks hooks = log.Hooks();
-        PayloadArchive archive(bytes, uint32_t(fileAt + 28 + 6 + 4), "C:\\I", &hooks);
+        PayloadArchive archive(bytes, uint32_t(fileAt + 28 + 6 + 4), "C:\\I", &log);
         EXPECT_EQ(archive.damaged, 1);
         EXPECT_EQ(archive.damageOffset, fileAt);
         EXPECT_FALSE(archive.IsUsable());

@@ -44,9 +44,8 @@ TEST(PayloadMemory, AllocationFailureStopsTheWalkAndTheArchiveIsNotInstalled) {
     };
     for (const Case &c : cases) {
         WalkLog log;
-        PayloadHooks hooks = log.Hooks();
         g_allocationsLeft = c.allocationsLeft;
-        PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), "C:\\I", &hooks);
+        PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), "C:\\I", &log);
         g_allocationsLeft = -1;
         int kept = 0;
         for (RESITEM *i = archive.head; i != nullptr; i = i->next)
@@ -64,17 +63,15 @@ TEST(PayloadMemory, AllocationFailureStopsTheWalkAndTheArchiveIsNotInstalled) {
 TEST(PayloadMemory, SummaryWithoutEntriesReportsProgressWithoutDividingByZero) {
     ArchiveBytes a;
     a.Summary(0, 0);
-    std::vector<unsigned> progress;
-    PayloadHooks hooks{};
-    hooks.context = &progress;
-    hooks.setProgress = [](void *c, unsigned p) {
-        static_cast<std::vector<unsigned> *>(c)->push_back(p);
-    };
-    PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), "C:\\I", &hooks);
+    struct Progress : payload::Platform {
+        std::vector<unsigned> seen;
+        void SetProgress(unsigned percent) override { seen.push_back(percent); }
+    } progress;
+    PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), "C:\\I", &progress);
     EXPECT_EQ(archive.entryCount, 0);
     EXPECT_EQ(archive.damaged, 0);
     EXPECT_FALSE(archive.IsUsable());
-    EXPECT_EQ(progress, (std::vector<unsigned>{0, 100}));
+    EXPECT_EQ(progress.seen, (std::vector<unsigned>{0, 100}));
 }
 
 TEST(PayloadMemory, OverlongNamesAreLoggedWithoutOverrunningTheLine) {
@@ -82,8 +79,7 @@ TEST(PayloadMemory, OverlongNamesAreLoggedWithoutOverrunningTheLine) {
     ArchiveBytes a;
     a.Summary(1, 2).Folder("").Folder(longName.c_str()).Stored(longName.c_str(), "x", {0, 0});
     WalkLog log;
-    PayloadHooks hooks = log.Hooks();
-    PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), "C:\\I", &hooks);
+    PayloadArchive archive(a.bytes().data(), uint32_t(a.bytes().size()), "C:\\I", &log);
     EXPECT_TRUE(archive.IsUsable());
     EXPECT_EQ(log.lines[3], "  Folder='" + longName + "'");
     EXPECT_EQ(log.lines[4].rfind("    File='" + longName + "' (1)  ", 0), 0u);

@@ -54,10 +54,7 @@ protected:
     }
     void SetUp() override {
         g_run = &run_;
-        // Warnings as the wizard shows them: a message box, logged first.
-        InstallRunCallbacks callbacks;
-        callbacks.warn = [](void *, const char *text) { Warn(text); };
-        run_.SetCallbacks(callbacks);
+        run_.SetView(&view_);
     }
     void TearDown() override {
         g_run = nullptr;
@@ -77,12 +74,20 @@ protected:
                 }
             }
         });
-        const int result = run_.InstallStep();
+        last_ = run_.InstallStep();
         done = true;
         answerer.join();
-        return result;
+        return last_.code;
     }
+    // Warnings as the wizard shows them: a message box, logged first; nothing else is shown.
+    struct WarningView : InstallRunView {
+        void ShowProgress(int, const char *) override {}
+        void ShowStep(const char *, const char *) override {}
+        bool UserGivesUpOnExcel() override { return false; }
+        void Warn(const char *text) override { ::Warn(text); }
+    } view_;
     InstallRun run_{g_state, FakeFreeSpace};
+    payload::StepResult last_; // of the first step
 };
 
 TEST_F(InstallRunTest, FreeSpaceEqualToTheRequirementIsEnough) {
@@ -104,6 +109,8 @@ TEST_F(InstallRunTest, OneByteLessFailsWithTheRequiredSize) {
     gui::MessageBoxInfo box;
     EXPECT_EQ(FirstStep(&box), -1);
     const std::string required = std::to_string(run_.Archive()->diskSpaceRequired);
+    EXPECT_EQ(last_.failure, payload::StepFailure::kNotEnoughSpace);
+    EXPECT_EQ(last_.detail, required);
     EXPECT_EQ(box.text,
               "Insufficient Disk Space. Installation requires " + required + " bytes free.");
     EXPECT_EQ(box.icon, gui::BoxIcon::Warning);
@@ -135,7 +142,7 @@ TEST_F(InstallRunTest, TheCopyRunsToTheLastRecordWithItsPercentages) {
     const int records = run_.Archive()->entryCount;
     int steps = 0, result = 1;
     while (result > 0 && steps < 1000) {
-        result = run_.InstallStep();
+        result = run_.InstallStep().code;
         ++steps;
     }
     EXPECT_EQ(result, 0);

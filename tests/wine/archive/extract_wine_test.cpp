@@ -25,17 +25,13 @@
 namespace {
 
 std::vector<std::string> g_warnings;
-int g_testMode = 0;
 
-void CaptureWalkLine(void *, const char *line) {
-    CaptureLine(line);
-}
-void CaptureWarning(void *, const char *text) {
-    g_warnings.push_back(text);
-}
-// The installer's settings: the log and warnings captured here, test mode from g_testMode.
-const Win32PayloadSettings kCapturing = {nullptr, CaptureWalkLine, nullptr, CaptureWarning,
-                                         &g_testMode};
+// The installer's platform with the log and the warnings captured here.
+struct Capturing : Win32Payload {
+    explicit Capturing(bool testMode = false) : Win32Payload(testMode) {}
+    void WriteLine(const char *line) override { CaptureLine(line); }
+    void Warn(const char *text) override { g_warnings.push_back(text); }
+};
 
 int CountLines(const std::string &text) {
     return int(std::count(CapturedLines().begin(), CapturedLines().end(), text));
@@ -111,16 +107,15 @@ protected:
     void SetUp() override {
         ClearCaptured();
         g_warnings.clear();
-        g_testMode = 0;
         const ::testing::TestInfo *info = ::testing::UnitTest::GetInstance()->current_test_info();
         folder_ = WorkDir() + "\\" + info->test_suite_name() + "_" + info->name();
     }
 
     // Walks `bytes` into folder_ the way the installation run does: Next, then ExtractCurrent,
     // until a result of 0 or below. Returns every result.
-    std::vector<int> ExtractAll(const std::vector<uint8_t> &bytes) {
+    std::vector<int> ExtractAll(const std::vector<uint8_t> &bytes, bool rehearsal = false) {
         PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), folder_.c_str(),
-                               platform_.Hooks());
+                               rehearsal ? &rehearsal_ : &platform_);
         EXPECT_TRUE(archive.IsUsable());
         std::vector<int> results;
         for (int guard = 0; guard < 100000; ++guard) {
@@ -144,7 +139,8 @@ protected:
         EXPECT_EQ(times.creation, value) << relative << ": creation time";
     }
 
-    const Win32Payload platform_{kCapturing};
+    Capturing platform_;
+    Capturing rehearsal_{true}; // test mode: nothing is written
     std::string folder_;
 };
 
@@ -184,7 +180,7 @@ TEST_F(ExtractOnWine, ExtractsAPackedProductTreeIdentically) {
     options.jobs = 2;
     payload::PackStats stats;
     std::string error;
-    ASSERT_EQ(payload::PackDirectory(source.u8string(), packed, options, &stats, &error), 0)
+    ASSERT_TRUE(payload::PackDirectory(source.u8string(), packed, options, &stats, &error))
         << error;
     ASSERT_GT(stats.compressed, 0u);
     ASSERT_LT(stats.compressed, stats.files);
@@ -330,8 +326,7 @@ protected:
 TEST_F(HeldFile, OpenInAnotherProcessGivesTheWarnings) {
     FileHolder holder({Path("held.bin"), Path("held.txt")});
     ASSERT_TRUE(holder.holding());
-    PayloadArchive archive(bytes_.data(), uint32_t(bytes_.size()), folder_.c_str(),
-                           platform_.Hooks());
+    PayloadArchive archive(bytes_.data(), uint32_t(bytes_.size()), folder_.c_str(), &platform_);
     ExpectHeldFilesFail(archive, folder_);
 }
 
@@ -342,8 +337,7 @@ TEST_F(HeldFile, OpenThroughAnotherHandleOfThisProcessGivesTheWarnings) {
                                       OPEN_EXISTING, 0, nullptr));
     for (HANDLE h : handles)
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    PayloadArchive archive(bytes_.data(), uint32_t(bytes_.size()), folder_.c_str(),
-                           platform_.Hooks());
+    PayloadArchive archive(bytes_.data(), uint32_t(bytes_.size()), folder_.c_str(), &platform_);
     ExpectHeldFilesFail(archive, folder_);
     for (HANDLE h : handles)
         CloseHandle(h);
@@ -358,17 +352,14 @@ TEST_F(HeldFile, AfterTheHolderIsGoneTheFilesInstall) {
 }
 
 TEST_F(ExtractOnWine, TestModeWritesNothing) {
-    g_testMode = 1;
-    EXPECT_EQ(ExtractAll(MixedArchive()), std::vector<int>({1, 1, 1, 1, 1, 1, 0}));
+    EXPECT_EQ(ExtractAll(MixedArchive(), true), std::vector<int>({1, 1, 1, 1, 1, 1, 0}));
     EXPECT_FALSE(PathExists(folder_));
 
     // Over an existing installation: a read-only file stays as it is.
-    g_testMode = 0;
     ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
     ASSERT_TRUE(WriteFileText(Path("stored27.txt"), "old"));
     ASSERT_TRUE(SetFileAttributesA(Path("stored27.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-    g_testMode = 1;
-    EXPECT_EQ(ExtractAll(MixedArchive()), std::vector<int>({1, 1, 1, 1, 1, 1, 0}));
+    EXPECT_EQ(ExtractAll(MixedArchive(), true), std::vector<int>({1, 1, 1, 1, 1, 1, 0}));
     EXPECT_EQ(ReadAll(Path("stored27.txt")), "old");
     EXPECT_TRUE(GetFileAttributesA(Path("stored27.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(PathExists(Path("packed.bin")));
@@ -383,8 +374,7 @@ TEST_F(ExtractOnWine, LastRecordGivesZeroEvenAsAFolderAndAnExistingRootIsFine) {
     ArchiveBytes a;
     a.Summary(1, 2).Folder("").Stored("a.txt", "a", kSummer).Folder("Empty");
     const std::vector<uint8_t> &bytes = a.bytes();
-    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), folder_.c_str(),
-                           platform_.Hooks());
+    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), folder_.c_str(), &platform_);
     EXPECT_EQ(archive.ExtractCurrent(), 1); // the summary: nothing to write
     archive.Next();
     EXPECT_EQ(archive.ExtractCurrent(), 1); // the root, which exists already
@@ -452,12 +442,12 @@ TEST(DriveQueries, ClusterSizeOfADriveAndOfAFolderWithoutOne) {
     EXPECT_EQ(QueryClusterSize(""), 0u);
 
     // The walk falls back to a positive cluster size for such a folder.
-    const Win32Payload platform({});
+    Win32Payload platform;
     ArchiveBytes a;
     a.Summary(1, 1).Folder("").Stored("one.txt", std::string(5000, 'x'), kSummer);
     const std::vector<uint8_t> &data = a.bytes();
     PayloadArchive archive(data.data(), uint32_t(data.size()), "\\\\server\\share\\Qubrix",
-                           platform.Hooks());
+                           &platform);
     EXPECT_EQ(archive.clusterSize, payload::kDefaultClusterSize);
     EXPECT_EQ(archive.diskSpaceRequired, 2 * 4096u + 4096u + payload::kSlackBytes);
 }
@@ -469,7 +459,7 @@ TEST_F(ExtractOnWine, WalkLogsFileTimesInLocalTime) {
     a.Summary(2, 1).Folder("").Stored("summer.txt", "12345", kSummer);
     a.Stored("winter.txt", "1234567", kWinter);
     const std::vector<uint8_t> &bytes = a.bytes();
-    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\Qubrix", platform_.Hooks());
+    PayloadArchive archive(bytes.data(), uint32_t(bytes.size()), "C:\\Qubrix", &platform_);
 
     bool differsFromUtc = false;
     const struct {
@@ -525,7 +515,7 @@ TEST_F(ExtractOnWine, DamagedArchivesAreRefused) {
     for (const Case &c : cases) {
         ClearCaptured();
         PayloadArchive archive(c.bytes.data(), uint32_t(c.bytes.size()), folder_.c_str(),
-                               platform_.Hooks());
+                               &platform_);
         EXPECT_EQ(archive.entryCount, 0) << c.what;
         EXPECT_FALSE(archive.IsUsable()) << c.what;
         EXPECT_TRUE(std::any_of(CapturedLines().begin(), CapturedLines().end(),
@@ -545,8 +535,7 @@ TEST(FullDisk, WriteErrorsFailTheFile) {
         GTEST_SKIP() << "needs the link to /dev/full that the full-disk ctest entry makes";
     ClearCaptured();
     g_warnings.clear();
-    g_testMode = 0;
-    const Win32Payload platform(kCapturing);
+    Capturing platform;
     const std::string folder = WorkDir();
     HANDLE probe = CreateFileA((folder + "\\full.bin").c_str(), GENERIC_WRITE, 0, nullptr,
                                OPEN_EXISTING, 0, nullptr);
@@ -559,7 +548,7 @@ TEST(FullDisk, WriteErrorsFailTheFile) {
     packed.Summary(1, 1).Folder("");
     Compressed(packed, "full.bin", SampleData(200000, 'f'), kSummer);
     PayloadArchive decoded(packed.bytes().data(), uint32_t(packed.bytes().size()), folder.c_str(),
-                           platform.Hooks());
+                           &platform);
     decoded.Next();
     EXPECT_EQ(decoded.ExtractCurrent(), 1);
     decoded.Next();
@@ -570,7 +559,7 @@ TEST(FullDisk, WriteErrorsFailTheFile) {
     ArchiveBytes stored;
     stored.Summary(1, 1).Folder("").Stored("full.bin", SampleData(200000, 's'), kSummer);
     PayloadArchive written(stored.bytes().data(), uint32_t(stored.bytes().size()), folder.c_str(),
-                           platform.Hooks());
+                           &platform);
     written.Next();
     written.Next();
     EXPECT_EQ(written.ExtractCurrent(), -1); // written short, without a message
