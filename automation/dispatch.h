@@ -1,6 +1,10 @@
 // Late-bound automation: every property read, property write and method call goes by member
 // name through IDispatch::GetIDsOfNames and IDispatch::Invoke. Failures are written to the
 // registration library's log (LogMessage); nothing here shows anything.
+//
+// The results are those the registration flow was written against, each stated at its function:
+// the HRESULT where a caller passes the failure's code on (AutoWrap, SetBoolProperty), 1 or 0
+// where it only asks whether the call worked (GetStringProperty, SetProperty).
 #pragma once
 #include <windows.h>
 #include <ole2.h>
