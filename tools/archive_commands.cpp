@@ -451,34 +451,167 @@ int CheckInstallerImage(const char *path, const Payload &p, const std::string &c
     return failures;
 }
 
-} // namespace
+const char kVerifyUsage[] =
+    "usage: vnxpack verify FILE DIR [--add NAME=FILE]... [--ca FILE] [--signed]\n";
 
-int RunVerify(int argc, char **argv) {
-    const char *kUsage =
-        "usage: vnxpack verify FILE DIR [--add NAME=FILE]... [--ca FILE] [--signed]\n";
+struct VerifyOptions {
     // Members the build added at the root, compared with the files they were packed from.
     std::map<std::string, fs::path> added;
     std::string caFile;
     bool mustBeSigned = false;
+};
+
+// The options after FILE and DIR; false on anything else.
+bool ParseVerifyOptions(int argc, char **argv, VerifyOptions *options) {
     for (int i = 2; i < argc; ++i) {
         payload::RootFile file;
         if (std::strcmp(argv[i], "--ca") == 0 && i + 1 < argc) {
-            caFile = argv[++i];
+            options->caFile = argv[++i];
             continue;
         }
         if (std::strcmp(argv[i], "--signed") == 0) {
-            mustBeSigned = true;
+            options->mustBeSigned = true;
             continue;
         }
         if (std::strcmp(argv[i], "--add") != 0 || i + 1 >= argc ||
-            !ParseAdded(argv[++i], true, &file)) {
-            std::fputs(kUsage, stderr);
-            return kExitUsage;
-        }
-        added[file.name] = fs::u8path(file.source);
+            !ParseAdded(argv[++i], true, &file))
+            return false;
+        options->added[file.name] = fs::u8path(file.source);
     }
-    if (argc < 2) {
-        std::fputs(kUsage, stderr);
+    return true;
+}
+
+// Counts the differences verify finds, each printed as "WHAT: PATH DETAIL" when found.
+class Differences {
+public:
+    void Add(int count) { count_ += count; }
+    void Report(const char *what, const std::string &path, const std::string &detail) {
+        ++count_;
+        std::printf("%s: %s%s\n", what, path.c_str(), detail.c_str());
+    }
+    int Count() const { return count_; }
+
+private:
+    int count_ = 0;
+};
+
+// An installer is checked as a whole first: its payload may be intact in a file that cannot
+// run. A payload file carries no signature to check.
+void CheckImage(const char *path, const Payload &p, const VerifyOptions &options,
+                Differences *differences) {
+    if (p.IsExecutable()) {
+        differences->Add(CheckInstallerImage(path, p, options.caFile, options.mustBeSigned));
+    } else if (options.mustBeSigned) {
+        std::printf("unsigned: %s: a payload file carries no signature (only an installer does)\n",
+                    path);
+        differences->Add(1);
+    }
+}
+
+// What cannot be checked is a difference too: a checksum can be stripped along with the
+// signature, and the payload would then pass unseen.
+void CheckStoredChecksum(const char *path, const Payload &p, Differences *differences) {
+    switch (p.checksum) {
+    case payload::ChecksumResult::Matches:
+        break;
+    case payload::ChecksumResult::Mismatch:
+        differences->Report("damaged", path, ": the payload does not match its stored SHA-256");
+        break;
+    case payload::ChecksumResult::NotStored:
+        differences->Report("missing", path, ": no SHA-256 of the payload is stored with it");
+        break;
+    case payload::ChecksumResult::Unavailable:
+        differences->Report("unchecked", path,
+                            ": the SHA-256 of the payload cannot be computed here");
+        break;
+    }
+}
+
+// One file member against `local`: there, a regular file, the same bytes and, unless the build
+// added it, the same time. False when the member itself cannot be decoded (said on stderr).
+bool CheckFileMember(const Payload &p, const Member &m, const fs::path &local, bool byBuild,
+                     Differences *differences) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(local, ec);
+    if (!fs::exists(st)) {
+        differences->Report("missing", m.relative, "");
+        return true;
+    }
+    if (!fs::is_regular_file(st)) {
+        differences->Report("changed", m.relative, " (not a regular file)");
+        return true;
+    }
+    std::string error;
+    std::vector<uint8_t> actual, wanted;
+    if (!ReadWholeFile(local, &actual, &error)) {
+        differences->Report("changed", m.relative, " (" + error + ")");
+        return true;
+    }
+    // Decoded in memory: verify writes nothing anywhere.
+    if (!MemberBytes(p, m.item, &wanted, &error)) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "vnxpack verify: %s: %s\n", m.relative.c_str(), error.c_str());
+        return false;
+    }
+    if (actual != wanted) {
+        differences->Report("changed", m.relative,
+                            " (contents: " + std::to_string(actual.size()) + " bytes, archive " +
+                                std::to_string(wanted.size()) + ")");
+        return true;
+    }
+    if (byBuild) // the build gives its files the product's newest time
+        return true;
+    payload::FileTime t{};
+    if (!payload::GetModificationTime(local, &t) ||
+        payload::FileTimeToU64(t) != payload::FileTimeToU64(m.item->fileTime))
+        differences->Report("changed", m.relative,
+                            " (time: " + PreciseTimeText(t) + " UTC, archive " +
+                                PreciseTimeText(m.item->fileTime) + " UTC)");
+    return true;
+}
+
+// Every member against the folder (or, for one the build added, the file it came from); their
+// paths go into `expected`. False when a member cannot be decoded.
+bool CheckMembers(const Payload &p, const fs::path &root, const VerifyOptions &options,
+                  std::set<std::string> *expected, Differences *differences) {
+    for (const Member &m : p.members) {
+        if (m.relative.empty())
+            continue;
+        expected->insert(m.relative);
+        const auto addedFile = options.added.find(m.relative);
+        const bool byBuild = addedFile != options.added.end();
+        const fs::path local = byBuild ? addedFile->second : root / fs::u8path(m.relative);
+        if (m.item->rectype == payload::kFolderRecord) {
+            std::error_code ec;
+            if (!fs::is_directory(fs::status(local, ec)))
+                differences->Report("missing", m.relative + "/", "");
+            continue;
+        }
+        if (!CheckFileMember(p, m, local, byBuild, differences))
+            return false;
+    }
+    return true;
+}
+
+// What the folder holds besides the members; a folder that is no member is named once.
+void CheckExtras(const fs::path &root, const std::set<std::string> &expected,
+                 Differences *differences) {
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string relative = it->path().lexically_relative(root).generic_u8string();
+        if (expected.count(relative) == 0)
+            differences->Report("extra", relative, it->is_directory() ? "/" : "");
+        if (it->is_directory() && expected.count(relative) == 0)
+            it.disable_recursion_pending();
+    }
+}
+
+} // namespace
+
+int RunVerify(int argc, char **argv) {
+    VerifyOptions options;
+    if (!ParseVerifyOptions(argc, argv, &options) || argc < 2) {
+        std::fputs(kVerifyUsage, stderr);
         return kExitUsage;
     }
     const fs::path root = fs::u8path(argv[1]);
@@ -493,99 +626,20 @@ int RunVerify(int argc, char **argv) {
         std::fprintf(stderr, "vnxpack verify: %s\n", error.c_str());
         return kExitFailure;
     }
-    // An installer is checked as a whole first: its payload may be intact in a file that
-    // cannot run.
-    int differences = 0;
-    if (p.IsExecutable()) {
-        differences = CheckInstallerImage(argv[0], p, caFile, mustBeSigned);
-    } else if (mustBeSigned) {
-        std::printf("unsigned: %s: a payload file carries no signature (only an installer does)\n",
-                    argv[0]);
-        ++differences;
-    }
+    Differences differences;
+    CheckImage(argv[0], p, options, &differences);
     if (!p.Walk(argv[0], ".", &error)) {
         std::fflush(stdout);
         std::fprintf(stderr, "vnxpack verify: %s\n", error.c_str());
         return kExitFailure;
     }
-
-    auto report = [&](const char *what, const std::string &path, const std::string &detail) {
-        ++differences;
-        std::printf("%s: %s%s\n", what, path.c_str(), detail.c_str());
-    };
-    // What cannot be checked is a difference too: a checksum can be stripped along with the
-    // signature, and the payload would then pass unseen.
-    switch (p.checksum) {
-    case payload::ChecksumResult::Matches:
-        break;
-    case payload::ChecksumResult::Mismatch:
-        report("damaged", argv[0], ": the payload does not match its stored SHA-256");
-        break;
-    case payload::ChecksumResult::NotStored:
-        report("missing", argv[0], ": no SHA-256 of the payload is stored with it");
-        break;
-    case payload::ChecksumResult::Unavailable:
-        report("unchecked", argv[0], ": the SHA-256 of the payload cannot be computed here");
-        break;
-    }
+    CheckStoredChecksum(argv[0], p, &differences);
     std::set<std::string> expected;
-    for (const Member &m : p.members) {
-        if (m.relative.empty())
-            continue;
-        expected.insert(m.relative);
-        const auto addedFile = added.find(m.relative);
-        const bool byBuild = addedFile != added.end();
-        const fs::path local = byBuild ? addedFile->second : root / fs::u8path(m.relative);
-        const fs::file_status st = fs::status(local, ec);
-        if (m.item->rectype == payload::kFolderRecord) {
-            if (!fs::is_directory(st))
-                report("missing", m.relative + "/", "");
-            continue;
-        }
-        if (!fs::exists(st)) {
-            report("missing", m.relative, "");
-            continue;
-        }
-        if (!fs::is_regular_file(st)) {
-            report("changed", m.relative, " (not a regular file)");
-            continue;
-        }
-        std::vector<uint8_t> actual, wanted;
-        if (!ReadWholeFile(local, &actual, &error)) {
-            report("changed", m.relative, " (" + error + ")");
-            continue;
-        }
-        // Decoded in memory: verify writes nothing anywhere.
-        if (!MemberBytes(p, m.item, &wanted, &error)) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "vnxpack verify: %s: %s\n", m.relative.c_str(), error.c_str());
-            return kExitFailure;
-        }
-        if (actual != wanted) {
-            report("changed", m.relative,
-                   " (contents: " + std::to_string(actual.size()) + " bytes, archive " +
-                       std::to_string(wanted.size()) + ")");
-            continue;
-        }
-        payload::FileTime t{};
-        if (byBuild) // the build gives its files the product's newest time
-            continue;
-        if (!payload::GetModificationTime(local, &t) ||
-            payload::FileTimeToU64(t) != payload::FileTimeToU64(m.item->fileTime))
-            report("changed", m.relative,
-                   " (time: " + PreciseTimeText(t) + " UTC, archive " +
-                       PreciseTimeText(m.item->fileTime) + " UTC)");
-    }
-
-    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string relative = it->path().lexically_relative(root).generic_u8string();
-        if (expected.count(relative) == 0)
-            report("extra", relative, it->is_directory() ? "/" : "");
-        if (it->is_directory() && expected.count(relative) == 0)
-            it.disable_recursion_pending();
-    }
-    if (differences > 0) {
-        std::printf("%d difference%s\n", differences, differences == 1 ? "" : "s");
+    if (!CheckMembers(p, root, options, &expected, &differences))
+        return kExitFailure;
+    CheckExtras(root, expected, &differences);
+    if (differences.Count() > 0) {
+        std::printf("%d difference%s\n", differences.Count(), differences.Count() == 1 ? "" : "s");
         return kExitFailure;
     }
     std::printf("all %zu members match\n", p.members.size());

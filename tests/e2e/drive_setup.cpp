@@ -21,6 +21,8 @@
 #include "resources/resource_ids.h"
 #include "tests/guidriver/gui_driver.h"
 #include "tests/standins/excel/standin_config.h"
+#include "tests/support/registry.h"
+#include "tests/support/registry_keys.h"
 #include "tests/support/win_files.h"
 
 namespace {
@@ -39,10 +41,6 @@ bool Press(DWORD pid, int dialogControl, int button, const char *what) {
     return false;
 }
 
-const char kUninstallKey[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VarnexSPAddin";
-const char kInfoKey[] = "SOFTWARE\\Varnok\\Varnex\\SpreadsheetAddin";
-
 std::string RegistryText(REGSAM view, const char *key, const char *value) {
     HKEY handle;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | view, &handle) != ERROR_SUCCESS)
@@ -52,14 +50,6 @@ std::string RegistryText(REGSAM view, const char *key, const char *value) {
     const LONG rc = RegGetValueA(handle, nullptr, value, RRF_RT_REG_SZ, nullptr, data, &size);
     RegCloseKey(handle);
     return rc == ERROR_SUCCESS ? data : "";
-}
-
-bool KeyExists(REGSAM view, const char *key) {
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | view, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
 }
 
 // The Control Panel's uninstall command, answered Yes and OK (or left to the user).
@@ -99,9 +89,9 @@ int Uninstall(REGSAM view, bool interactive) {
                 GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES ? "gone"
                                                                               : "still there");
     std::printf("drive_setup: Control Panel entry: %s\n",
-                KeyExists(view, kUninstallKey) ? "still there" : "gone");
+                KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey, view) ? "still there" : "gone");
     std::printf("drive_setup: install information: %s\n",
-                KeyExists(view, kInfoKey) ? "still there" : "gone");
+                KeyExists(HKEY_LOCAL_MACHINE, kInfoKey, view) ? "still there" : "gone");
     return code;
 }
 

@@ -103,12 +103,6 @@ HWND ShowExcelWindow() {
                          windowClass.hInstance, nullptr);
 }
 
-bool MakeFolder(const std::string &folder) {
-    char buffer[MAX_PATH];
-    lstrcpynA(buffer, folder.c_str(), sizeof(buffer));
-    return RegAddin_MakeDir(buffer) != 0;
-}
-
 std::string ReadRegistryText(HKEY root, const char *key, const char *value) {
     char data[2048] = {};
     DWORD size = sizeof(data) - 1;

@@ -11,6 +11,9 @@
 #include "resources/resource_ids.h"
 #include "tests/guidriver/gui_driver.h"
 #include "tests/support/environment.h"
+#include "tests/support/make_folder.h"
+#include "tests/support/registry.h"
+#include "tests/support/registry_keys.h"
 #include "tests/support/text_files.h"
 #include "tests/support/win_files.h"
 
@@ -50,7 +53,6 @@ std::string MissingInOrder(const std::vector<std::string> &lines,
                            const std::vector<std::string> &expected);
 bool Contains(const std::vector<std::string> &lines, const std::string &line);
 
-bool MakeFolder(const std::string &folder);
 // A window of Excel's class in this process, as a running Excel shows it.
 HWND ShowExcelWindow();
 std::string ReadRegistryText(HKEY root, const char *key, const char *value);

@@ -21,9 +21,6 @@ using namespace e2e;
 
 const char kTarget[] = "C:\\Varnex Test\\Target";
 const char kJournal[] = "C:\\excel-journal.txt";
-const char kUninstallKey[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VarnexSPAddin";
-const char kInfoKey[] = "SOFTWARE\\Varnok\\Varnex\\SpreadsheetAddin";
 
 std::string SetupExe() {
     return EnvPath("VNX_SETUP_FULL_EXE");

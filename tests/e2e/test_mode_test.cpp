@@ -14,14 +14,8 @@ TEST(TestMode, RehearsalWritesNothingAndLogsEverything) {
     EXPECT_EQ(InstallIntoNewFolder(EnvPath("VNX_SETUP_FULL_EXE"), "/T", "C:\\Rehearsal", 180000),
               0);
     EXPECT_FALSE(PathExists("C:\\Rehearsal"));
-    EXPECT_EQ(
-        ReadRegistryText(HKEY_LOCAL_MACHINE,
-                         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VarnexSPAddin",
-                         "DisplayName"),
-        "");
-    EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Varnok\\Varnex\\SpreadsheetAddin",
-                               "Install"),
-              "");
+    EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "");
+    EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kInfoKey, "Install"), "");
     const std::vector<std::string> log =
         SplitCrLf(ReadFileText(std::string(kDefaultFolder) + "\\install.log"));
     EXPECT_EQ(MissingInOrder(

@@ -24,7 +24,6 @@ namespace {
 using namespace e2e;
 
 const char kUninstallCaption[] = "Varnex Spreadsheet Add-In - Uninstall";
-const char kInfoKey[] = "SOFTWARE\\Varnok\\Varnex\\SpreadsheetAddin";
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 
 // Installs the sample product into the new folder `folder` through the wizard.

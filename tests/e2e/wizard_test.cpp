@@ -310,9 +310,7 @@ TEST_F(WizardTest, RegistrationFailuresAreLoggedAndTheRecordIsStillWritten) {
             << c.name << "\n"
             << DefaultLogText();
         EXPECT_TRUE(Contains(log, std::string("@ Error Information=") + c.text)) << c.name;
-        EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Varnok\\Varnex\\SpreadsheetAddin",
-                                   "Install"),
-                  folder)
+        EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kInfoKey, "Install"), folder)
             << "the record is written after a failed registration too";
         char key[] = "SpreadsheetAddin"; // the next case logs to the default folder again
         RegAddin_RemoveInstallInfo(key);

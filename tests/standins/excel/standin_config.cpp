@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "tests/support/environment.h"
+#include "tests/support/registry.h"
+#include "tests/support/registry_keys.h"
 #include "tests/support/text_files.h"
 #include "tests/support/win_files.h"
 
@@ -37,14 +39,6 @@ bool SetKeyText(HKEY root, const std::string &path, const char *name, const std:
 bool SetDword(HKEY key, const char *name, DWORD value) {
     return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value),
                           sizeof value) == ERROR_SUCCESS;
-}
-
-bool KeyExists(HKEY root, const std::string &path, REGSAM view = 0) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
 }
 
 std::string Field(const std::string &line, size_t *pos) {
@@ -220,7 +214,7 @@ int CountFreed(const std::vector<JournalEntry> &journal, const std::string &obje
 }
 
 std::string OptionsKeyPath(const std::string &version) {
-    return "Software\\Microsoft\\Office\\" + version + "\\Excel\\Options";
+    return ExcelOptionsKey(version);
 }
 
 std::string ReadOptionsValue(const std::string &version, const char *name) {

@@ -10,6 +10,7 @@
 // owns a top-level window of class "XLMain". Its behaviour comes from the settings key of
 // standin_config.h, and every call is written to the journal named there.
 #include "tests/standins/excel/standin_config.h"
+#include "tests/support/registry_keys.h"
 
 #include <ole2.h>
 #include <oleauto.h>
@@ -254,8 +255,8 @@ std::wstring FolderOf(const std::wstring &path) {
 // Records the add-in as Excel does when it is installed: the next free "OPEN"/"OPEN%d" value of
 // the per-user options key of this version.
 void RecordInstalledAddin(const std::wstring &path) {
-    std::wstring keyPath =
-        L"Software\\Microsoft\\Office\\" + g_settings.version + L"\\Excel\\Options";
+    const std::string version(g_settings.version.begin(), g_settings.version.end()); // ASCII
+    const std::wstring keyPath = Widen(ExcelOptionsKey(version));
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0,
                         KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)

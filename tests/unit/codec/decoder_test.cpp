@@ -8,6 +8,7 @@
 #include "compress/compress.h"
 #include "decompress/decompress.h"
 #include "decompress/stream_decoder.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/codec/test_streams.h"
 
 namespace {
@@ -36,7 +37,7 @@ int DecodeBoth(const std::vector<uint8_t> &stream, std::vector<uint8_t> *out) {
 
 class DecompressFileTest : public ::testing::Test {
 protected:
-    codectest::TempDir dir_;
+    TempDir dir_;
     std::string out_ = dir_.Path("out.bin");
 
     std::vector<uint8_t> Output() {

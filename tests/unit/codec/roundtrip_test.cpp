@@ -8,6 +8,7 @@
 #include "compress/compress.h"
 #include "decompress/decompress.h"
 #include "decompress/stream_decoder.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/codec/test_streams.h"
 
 namespace {
@@ -75,7 +76,7 @@ TEST(RoundTrip, CompressesWhatRepeats) {
 }
 
 TEST(RoundTrip, LargeFileThroughFilesIsDeterministic) {
-    codectest::TempDir dir;
+    TempDir dir;
     // Several MB mixing kinds, so the encoder slides its buffer many times.
     std::vector<uint8_t> data;
     for (uint32_t part = 0; part < 6; ++part) {
@@ -119,7 +120,7 @@ TEST(RoundTrip, RefusesBadArguments) {
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(vkp::CompressBuffer(&byte, 1, &out, 10, &error));
     // A file shorter than the size announced is a read error, not a short stream.
-    codectest::TempDir dir;
+    TempDir dir;
     ASSERT_TRUE(codectest::WriteFile(dir.Path("short.bin"), {1, 2, 3}));
     std::FILE *in = std::fopen(dir.Path("short.bin").c_str(), "rb");
     std::FILE *sink = std::fopen(dir.Path("out.vkp").c_str(), "wb");

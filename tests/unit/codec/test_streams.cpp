@@ -1,8 +1,5 @@
 #include "tests/unit/codec/test_streams.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -147,29 +144,6 @@ std::vector<uint8_t> MakeStream(uint32_t size, const std::vector<uint8_t> &coded
     for (uint8_t b : coded)
         s.push_back(b);
     return s;
-}
-
-TempDir::TempDir() {
-    const char *base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base ? base : "/tmp") + "/vnxcodec.XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) != nullptr)
-        path_ = buffer.data();
-}
-
-TempDir::~TempDir() {
-    if (path_.empty())
-        return;
-    if (DIR *dir = opendir(path_.c_str())) {
-        while (dirent *entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                std::remove(Path(name).c_str());
-        }
-        closedir(dir);
-    }
-    rmdir(path_.c_str());
 }
 
 bool ReadFile(const std::string &path, std::vector<uint8_t> *data) {

@@ -47,16 +47,6 @@ private:
 // A stream made of the header and the given coded bytes.
 std::vector<uint8_t> MakeStream(uint32_t size, const std::vector<uint8_t> &coded);
 
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    std::string Path(const std::string &name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
 bool ReadFile(const std::string &path, std::vector<uint8_t> *data);
 bool WriteFile(const std::string &path, const std::vector<uint8_t> &data);
 

@@ -23,8 +23,13 @@ namespace {
 
 const char kFolder[] = "C:\\RunTest";
 
-// What the fake volume answers: the archive's requirement plus `g_margin` bytes.
+// What the fake volume answers: 100 GiB in all; free for this caller the archive's requirement
+// plus `g_margin` bytes, or `g_available` bytes when that is set; free on the whole volume
+// `g_volumeFree` bytes, a figure the check must not use (a quota can leave the caller less).
 long long g_margin = 0;
+long long g_available = -1;
+const long long kVolumeFree = 50ll << 30;
+long long g_volumeFree = kVolumeFree;
 bool g_queryFails = false;
 InstallRun *g_run = nullptr; // the run whose archive the fake volume is measured against
 
@@ -33,9 +38,10 @@ BOOL WINAPI FakeFreeSpace(LPCSTR, PULARGE_INTEGER available, PULARGE_INTEGER tot
     if (g_queryFails)
         return FALSE;
     const long long required = g_run->Archive()->diskSpaceRequired;
-    available->QuadPart = static_cast<ULONGLONG>(required + g_margin);
+    available->QuadPart =
+        static_cast<ULONGLONG>(g_available >= 0 ? g_available : required + g_margin);
     total->QuadPart = 100ull << 30;
-    free->QuadPart = available->QuadPart;
+    free->QuadPart = static_cast<ULONGLONG>(g_volumeFree);
     return TRUE;
 }
 
@@ -59,6 +65,8 @@ protected:
     void TearDown() override {
         g_run = nullptr;
         g_margin = 0;
+        g_available = -1;
+        g_volumeFree = kVolumeFree;
         g_queryFails = false;
     }
     // Runs the first step while another thread answers any message box; returns its result.
@@ -104,6 +112,25 @@ TEST_F(InstallRunTest, FreeSpaceEqualToTheRequirementIsEnough) {
         << log;
 }
 
+// The figures logged are the volume's own, not the requirement: here they differ from it, and
+// the whole volume has less free than the caller may use, which must not count.
+TEST_F(InstallRunTest, TheVolumesFiguresAreLoggedAndTheCallersFreeSpaceCounts) {
+    g_available = 3000000000;
+    g_volumeFree = 1000;
+    gui::MessageBoxInfo box;
+    EXPECT_EQ(FirstStep(&box), 1);
+    EXPECT_EQ(box.window, nullptr) << box.text;
+    const long long required = run_.Archive()->diskSpaceRequired;
+    ASSERT_LT(required, 3000000000);
+    ASSERT_GT(required, 1000);
+    const std::string log = ReadLog();
+    EXPECT_NE(log.find("@ Disk Space Required=" + std::to_string(required) +
+                       "\r\n@ Disk Size=107374182400\r\n@ Bytes Available=3000000000\r\n"),
+              std::string::npos)
+        << log;
+}
+
+// The volume as a whole has 50 GiB free, the caller one byte less than the requirement.
 TEST_F(InstallRunTest, OneByteLessFailsWithTheRequiredSize) {
     g_margin = -1;
     gui::MessageBoxInfo box;

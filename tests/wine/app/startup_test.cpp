@@ -11,6 +11,7 @@
 #include "resources/resource_ids.h"
 #include "tests/guidriver/gui_driver.h"
 #include "tests/support/environment.h"
+#include "tests/support/make_folder.h"
 #include "tests/support/text_files.h"
 #include "tests/support/win_files.h"
 
@@ -22,12 +23,6 @@ const char kMainClass[] = "VarnexSpreadsheetAddInInstallerClass";
 
 std::string SetupExe() {
     return EnvPath("VNX_SETUP_EXE");
-}
-
-void MakeFolder(const std::string &folder) {
-    char buffer[MAX_PATH];
-    lstrcpynA(buffer, folder.c_str(), sizeof(buffer));
-    ASSERT_EQ(RegAddin_MakeDir(buffer), 1) << folder;
 }
 
 // The wizard's first dialog, the welcome dialog: Cancel on it ends the run silently, through the
@@ -110,7 +105,7 @@ TEST(StartupWithoutFolder, MissingLogFolderLeavesNoLogAndTheRunIsUnaffected) {
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        MakeFolder(kDefaultFolder);
+        ASSERT_TRUE(MakeFolder(kDefaultFolder)) << kDefaultFolder;
         DeleteFileA(DefaultLog().c_str());
     }
     std::string DefaultLog() const { return std::string(kDefaultFolder) + "\\install.log"; }
@@ -184,7 +179,7 @@ TEST_F(StartupTest, PlainStartShowsTheCentredMainWindowAndLogsTheRun) {
 
 TEST_F(StartupTest, PreviousInstallationIsLoggedAndItsFolderHoldsTheLog) {
     const std::string previousFolder = "C:\\Tools\\Varnex Old";
-    MakeFolder(previousFolder);
+    ASSERT_TRUE(MakeFolder(previousFolder)) << previousFolder;
     installinfo_tag info = {};
     lstrcpynA(info.installDir, previousFolder.c_str(), sizeof(info.installDir));
     lstrcpynA(info.version, "2.3", sizeof(info.version));
@@ -231,7 +226,7 @@ protected:
         const auto at = std::search(exe_.begin(), exe_.end(), payload_.begin(), payload_.end());
         ASSERT_NE(at, exe_.end()) << "the payload is not inside the installer";
         payloadAt_ = size_t(at - exe_.begin());
-        MakeFolder("C:\\Copies");
+        ASSERT_TRUE(MakeFolder("C:\\Copies"));
     }
     std::string Copy(const std::string &name, size_t flip) const {
         std::vector<uint8_t> bytes = exe_;

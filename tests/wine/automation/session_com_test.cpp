@@ -1,6 +1,7 @@
 // ExcelSession against the stand-in Excel: connecting, COM ownership, and the instances it
 // starts, attaches to and ends.
 #include "tests/wine/automation/session_fixture.h"
+#include "tests/support/registry.h"
 
 namespace {
 
@@ -145,12 +146,7 @@ DWORD RunStandin(const std::string &arguments) {
 }
 
 bool ClassesKeyExists(HKEY root, const std::string &path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, ("Software\\Classes\\" + path).c_str(), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    return KeyExists(root, "Software\\Classes\\" + path);
 }
 
 TEST_F(SessionTest, StandinRegistersAndUnregistersItself) {

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <utility>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -225,10 +227,13 @@ TEST(WindowSize, AShortTitleGivesTheMinimumOf110By52) {
     }
 }
 
+// The widths in the 15-point "Dialog" font of the test prefix: "fudge factor" 122 pixels, the
+// title below 426, the product's title 275; the window sizes are worked out from them.
 TEST(WindowSize, TitlePlusHalfTheSampleText) {
     const char title[] = "A rather longer product title for measuring";
-    const int expected = MeasureInBannerFont(title) + MeasureInBannerFont("fudge factor") / 2;
-    ASSERT_GT(expected, 200);
+    ASSERT_EQ(MeasureInBannerFont(title), 426) << "the font the sizes below are worked out for";
+    ASSERT_EQ(MeasureInBannerFont("fudge factor"), 122);
+    const int expected = 487; // 426 + 122 / 2
     EXPECT_EQ(ComputeMainWindowWidthFor(title, 80), expected);
     EXPECT_EQ(ComputeMainWindowWidthFor(title, expected), expected) << "equal is not greater";
     EXPECT_EQ(ComputeMainWindowWidthFor(title, expected - 1), expected);
@@ -236,13 +241,13 @@ TEST(WindowSize, TitlePlusHalfTheSampleText) {
 
     LoadProductStrings(g_state, GetModuleHandleA(nullptr));
     ASSERT_STREQ(g_state.ProductString(IDS_PRODUCT_TITLE), "Varnex Spreadsheet Add-In");
-    const int base = ComputeMainWindowWidth(g_state, 80);
-    EXPECT_EQ(base, ComputeMainWindowWidthFor("Varnex Spreadsheet Add-In", 80));
+    ASSERT_EQ(MeasureInBannerFont("Varnex Spreadsheet Add-In"), 275);
+    EXPECT_EQ(ComputeMainWindowWidth(g_state, 80), 336); // 275 + 122 / 2
     HWND window = CreateMainWindow(g_state);
     ASSERT_NE(window, nullptr);
     const SIZE size = WindowSize(window);
-    EXPECT_EQ(size.cx, base + 30);
-    EXPECT_EQ(size.cy, base * 66 / 100);
+    EXPECT_EQ(size.cx, 366) << "336 + 30";
+    EXPECT_EQ(size.cy, 221) << "336 x 0.66 = 221.76, truncated";
     DestroyWindow(window); // its WM_DESTROY posts WM_QUIT, which no later case must see
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -253,6 +258,23 @@ TEST(WindowSize, TitlePlusHalfTheSampleText) {
 
 constexpr int kWidth = 340;
 constexpr int kHeight = 205;
+
+// The fonts of the test prefix, for which the positions below are worked out: the system font
+// (the context's own) is 16 pixels high with no external leading, the 15-point "Dialog" font 24
+// pixels high (the product title 275 wide in it), the copyright line in the 8-point one 208 x 13.
+constexpr int kSystemFontHeight = 16;
+constexpr int kBannerFontHeight = 24;
+constexpr int kTitleWidth = 275;
+constexpr SIZE kCopyrightSize = {208, 13};
+// Worked out by hand for the 340 x 205 picture.
+constexpr int kBarHeight = 18;      // 16 + 2: rows 0 to 17, row 18 shows the window
+constexpr int kBannerBottom = 53;   // 18 + 1.5 x 24 - 1: banner rows 19 to 52, grey rule at 53
+constexpr int kTitleLeft = 33;      // 340 / 2 - 275 / 2 = 170 - 137
+constexpr int kTitleTop = 24;       // one line of the banner font down
+constexpr int kCopyrightLeft = 111; // 340 / 2 - 208 / 2 + 45 = 170 - 104 + 45
+constexpr int kCopyrightTop = 189;  // 205 - 1.2 x 13 = 189.4
+constexpr int kSeparator = 185;     // 205 - 1.5 x 13 = 185.5
+constexpr int kStripTop = 188;      // 205 - 14 (the strip's height) - 3
 
 // Paints the main window's picture into a 32-bit memory bitmap that was first erased with the
 // button face, as the class brush erases the window.
@@ -300,23 +322,30 @@ protected:
         old_ = SelectObject(dc_, target_);
         Erase(GetSysColor(COLOR_BTNFACE));
 
+        ExpectTheFontsOfThePrefix();
+    }
+
+    // The fonts the positions are worked out for: another machine's fonts fail here, by name.
+    void ExpectTheFontsOfThePrefix() {
         TEXTMETRICA metrics = {};
         GetTextMetricsA(dc_, &metrics); // the context's own font, the system font
-        barHeight_ = metrics.tmHeight + metrics.tmExternalLeading + 2;
+        ASSERT_EQ(metrics.tmHeight + metrics.tmExternalLeading, kSystemFontHeight);
         HFONT banner = CreateDialogFont(dc_, 15);
         HGDIOBJ oldFont = SelectObject(dc_, banner);
         GetTextMetricsA(dc_, &metrics);
-        bannerLine_ = metrics.tmHeight;
         SelectObject(dc_, oldFont);
         DeleteObject(banner);
+        ASSERT_EQ(metrics.tmHeight, kBannerFontHeight);
+        ASSERT_EQ(MeasureInBannerFont(g_state.ProductString(IDS_PRODUCT_TITLE)), kTitleWidth);
         HFONT small = CreateDialogFont(dc_, 8);
         oldFont = SelectObject(dc_, small);
         const char *copyright = g_state.ProductString(IDS_COPYRIGHT);
         SIZE size = {};
         GetTextExtentPoint32A(dc_, copyright, static_cast<int>(std::strlen(copyright)), &size);
-        copyright_ = size;
         SelectObject(dc_, oldFont);
         DeleteObject(small);
+        ASSERT_EQ(size.cx, kCopyrightSize.cx);
+        ASSERT_EQ(size.cy, kCopyrightSize.cy);
     }
 
     void TearDown() override {
@@ -341,6 +370,19 @@ protected:
 
     DWORD At(int x, int y) const { return bits_[y * kWidth + x] & 0xFFFFFF; }
 
+    // The first and the last column in rows y0 to y1 - 1 with a pixel of `colour`; {-1, -1}
+    // without one.
+    std::pair<int, int> InkColumns(DWORD colour, int y0, int y1) const {
+        int first = -1, last = -1;
+        for (int x = 0; x < kWidth; ++x) {
+            if (CountInRect(colour, x, y0, x + 1, y1) == 0)
+                continue;
+            first = first < 0 ? x : first;
+            last = x;
+        }
+        return {first, last};
+    }
+
     int CountInRect(DWORD colour, int x0, int y0, int x1, int y1) const {
         int n = 0;
         for (int y = y0; y < y1; ++y) {
@@ -350,42 +392,47 @@ protected:
         return n;
     }
 
-    int BannerBottom() const { return barHeight_ + static_cast<int>(1.5 * bannerLine_) - 1; }
-
     // Everything but the title bar, the same whether or not there is a gradient.
     void ExpectBodyPainted() {
         const DWORD face = Rgb(GetSysColor(COLOR_BTNFACE));
         const DWORD white = 0xFFFFFF, grey = 0xC0C0C0;
-        const int y1 = BannerBottom();
-        EXPECT_EQ(Hex(At(0, barHeight_)), Hex(face)) << "the bar ends at its height";
-        EXPECT_EQ(Hex(At(kWidth - 2, barHeight_ + 1)), Hex(white)) << "banner top";
+        const int y1 = kBannerBottom;
+        EXPECT_EQ(Hex(At(0, kBarHeight)), Hex(face)) << "the bar ends at its height";
+        EXPECT_EQ(Hex(At(kWidth - 2, kBarHeight + 1)), Hex(white)) << "banner top";
         EXPECT_EQ(Hex(At(kWidth - 2, y1 - 1)), Hex(white)) << "banner bottom";
-        EXPECT_EQ(Hex(At(0, barHeight_ + 1)), Hex(face)) << "banner starts at x = 1";
-        EXPECT_EQ(Hex(At(kWidth - 1, barHeight_ + 1)), Hex(face)) << "banner ends at W - 1";
+        EXPECT_EQ(Hex(At(0, kBarHeight + 1)), Hex(face)) << "banner starts at x = 1";
+        EXPECT_EQ(Hex(At(kWidth - 1, kBarHeight + 1)), Hex(face)) << "banner ends at W - 1";
         EXPECT_EQ(Hex(At(kWidth - 2, y1)), Hex(grey)) << "etched line, grey";
         EXPECT_EQ(Hex(At(kWidth - 2, y1 + 1)), Hex(white)) << "etched line, white";
         EXPECT_EQ(Hex(At(kWidth - 2, y1 + 2)), Hex(face));
-        // The title in black, centred in the banner, at y = B.
-        const int titleWidth = MeasureInBannerFont(g_state.ProductString(IDS_PRODUCT_TITLE));
-        const int titleLeft = kWidth / 2 - titleWidth / 2;
-        EXPECT_GT(CountInRect(0x000000, titleLeft, bannerLine_, titleLeft + titleWidth,
-                              bannerLine_ + bannerLine_),
+        // The title in black, centred in the banner, one banner line down.
+        EXPECT_GT(CountInRect(0x000000, kTitleLeft, kTitleTop, kTitleLeft + kTitleWidth,
+                              kTitleTop + kBannerFontHeight),
                   50);
-        EXPECT_EQ(CountInRect(0x000000, 0, 0, titleLeft - 1, kHeight), 0) << "nothing black left";
+        EXPECT_EQ(CountInRect(0x000000, 0, 0, kTitleLeft - 1, kHeight), 0) << "nothing black left";
         // The copyright line in grey, and its separator.
-        const int copyrightLeft = kWidth / 2 - copyright_.cx / 2 + 45;
-        const int copyrightTop = static_cast<int>(kHeight - 1.2 * copyright_.cy);
-        EXPECT_GT(CountInRect(0x666666, copyrightLeft, copyrightTop, copyrightLeft + copyright_.cx,
-                              copyrightTop + copyright_.cy),
+        const int copyrightRight = kCopyrightLeft + kCopyrightSize.cx;
+        EXPECT_GT(CountInRect(0x666666, kCopyrightLeft, kCopyrightTop, copyrightRight,
+                              kCopyrightTop + kCopyrightSize.cy),
                   20);
-        EXPECT_EQ(CountInRect(0x666666, 0, 0, kWidth, copyrightTop), 0);
+        EXPECT_EQ(CountInRect(0x666666, 0, 0, kWidth, kCopyrightTop), 0);
         // It stands 45 pixels right of the centre: its last 40 pixels are drawn, nothing left of
         // it.
-        EXPECT_GT(CountInRect(0x666666, copyrightLeft + copyright_.cx - 40, copyrightTop,
-                              copyrightLeft + copyright_.cx, kHeight),
-                  0);
-        EXPECT_EQ(CountInRect(0x666666, 0, copyrightTop, copyrightLeft, kHeight), 0);
-        const int separator = static_cast<int>(kHeight - 1.5 * copyright_.cy);
+        EXPECT_GT(
+            CountInRect(0x666666, copyrightRight - 40, kCopyrightTop, copyrightRight, kHeight), 0);
+        EXPECT_EQ(CountInRect(0x666666, 0, kCopyrightTop, kCopyrightLeft, kHeight), 0);
+        // Where the texts' full colour lies (their glyphs' smoothed edges are lighter), in the
+        // fonts asserted above: the copyright's from 11 pixels right of its origin at 111 to 313,
+        // the title's from 1 pixel right of its origin at 33 to 305. A line moved by one pixel
+        // moves these.
+        const std::pair<int, int> ink = InkColumns(0x666666, kCopyrightTop, kHeight);
+        EXPECT_EQ(ink.first, kCopyrightLeft + 11);
+        EXPECT_EQ(ink.second, 313);
+        const std::pair<int, int> title =
+            InkColumns(0x000000, kTitleTop, kTitleTop + kBannerFontHeight);
+        EXPECT_EQ(title.first, kTitleLeft + 1);
+        EXPECT_EQ(title.second, 305);
+        const int separator = kSeparator;
         EXPECT_EQ(Hex(At(kWidth - 2, separator)), Hex(grey)) << "separator";
         EXPECT_EQ(Hex(At(kWidth - 2, separator - 1)), Hex(face));
         EXPECT_EQ(Hex(At(kWidth - 2, separator + 1)), Hex(face));
@@ -399,7 +446,7 @@ protected:
         HBITMAP side = LoadResourceBitmap(IDB_SIDE_PICTURE);
         const Pixels picture = ReadPixels(side);
         DeleteObject(side);
-        const int stripTop = kHeight - 14 - 3;
+        const int stripTop = kStripTop;
         int mismatches = 0;
         for (int y = 74; y < stripTop; ++y) {
             for (int x = 20; x < 80; ++x)
@@ -424,8 +471,8 @@ protected:
         // and the bar shows right of it and below it.
         const DWORD navy = 0x163E70;
         EXPECT_GT(CountInRect(navy, 2, 2, 17, 15), 20) << "title-bar icon";
-        EXPECT_EQ(CountInRect(navy, 17, 0, kWidth, barHeight_), 0) << "icon 15 wide";
-        EXPECT_EQ(CountInRect(navy, 0, 15, 17, barHeight_), 0) << "icon 13 high";
+        EXPECT_EQ(CountInRect(navy, 17, 0, kWidth, kBarHeight), 0) << "icon 15 wide";
+        EXPECT_EQ(CountInRect(navy, 0, 15, 17, kBarHeight), 0) << "icon 13 high";
     }
 
     static HMODULE library_;
@@ -435,24 +482,65 @@ protected:
     HBITMAP target_ = nullptr;
     HGDIOBJ old_ = nullptr;
     DWORD *bits_ = nullptr;
-    int barHeight_ = 0;
-    int bannerLine_ = 0;
-    SIZE copyright_ = {};
 };
 
 HMODULE PaintedPicture::library_ = nullptr;
 GradientFillFn PaintedPicture::gradient_ = nullptr;
 
+// The client size of the main window as it is made (366 x 221 with a frame of 6 x 6: 360 x 215).
+SIZE MainWindowClientSize() {
+    RegisterMainWindowClass(g_state.instance);
+    HWND window = CreateMainWindow(g_state);
+    RECT client = {};
+    GetClientRect(window, &client);
+    DestroyWindow(window); // its WM_DESTROY posts WM_QUIT, which no later case must see
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    return SIZE{client.right, client.bottom};
+}
+
 // In the main window as it is made, the copyright line stands right of the logo strip and ends
-// inside the window.
+// inside the window: the picture painted at that window's client size, its grey pixels found.
 TEST_F(PaintedPicture, CopyrightLineFitsBetweenTheLogoStripAndTheRightEdge) {
-    RECT frame = {};
-    AdjustWindowRectEx(&frame, WS_POPUP, FALSE,
-                       WS_EX_DLGMODALFRAME | WS_EX_STATICEDGE | WS_EX_APPWINDOW);
-    const int clientWidth = ComputeMainWindowWidth(g_state, 80) + 30 - (frame.right - frame.left);
-    const int left = clientWidth / 2 - copyright_.cx / 2 + 45;
-    EXPECT_GE(left, 18 + 99 + 2) << "width " << copyright_.cx << " in a client of " << clientWidth;
-    EXPECT_LE(left + copyright_.cx, clientWidth - 2);
+    const SIZE client = MainWindowClientSize();
+    ASSERT_GT(client.cx, 0);
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, client.cx, client.cy, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = client.cx;
+    info.bmiHeader.biHeight = -client.cy;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    DWORD *bits = nullptr;
+    HDC dc = CreateCompatibleDC(dc_);
+    HBITMAP picture =
+        CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void **>(&bits), nullptr, 0);
+    ASSERT_NE(picture, nullptr);
+    HGDIOBJ old = SelectObject(dc, picture);
+    const size_t count = static_cast<size_t>(client.cx) * client.cy;
+    std::fill(bits, bits + count, Rgb(GetSysColor(COLOR_BTNFACE)));
+    g_state.gradientAvailable = false;
+    PaintMainWindow(g_state, window, dc);
+    GdiFlush();
+    int left = client.cx, right = -1;
+    for (size_t i = 0; i < count; ++i) {
+        if ((bits[i] & 0xFFFFFF) != 0x666666)
+            continue;
+        const int x = static_cast<int>(i % client.cx);
+        left = std::min(left, x);
+        right = std::max(right, x);
+    }
+    SelectObject(dc, old);
+    DeleteObject(picture);
+    DeleteDC(dc);
+    DestroyWindow(window);
+    ASSERT_GE(right, 0) << "no copyright line drawn";
+    EXPECT_GE(left, 18 + 99 + 2) << "the logo strip is 99 wide at x = 18; client " << client.cx;
+    EXPECT_LE(right, client.cx - 3) << "the line ends 2 pixels inside the window";
 }
 
 TEST_F(PaintedPicture, GradientTitleBarFromActiveCaptionToButtonFace) {
@@ -460,14 +548,14 @@ TEST_F(PaintedPicture, GradientTitleBarFromActiveCaptionToButtonFace) {
     const DWORD caption = Rgb(GetSysColor(COLOR_ACTIVECAPTION));
     const DWORD face = Rgb(GetSysColor(COLOR_BTNFACE));
     ASSERT_NE(caption, face);
-    for (int y : {0, barHeight_ - 1}) {
+    for (int y : {0, kBarHeight - 1}) {
         EXPECT_EQ(Hex(At(0, y)), Hex(caption)) << "left end, row " << y;
         EXPECT_TRUE(Near(At(kWidth - 1, y), face, 2)) << Hex(At(kWidth - 1, y));
     }
-    const DWORD middle = At(kWidth - 40, barHeight_ / 2);
+    const DWORD middle = At(kWidth - 40, kBarHeight / 2);
     EXPECT_FALSE(Near(middle, caption, 4) || Near(middle, face, 2)) << Hex(middle);
     // The caption, light grey at (20, 1).
-    EXPECT_GT(CountInRect(0xE0E0E0, 20, 1, kWidth, barHeight_), 20);
+    EXPECT_GT(CountInRect(0xE0E0E0, 20, 1, kWidth, kBarHeight), 20);
     EXPECT_EQ(CountInRect(0xE0E0E0, 0, 0, 20, kHeight), 0);
     ExpectBodyPainted();
 }
@@ -477,9 +565,9 @@ TEST_F(PaintedPicture, WithoutTheGradientTheTitleBarIsSolidDarkBlue) {
     const int columns[] = {0, 1, 18, kWidth / 2, kWidth - 2, kWidth - 1};
     for (int x : columns) {
         EXPECT_EQ(Hex(At(x, 0)), "0000A6") << x;
-        EXPECT_EQ(Hex(At(x, barHeight_ - 1)), "0000A6") << x;
+        EXPECT_EQ(Hex(At(x, kBarHeight - 1)), "0000A6") << x;
     }
-    EXPECT_GT(CountInRect(0xE0E0E0, 20, 1, kWidth, barHeight_), 20);
+    EXPECT_GT(CountInRect(0xE0E0E0, 20, 1, kWidth, kBarHeight), 20);
     ExpectBodyPainted();
 }
 
@@ -492,8 +580,8 @@ TEST_F(PaintedPicture, ALaterPaintDrawsTheSamePictureWithTheFirstBackground) {
     // The title bar and the banner cover what was erased; the copyright's smoothed edges do not,
     // so below the banner the bitmaps are compared instead.
     int differences = 0;
-    for (int y = 0; y < BannerBottom() + 2; ++y) {
-        if (y == barHeight_)
+    for (int y = 0; y < kBannerBottom + 2; ++y) {
+        if (y == kBarHeight)
             continue; // the gap between bar and banner shows the window
         for (int x = 1; x < kWidth - 1; ++x)
             differences += At(x, y) != (first[y * kWidth + x] & 0xFFFFFF);

@@ -51,14 +51,6 @@ bool WriteValue(HKEY root, const std::string &key, const char *name, const std::
     return WriteRawValue(root, key, name, data.c_str(), static_cast<DWORD>(data.size() + 1), type);
 }
 
-bool KeyExists(HKEY root, const std::string &key) {
-    HKEY handle;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
-}
-
 void DeleteKeyTree(HKEY root, const std::string &key) {
     HKEY handle;
     if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &handle) != ERROR_SUCCESS)

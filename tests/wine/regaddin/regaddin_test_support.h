@@ -8,6 +8,7 @@
 
 #include "tests/support/environment.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/registry.h"
 #include "tests/support/win_files.h"
 
 namespace regtest {
@@ -18,14 +19,14 @@ const char kBanner[] = "--- RegAddin.lib (1.10) ---";
 // on its own).
 std::vector<std::string> LinesWithoutBanner();
 
-// Registry access under `root`. ReadValue: false when the key or value is missing.
+// Registry access under `root` (KeyExists: tests/support/registry.h). ReadValue: false when the key
+// or value is missing.
 bool ReadValue(HKEY root, const std::string &key, const char *name, std::string *data,
                DWORD *type = nullptr);
 bool WriteValue(HKEY root, const std::string &key, const char *name, const std::string &data,
                 DWORD type = REG_SZ);
 bool WriteRawValue(HKEY root, const std::string &key, const char *name, const void *data,
                    DWORD size, DWORD type = REG_SZ);
-bool KeyExists(HKEY root, const std::string &key);
 void DeleteKeyTree(HKEY root, const std::string &key);
 std::vector<std::string> ValueNames(HKEY root, const std::string &key);
 

@@ -1,5 +1,5 @@
-// The payload builder with the walk: pack, list, verify and unpack through the vnxpack program,
-// and every refusal of the builder with nothing written.
+// vnxpack with the walk: pack, list, verify and unpack through the program, on generated trees,
+// the sample product and installers carrying its payload.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,23 +23,12 @@
 #include "builder/payload_writer.h"
 #include "builder/pe_resource.h"
 #include "tests/support/product_tree.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/text_files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        char pattern[] = "/tmp/vnx-archive-test-XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
 
 struct RunResult {
     int exitCode;
@@ -111,13 +99,13 @@ void ExpectedOrder(const fs::path &folder, const std::string &relative,
     }
 }
 
-TEST(PayloadBuilder, RoundTripOfAProductTreeThroughPackListVerifyUnpack) {
+TEST(Vnxpack, RoundTripOfAProductTreeThroughPackListVerifyUnpack) {
     TempDir tmp;
-    const fs::path tree = tmp.path / "product";
+    const fs::path tree = tmp.Root() / "product";
     const ProductTree made = MakeProductTree(tree, 805, 4242);
     ASSERT_EQ(made.folders, 46u);
 
-    const fs::path out = tmp.path / "payload.bin";
+    const fs::path out = tmp.Root() / "payload.bin";
     RunResult pack =
         Vnxpack("pack " + Quote(tree) + " -o " + Quote(out) + " --product-version 2.4.1 --jobs 2");
     ASSERT_EQ(pack.exitCode, 0) << pack.output;
@@ -168,7 +156,7 @@ TEST(PayloadBuilder, RoundTripOfAProductTreeThroughPackListVerifyUnpack) {
     EXPECT_GT(stored, 100); // empty, tiny and random files
 
     // The same bytes whatever the number of threads.
-    const fs::path one = tmp.path / "one.bin";
+    const fs::path one = tmp.Root() / "one.bin";
     ASSERT_EQ(
         Vnxpack("pack " + Quote(tree) + " -o " + Quote(one) + " --product-version 2.4.1 --jobs 1")
             .exitCode,
@@ -186,7 +174,7 @@ TEST(PayloadBuilder, RoundTripOfAProductTreeThroughPackListVerifyUnpack) {
     EXPECT_EQ(verify.exitCode, 0) << verify.output;
     // The same payload without its checksum beside it cannot be checked: a difference. So is a
     // signature asked of a payload file.
-    const fs::path bare = tmp.path / "bare.bin";
+    const fs::path bare = tmp.Root() / "bare.bin";
     fs::copy_file(out, bare);
     RunResult unchecked = Vnxpack("verify " + Quote(bare) + " " + Quote(tree) + " --signed");
     EXPECT_EQ(unchecked.exitCode, 1) << unchecked.output;
@@ -198,7 +186,7 @@ TEST(PayloadBuilder, RoundTripOfAProductTreeThroughPackListVerifyUnpack) {
         << unchecked.output;
     EXPECT_NE(unchecked.output.find("\n2 differences\n"), std::string::npos) << unchecked.output;
 
-    const fs::path dest = tmp.path / "unpacked";
+    const fs::path dest = tmp.Root() / "unpacked";
     RunResult unpack = Vnxpack("unpack " + Quote(out) + " " + Quote(dest));
     ASSERT_EQ(unpack.exitCode, 0) << unpack.output;
     size_t compared = 0;
@@ -253,10 +241,10 @@ TEST(PayloadBuilder, RoundTripOfAProductTreeThroughPackListVerifyUnpack) {
         << diff.output;
 }
 
-TEST(PayloadBuilder, ListFindsThePayloadInsideAnInstaller) {
+TEST(Vnxpack, ListFindsThePayloadInsideAnInstaller) {
 #ifdef VNX_TEST_EXE
     TempDir tmp;
-    const fs::path out = tmp.path / "payload.bin";
+    const fs::path out = tmp.Root() / "payload.bin";
     ASSERT_EQ(Vnxpack("pack " + std::string(VNX_SAMPLE_PRODUCT) + " -o " + Quote(out)).exitCode, 0);
     RunResult fromPayload = Vnxpack("list " + Quote(out));
     RunResult fromExe = Vnxpack(std::string("list ") + VNX_TEST_EXE);
@@ -272,7 +260,7 @@ TEST(PayloadBuilder, ListFindsThePayloadInsideAnInstaller) {
     const auto at = std::search(exe.begin(), exe.end(), packed.begin(), packed.end());
     ASSERT_NE(at, exe.end());
     at[long(packed.size() / 2)] ^= 0x20;
-    const fs::path damaged = tmp.path / "damaged.exe";
+    const fs::path damaged = tmp.Root() / "damaged.exe";
     std::ofstream(damaged, std::ios::binary)
         .write(reinterpret_cast<const char *>(exe.data()), std::streamsize(exe.size()));
     RunResult listed = Vnxpack("list " + Quote(damaged));
@@ -293,15 +281,15 @@ TEST(PayloadBuilder, ListFindsThePayloadInsideAnInstaller) {
 
 // verify checks an installer's image besides its payload: a file that cannot run, or that is not
 // the one that was signed, fails, one line for each thing found.
-TEST(PayloadBuilder, VerifyChecksTheInstallersImageAndItsSignature) {
+TEST(Vnxpack, VerifyChecksTheInstallersImageAndItsSignature) {
 #ifdef VNX_TEST_EXE
     TempDir tmp;
     const std::vector<uint8_t> exe = ReadFileBytes(VNX_TEST_EXE);
     const std::string product = VNX_SAMPLE_PRODUCT;
     auto verify = [&](const std::string &name, const std::vector<uint8_t> &bytes,
                       const std::string &more = "") {
-        WriteBytes(tmp.path / name, bytes);
-        return Vnxpack("verify " + Quote(tmp.path / name) + " " + product + more);
+        WriteBytes(tmp.Root() / name, bytes);
+        return Vnxpack("verify " + Quote(tmp.Root() / name) + " " + product + more);
     };
     RunResult whole = verify("whole.exe", exe);
     EXPECT_EQ(whole.exitCode, 0) << whole.output;
@@ -309,7 +297,7 @@ TEST(PayloadBuilder, VerifyChecksTheInstallersImageAndItsSignature) {
     EXPECT_NE(whole.output.find("the header checksum matches"), std::string::npos);
     RunResult unsignedExe = verify("whole.exe", exe, " --signed");
     EXPECT_EQ(unsignedExe.exitCode, 1) << unsignedExe.output;
-    EXPECT_NE(unsignedExe.output.find("unsigned: " + (tmp.path / "whole.exe").string() +
+    EXPECT_NE(unsignedExe.output.find("unsigned: " + (tmp.Root() / "whole.exe").string() +
                                       ": the image carries no signature"),
               std::string::npos)
         << unsignedExe.output;
@@ -334,7 +322,7 @@ TEST(PayloadBuilder, VerifyChecksTheInstallersImageAndItsSignature) {
     EXPECT_EQ(stripped.exitCode, 1) << stripped.output;
     EXPECT_NE(stripped.output.find("the header checksum matches"), std::string::npos)
         << stripped.output;
-    EXPECT_NE(stripped.output.find("missing: " + (tmp.path / "no-checksum.exe").string() +
+    EXPECT_NE(stripped.output.find("missing: " + (tmp.Root() / "no-checksum.exe").string() +
                                    ": no SHA-256 of the payload is stored with it"),
               std::string::npos)
         << stripped.output;
@@ -365,7 +353,7 @@ TEST(PayloadBuilder, VerifyChecksTheInstallersImageAndItsSignature) {
     for (const auto &d : damaged) {
         RunResult r = verify(d.name, d.bytes);
         EXPECT_EQ(r.exitCode, 1) << d.name << "\n" << r.output;
-        EXPECT_NE(r.output.find("damaged: " + (tmp.path / d.name).string() + ": "),
+        EXPECT_NE(r.output.find("damaged: " + (tmp.Root() / d.name).string() + ": "),
                   std::string::npos)
             << r.output;
         EXPECT_NE(r.output.find(d.line), std::string::npos) << d.name << "\n" << r.output;
@@ -373,15 +361,15 @@ TEST(PayloadBuilder, VerifyChecksTheInstallersImageAndItsSignature) {
 
     // Signed with a throw-away certificate: the signature must cover the image. A changed byte
     // with the header checksum made to fit again is caught by the signature alone.
-    const fs::path key = tmp.path / "key.pem", cert = tmp.path / "cert.pem";
+    const fs::path key = tmp.Root() / "key.pem", cert = tmp.Root() / "cert.pem";
     ASSERT_EQ(
         std::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=vnx -keyout " +
                      Quote(key) + " -out " + Quote(cert) + " >/dev/null 2>&1")
                         .c_str()),
         0);
-    const fs::path signedExe = tmp.path / "signed.exe";
+    const fs::path signedExe = tmp.Root() / "signed.exe";
     ASSERT_EQ(std::system(("osslsigncode sign -certs " + Quote(cert) + " -key " + Quote(key) +
-                           " -h sha256 -in " + Quote(tmp.path / "whole.exe") + " -out " +
+                           " -h sha256 -in " + Quote(tmp.Root() / "whole.exe") + " -out " +
                            Quote(signedExe) + " >/dev/null")
                               .c_str()),
               0);
@@ -432,134 +420,18 @@ TEST(PayloadBuilder, VerifyChecksTheInstallersImageAndItsSignature) {
 
 // --- refusals ---------------------------------------------------------------------------------
 
-struct Refusal {
-    const char *what;
-    std::function<void(const fs::path &root)> make;
-    std::string expectPath; // relative to root, as named in the message
-    const char *expectReason;
-    uint32_t allowance = 259;
-};
-
 void Touch(const fs::path &p, const std::string &text = "x") {
     std::ofstream(p) << text;
 }
 
-TEST(PayloadBuilder, EveryRefusalNamesThePathAndWritesNothing) {
-    const std::string name81(81, 'n');
-    const std::string folder80(80, 'd');
-    std::vector<Refusal> cases = {
-        {"name over 80", [&](const fs::path &r) { Touch(r / name81); }, name81, "longer than 80"},
-        {"not in code page 1252", [](const fs::path &r) { Touch(r / u8"smile\U0001F600.txt"); },
-         u8"smile\U0001F600.txt", "code page 1252"},
-        {"Greek", [](const fs::path &r) { Touch(r / u8"\u03b1.txt"); }, u8"\u03b1.txt",
-         "code page 1252"},
-        {"question mark", [](const fs::path &r) { Touch(r / "what?.txt"); }, "what?.txt",
-         "character Windows does not allow"},
-        {"colon", [](const fs::path &r) { Touch(r / "a:b"); }, "a:b", "does not allow"},
-        {"backslash", [](const fs::path &r) { Touch(r / "a\\b"); }, "a\\b", "does not allow"},
-        {"pipe", [](const fs::path &r) { Touch(r / "a|b"); }, "a|b", "does not allow"},
-        {"control character", [](const fs::path &r) { Touch(r / "a\tb"); }, "a\tb",
-         "does not allow"},
-        {"trailing dot", [](const fs::path &r) { Touch(r / "name."); }, "name.", "dot or a blank"},
-        {"trailing blank", [](const fs::path &r) { fs::create_directory(r / "dir "); }, "dir ",
-         "dot or a blank"},
-        {"device name", [](const fs::path &r) { Touch(r / "CON"); }, "CON", "reserved"},
-        {"device name with extension", [](const fs::path &r) { Touch(r / "nul.txt"); }, "nul.txt",
-         "reserved"},
-        {"device name COM", [](const fs::path &r) { fs::create_directory(r / "com7"); }, "com7",
-         "reserved"},
-        {"device name LPT", [](const fs::path &r) { Touch(r / "Lpt1 .log"); }, "Lpt1 .log",
-         "reserved"},
-        {"case collision",
-         [](const fs::path &r) {
-             fs::create_directory(r / "Doc");
-             Touch(r / "Doc" / "Readme.txt");
-             Touch(r / "Doc" / "README.TXT");
-         },
-         "Doc/R", "only in letter case"},
-        {"case collision of accented letters",
-         [](const fs::path &r) {
-             Touch(r / u8"caf\u00e9");
-             Touch(r / u8"CAF\u00c9");
-         },
-         "", "only in letter case"},
-        {"file of 2 GiB",
-         [](const fs::path &r) {
-             Touch(r / "big.bin");
-             fs::resize_file(r / "big.bin", uint64_t(1) << 31);
-         },
-         "big.bin", "2 GiB or more"},
-        {"totals past 32 bits",
-         [](const fs::path &r) {
-             for (const char *n : {"a.bin", "b.bin"}) {
-                 Touch(r / n);
-                 fs::resize_file(r / n, (uint64_t(1) << 31) - 1);
-             }
-         },
-         "", "32-bit"},
-        {"link out of the tree",
-         [](const fs::path &r) { fs::create_symlink("/etc/hostname", r / "host"); }, "host",
-         "out of the tree"},
-        {"folder link out of the tree",
-         [](const fs::path &r) { fs::create_directory_symlink("/usr", r / "usr"); }, "usr",
-         "out of the tree"},
-        {"link loop",
-         [](const fs::path &r) {
-             fs::create_directory(r / "a");
-             fs::create_directory_symlink("..", r / "a" / "up");
-         },
-         "a/up", "parent folders"},
-        {"dangling link", [](const fs::path &r) { fs::create_symlink("nowhere", r / "dead"); },
-         "dead", "cannot be found"},
-        {"fifo", [](const fs::path &r) { mkfifo((r / "pipe").c_str(), 0600); }, "pipe",
-         "neither a regular file nor a folder"},
-        {"folder path over 80",
-         [&](const fs::path &r) {
-             fs::create_directories(r / std::string(40, 'a') / std::string(40, 'b'));
-         },
-         std::string(40, 'a') + "/" + std::string(40, 'b'), "folder path"},
-        {"full path over 511",
-         [&](const fs::path &r) {
-             fs::create_directory(r / folder80);
-             Touch(r / folder80 / std::string(40, 'f'));
-         },
-         folder80 + "/" + std::string(40, 'f'), "511-character", 400},
-    };
-
-    for (const Refusal &c : cases) {
-        SCOPED_TRACE(c.what);
-        TempDir tmp;
-        const fs::path root = tmp.path / "product";
-        fs::create_directory(root);
-        Touch(root / "fine.txt", "a file that would be accepted");
-        c.make(root);
-        const fs::path out = tmp.path / "out.bin";
-        Touch(out, "previous payload");
-        payload::PackOptions options;
-        options.installFolderAllowance = c.allowance;
-        std::string error;
-        EXPECT_FALSE(payload::PackDirectory(root.string(), out.string(), options, nullptr, &error));
-        const std::string named =
-            c.expectPath.empty() ? root.string() : (root / c.expectPath).string();
-        EXPECT_NE(error.find(named), std::string::npos) << error;
-        EXPECT_NE(error.find(c.expectReason), std::string::npos) << error;
-        // Nothing written: the old file is as it was, no partial file is left.
-        EXPECT_EQ(ReadFileText(out.string()), "previous payload");
-        size_t entries = 0;
-        for (const auto &e : fs::directory_iterator(tmp.path))
-            entries += e.path() == root ? 0 : 1;
-        EXPECT_EQ(entries, 1u);
-    }
-}
-
-TEST(PayloadBuilder, LinksInsideTheTreeArePackedAsTheirTargets) {
+TEST(Vnxpack, LinksInsideTheTreeArePackedAsTheirTargets) {
     TempDir tmp;
-    const fs::path root = tmp.path / "product";
+    const fs::path root = tmp.Root() / "product";
     fs::create_directories(root / "Doc");
     Touch(root / "Doc" / "index.htm", "<html>notes</html>");
     fs::create_symlink("Doc/index.htm", root / "notes.htm");
     fs::create_directory_symlink("Doc", root / "Manual");
-    const fs::path out = tmp.path / "out.bin";
+    const fs::path out = tmp.Root() / "out.bin";
     std::string error;
     payload::PackStats stats;
     ASSERT_TRUE(payload::PackDirectory(root.string(), out.string(), {}, &stats, &error)) << error;
@@ -571,15 +443,15 @@ TEST(PayloadBuilder, LinksInsideTheTreeArePackedAsTheirTargets) {
 
 // unpack checks the payload's SHA-256 before it writes anything, and no link planted where
 // vnxpack writes (at a member, or at a name a temporary file could have) redirects a write.
-TEST(PayloadBuilder, UnpackChecksTheSha256FirstAndNoLinkRedirectsAWrite) {
+TEST(Vnxpack, UnpackChecksTheSha256FirstAndNoLinkRedirectsAWrite) {
     TempDir tmp;
     const fs::path product = VNX_SAMPLE_PRODUCT;
-    const fs::path victim = tmp.path / "victim.txt";
+    const fs::path victim = tmp.Root() / "victim.txt";
     Touch(victim, "outside");
-    const fs::path out = tmp.path / "p.bin", list = tmp.path / "list";
+    const fs::path out = tmp.Root() / "p.bin", list = tmp.Root() / "list";
     for (const char *name : {"p.bin.partial", "p.bin.sha256", "p.bin.sha256.partial",
                              "list.partial", "list.sha256.partial"})
-        fs::create_symlink(victim, tmp.path / name);
+        fs::create_symlink(victim, tmp.Root() / name);
     ASSERT_EQ(Vnxpack("pack " + Quote(product) + " -o " + Quote(out)).exitCode, 0);
     ASSERT_EQ(Vnxpack("file-list " + Quote(product) + " -o " + Quote(list)).exitCode, 0);
     // The list gives each product file its size and SHA-256, for the uninstaller to compare.
@@ -592,7 +464,7 @@ TEST(PayloadBuilder, UnpackChecksTheSha256FirstAndNoLinkRedirectsAWrite) {
                         payload::ChecksumText(digest) + "\tData\\VERSION.txt\n"),
               std::string::npos)
         << ReadFileText(list.string());
-    const fs::path dest = tmp.path / "dest";
+    const fs::path dest = tmp.Root() / "dest";
     fs::create_directories(dest / "Data");
     fs::create_symlink(victim, dest / "Data" / "VERSION.txt");
     fs::create_symlink(victim, dest / "Data" / "VERSION.txt.vnxpack-part");
@@ -604,7 +476,7 @@ TEST(PayloadBuilder, UnpackChecksTheSha256FirstAndNoLinkRedirectsAWrite) {
     EXPECT_EQ(ReadFileText((dest / "Data" / "VERSION.txt").string()),
               ReadFileText((product / "Data" / "VERSION.txt").string()));
     // A folder of the tree that is a link is refused, and nothing goes where it leads.
-    const fs::path linked = tmp.path / "linked", elsewhere = tmp.path / "elsewhere";
+    const fs::path linked = tmp.Root() / "linked", elsewhere = tmp.Root() / "elsewhere";
     fs::create_directories(linked);
     fs::create_directories(elsewhere);
     fs::create_directory_symlink(elsewhere, linked / "Doc");
@@ -620,29 +492,29 @@ TEST(PayloadBuilder, UnpackChecksTheSha256FirstAndNoLinkRedirectsAWrite) {
     const auto at = std::search(bytes.begin(), bytes.end(), version.begin(), version.end());
     ASSERT_NE(at, bytes.end());
     *at ^= 0x20;
-    const fs::path damaged = tmp.path / "damaged.bin";
+    const fs::path damaged = tmp.Root() / "damaged.bin";
     WriteBytes(damaged, bytes);
     fs::copy_file(out.string() + ".sha256", damaged.string() + ".sha256");
-    RunResult refusedDamaged = Vnxpack("unpack " + Quote(damaged) + " " + Quote(tmp.path / "d1"));
+    RunResult refusedDamaged = Vnxpack("unpack " + Quote(damaged) + " " + Quote(tmp.Root() / "d1"));
     EXPECT_EQ(refusedDamaged.exitCode, 1);
     EXPECT_NE(refusedDamaged.output.find("does NOT match its stored SHA-256: it is damaged; "
                                          "nothing was written"),
               std::string::npos)
         << refusedDamaged.output;
-    EXPECT_FALSE(fs::exists(tmp.path / "d1"));
+    EXPECT_FALSE(fs::exists(tmp.Root() / "d1"));
     RunResult rescued =
-        Vnxpack("unpack " + Quote(damaged) + " " + Quote(tmp.path / "d2") + " --rescue");
+        Vnxpack("unpack " + Quote(damaged) + " " + Quote(tmp.Root() / "d2") + " --rescue");
     EXPECT_EQ(rescued.exitCode, 1);
     EXPECT_NE(rescued.output.find("from a DAMAGED payload"), std::string::npos) << rescued.output;
-    EXPECT_NE(ReadFileText((tmp.path / "d2" / "Data" / "VERSION.txt").string()), version);
+    EXPECT_NE(ReadFileText((tmp.Root() / "d2" / "Data" / "VERSION.txt").string()), version);
     // Without a checksum there is nothing to check, and unpack says so.
     fs::remove(damaged.string() + ".sha256");
-    RunResult unchecked = Vnxpack("unpack " + Quote(damaged) + " " + Quote(tmp.path / "d3"));
+    RunResult unchecked = Vnxpack("unpack " + Quote(damaged) + " " + Quote(tmp.Root() / "d3"));
     EXPECT_EQ(unchecked.exitCode, 0);
     EXPECT_NE(unchecked.output.find("carries no SHA-256"), std::string::npos) << unchecked.output;
 }
 
-TEST(PayloadBuilder, BadOptionsAreRefusedWithUsage) {
+TEST(Vnxpack, BadOptionsAreRefusedWithUsage) {
     EXPECT_EQ(Vnxpack("pack").exitCode, 2);
     EXPECT_EQ(Vnxpack("pack /tmp -o /tmp/x --level 0").exitCode, 2);
     EXPECT_EQ(Vnxpack("pack /tmp -o /tmp/x --jobs zero").exitCode, 2);
@@ -653,8 +525,8 @@ TEST(PayloadBuilder, BadOptionsAreRefusedWithUsage) {
     {
         // A damaged payload is named with the place and the reason the walk found.
         TempDir cutDir;
-        Touch(cutDir.path / "cut.bin", std::string(40, '\0'));
-        RunResult cut = Vnxpack("list " + Quote(cutDir.path / "cut.bin"));
+        Touch(cutDir.Root() / "cut.bin", std::string(40, '\0'));
+        RunResult cut = Vnxpack("list " + Quote(cutDir.Root() / "cut.bin"));
         EXPECT_EQ(cut.exitCode, 1);
         EXPECT_NE(cut.output.find("not a usable payload archive\n  Damaged archive at offset 30: "
                                   "record header does not fit - abort."),
@@ -665,7 +537,7 @@ TEST(PayloadBuilder, BadOptionsAreRefusedWithUsage) {
     payload::PackOptions options;
     options.productVersion = std::string(30, '1');
     std::string error;
-    EXPECT_FALSE(payload::PackDirectory(tmp.path.string(), (tmp.path / "o").string(), options,
+    EXPECT_FALSE(payload::PackDirectory(tmp.Root().string(), (tmp.Root() / "o").string(), options,
                                         nullptr, &error));
     EXPECT_NE(error.find("29"), std::string::npos);
 }
