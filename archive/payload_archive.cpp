@@ -413,8 +413,7 @@ char *PayloadArchive::BuildPath() {
 }
 
 bool PayloadArchive::IsCompressed() const {
-    return current != nullptr && current->rectype == payload::kFileRecord &&
-           current->size > current->datalen;
+    return IsCompressedRecord(current);
 }
 
 void PayloadArchive::Release() {

@@ -30,6 +30,12 @@ struct RESITEM {
     RESITEM *next;
 };
 
+// Whether a record is a file whose data area is a compressed stream: its decoded size is larger
+// than the data area (a stored file's are equal).
+inline bool IsCompressedRecord(const RESITEM *item) {
+    return item != nullptr && item->rectype == payload::kFileRecord && item->size > item->datalen;
+}
+
 class PayloadArchive {
 public:
     // Parses at once. `resourceData`, `targetFolder` and `platform` are not copied: they must

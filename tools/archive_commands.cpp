@@ -168,10 +168,6 @@ std::string PreciseTimeText(payload::FileTime t) {
     return TimeText(t) + ticks;
 }
 
-bool IsCompressed(const RESITEM *item) {
-    return item->size > item->datalen;
-}
-
 // Receives a member's decoded bytes in memory, refusing more than the record says it holds.
 class BufferSink : public vkp::ByteSink {
 public:
@@ -208,7 +204,7 @@ private:
 bool MemberBytes(const Payload &p, const RESITEM *item, std::vector<uint8_t> *bytes,
                  std::string *error) {
     bytes->clear();
-    if (!IsCompressed(item)) {
+    if (!IsCompressedRecord(item)) {
         bytes->assign(p.DataOf(item), p.DataOf(item) + item->datalen);
         return true;
     }
@@ -226,7 +222,7 @@ bool MemberBytes(const Payload &p, const RESITEM *item, std::vector<uint8_t> *by
 // Decodes or copies one member's contents into `out`.
 bool WriteMember(const Payload &p, const RESITEM *item, payload::OutputFile *out,
                  std::string *error) {
-    if (!IsCompressed(item)) {
+    if (!IsCompressedRecord(item)) {
         if (item->datalen > 0 && !out->Write(p.DataOf(item), size_t(item->datalen))) {
             *error = "cannot write";
             return false;
@@ -412,9 +408,9 @@ int RunList(int argc, char **argv) {
                         m.relative.empty() ? "." : m.relative.c_str());
         } else {
             ++files;
-            compressed += IsCompressed(m.item) ? 1 : 0;
+            compressed += IsCompressedRecord(m.item) ? 1 : 0;
             std::printf("F    %10d %-10s %-19s %s\n", m.item->size,
-                        IsCompressed(m.item) ? "compressed" : "stored",
+                        IsCompressedRecord(m.item) ? "compressed" : "stored",
                         TimeText(m.item->fileTime).c_str(), m.relative.c_str());
         }
     }
