@@ -690,6 +690,55 @@ bool UnpackFile(const Payload &p, const Member &m, const payload::OutputFolder &
     return out.Commit(error);
 }
 
+// Says what the payload's checksum gave before anything is written; false when a damaged
+// payload is refused (without --rescue).
+bool SettleChecksum(const char *file, payload::ChecksumResult checksum, bool rescue) {
+    const bool damaged = checksum == payload::ChecksumResult::Mismatch;
+    if (damaged && !rescue) {
+        std::fprintf(stderr,
+                     "vnxpack unpack: %s: the payload does NOT match its stored SHA-256: it is "
+                     "damaged; nothing was written (--rescue unpacks it all the same)\n",
+                     file);
+        return false;
+    }
+    if (damaged)
+        std::fprintf(stderr,
+                     "vnxpack unpack: %s: the payload does NOT match its stored SHA-256: "
+                     "unpacking it all the same (--rescue); its files may be wrong\n",
+                     file);
+    else if (checksum == payload::ChecksumResult::NotStored)
+        std::fprintf(stderr,
+                     "vnxpack unpack: note: %s carries no SHA-256: its contents cannot be "
+                     "checked\n",
+                     file);
+    else if (checksum == payload::ChecksumResult::Unavailable)
+        std::fprintf(stderr,
+                     "vnxpack unpack: note: the SHA-256 of %s cannot be computed here: its "
+                     "contents are not checked\n",
+                     file);
+    return true;
+}
+
+// Every folder is opened without following links, every file is made under a fresh name and
+// renamed over its own: a link planted in the target tree redirects nothing.
+bool UnpackMembers(const Payload &p, const char *dir, std::string *error) {
+    payload::OutputFolder root, folder;
+    const payload::OutputFolder *current = &root;
+    for (const Member &m : p.members) {
+        if (m.item->rectype == payload::kFolderRecord) {
+            const bool ok = m.relative.empty() ? root.Open(fs::u8path(dir), true, error)
+                                               : OpenMemberFolder(root, m.relative, &folder, error);
+            if (!ok)
+                return false;
+            current = m.relative.empty() ? &root : &folder;
+            continue;
+        }
+        if (!UnpackFile(p, m, *current, error))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int RunUnpack(int argc, char **argv) {
@@ -716,52 +765,13 @@ int RunUnpack(int argc, char **argv) {
         std::fprintf(stderr, "vnxpack unpack: %s\n", error.c_str());
         return kExitFailure;
     }
-    // The checksum is settled before anything is written.
-    const bool damaged = p.checksum == payload::ChecksumResult::Mismatch;
-    if (damaged && !rescue) {
-        std::fprintf(stderr,
-                     "vnxpack unpack: %s: the payload does NOT match its stored SHA-256: it is "
-                     "damaged; nothing was written (--rescue unpacks it all the same)\n",
-                     file);
+    if (!SettleChecksum(file, p.checksum, rescue))
+        return kExitFailure;
+    if (!UnpackMembers(p, dir, &error)) {
+        std::fprintf(stderr, "vnxpack unpack: %s\n", error.c_str());
         return kExitFailure;
     }
-    if (damaged)
-        std::fprintf(stderr,
-                     "vnxpack unpack: %s: the payload does NOT match its stored SHA-256: "
-                     "unpacking it all the same (--rescue); its files may be wrong\n",
-                     file);
-    else if (p.checksum == payload::ChecksumResult::NotStored)
-        std::fprintf(stderr,
-                     "vnxpack unpack: note: %s carries no SHA-256: its contents cannot be "
-                     "checked\n",
-                     file);
-    else if (p.checksum == payload::ChecksumResult::Unavailable)
-        std::fprintf(stderr,
-                     "vnxpack unpack: note: the SHA-256 of %s cannot be computed here: its "
-                     "contents are not checked\n",
-                     file);
-
-    // Every folder is opened without following links, every file is made under a fresh name
-    // and renamed over its own: a link planted in the target tree redirects nothing.
-    payload::OutputFolder root, folder;
-    const payload::OutputFolder *current = &root;
-    for (const Member &m : p.members) {
-        if (m.item->rectype == payload::kFolderRecord) {
-            const bool ok = m.relative.empty()
-                                ? root.Open(fs::u8path(dir), true, &error)
-                                : OpenMemberFolder(root, m.relative, &folder, &error);
-            if (!ok) {
-                std::fprintf(stderr, "vnxpack unpack: %s\n", error.c_str());
-                return kExitFailure;
-            }
-            current = m.relative.empty() ? &root : &folder;
-            continue;
-        }
-        if (!UnpackFile(p, m, *current, &error)) {
-            std::fprintf(stderr, "vnxpack unpack: %s\n", error.c_str());
-            return kExitFailure;
-        }
-    }
+    const bool damaged = p.checksum == payload::ChecksumResult::Mismatch;
     std::printf("unpacked %zu members into %s%s\n", p.members.size(), dir,
                 damaged ? " from a DAMAGED payload" : "");
     return damaged ? kExitFailure : kExitOk;
