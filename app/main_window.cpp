@@ -12,6 +12,7 @@
 #include "app/shell_launch.h"
 #include "app/wizard.h"
 #include "archive/install_log.h"
+#include "product/names.h"
 #include "resources/resource_ids.h"
 
 bool ParseCommandLine(InstallerState &state, const char *commandLine) {
@@ -21,7 +22,7 @@ bool ParseCommandLine(InstallerState &state, const char *commandLine) {
     case CommandLineRequest::Version: {
         char caption[kStringCapacity + 32];
         std::snprintf(caption, sizeof(caption), "%s  (v%s)", state.ProductString(IDS_CAPTION),
-                      kInstallerVersion);
+                      product::kInstallerVersion);
         char text[4 * kStringCapacity + 32];
         std::snprintf(text, sizeof(text), "Version %s  (build %s  -  %s)\n\n%s",
                       state.ProductString(IDS_PRODUCT_VERSION),

@@ -5,7 +5,6 @@
 #include "app/installer_state.h"
 
 constexpr char kMainWindowClass[] = "VarnexSpreadsheetAddInInstallerClass";
-constexpr char kInstallerVersion[] = "1.7";
 // 0x223: the window redraws whole when resized, keeps its own device context, has no Close.
 constexpr UINT kMainWindowClassStyle = CS_VREDRAW | CS_HREDRAW | CS_OWNDC | CS_NOCLOSE;
 static_assert(kMainWindowClassStyle == 0x223, "main window class style");

@@ -240,7 +240,7 @@ void CenterDialog(HWND window) {
 bool CheckExcelRunning(const InstallerState &state, HWND owner) {
     char text[MAX_PATH];
     state.LoadResString(IDS_EXCEL_RUNNING, text, sizeof(text));
-    while (FindWindowA("XLMain", nullptr)) {
+    while (RegAddin_Detect()) {
         if (AskOkCancel(owner, text, MB_DEFBUTTON2) == IDCANCEL)
             return true;
     }
