@@ -10,6 +10,7 @@
 #include "app/installer_state.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
+#include "app/version_box.h"
 #include "archive/install_log.h"
 #include "archive/system_library.h"
 #include "product/names.h"

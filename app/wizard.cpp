@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/main_window.h"
 #include "app/message_boxes.h"
+#include "app/screen_place.h"
 #include "app/text_rules.h"
 #include "archive/payload_win32.h"
 #include "regaddin/folder_rules.h"
@@ -165,7 +165,7 @@ void ShowStep(void *context, const char *caption, const char *text) {
 
 bool UserGivesUpOnExcel(void *context) {
     const ProgressDialog *progress = static_cast<ProgressDialog *>(context);
-    return CheckExcelRunning(*progress->state, progress->window);
+    return UserGivesUpOnRunningExcel(*progress->state, progress->window);
 }
 
 void WarnUser(void *, const char *text) {
@@ -219,7 +219,7 @@ void StartProgress(HWND dialog, ProgressDialog *progress) {
     progress->window = dialog;
     progress->run->SetCallbacks({progress, ShowProgress, ShowStep, UserGivesUpOnExcel, WarnUser});
     SetWindowTextA(dialog, progress->state->ProductString(IDS_PROGRESS_TITLE));
-    CenterDialog(dialog);
+    PlaceDialogRightOfCentre(dialog);
     SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     char text[kStringCapacity];
     progress->state->LoadResString(IDS_PREPARING, text, sizeof(text));
@@ -233,11 +233,11 @@ void StartProgress(HWND dialog, ProgressDialog *progress) {
 
 } // namespace
 
-void CenterDialog(HWND window) {
+void PlaceDialogRightOfCentre(HWND window) {
     MoveToScreenCentre(window, 34, 0);
 }
 
-bool CheckExcelRunning(const InstallerState &state, HWND owner) {
+bool UserGivesUpOnRunningExcel(const InstallerState &state, HWND owner) {
     char text[MAX_PATH];
     state.LoadResString(IDS_EXCEL_RUNNING, text, sizeof(text));
     while (RegAddin_Detect()) {
@@ -321,7 +321,7 @@ INT_PTR CALLBACK WelcomeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         state->LoadResString(IDS_WELCOME_TEXT, format, sizeof(format));
         std::snprintf(text, sizeof(text), format, state->ProductString(IDS_RELEASE_LINE));
         SetDlgItemTextA(dialog, IDC_WELCOME_TEXT, text);
-        CenterDialog(dialog);
+        PlaceDialogRightOfCentre(dialog);
         return TRUE;
     }
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
@@ -339,7 +339,7 @@ INT_PTR CALLBACK AgreementDlgProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         char text[kStringCapacity];
         SetDlgItemTextA(dialog, IDC_LEGAL_NOTICE,
                         state->LoadResString(IDS_LEGAL_NOTICE, text, sizeof(text)));
-        CenterDialog(dialog);
+        PlaceDialogRightOfCentre(dialog);
         return TRUE;
     }
     if (message != WM_COMMAND)
@@ -365,7 +365,7 @@ INT_PTR CALLBACK FolderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     if (message == WM_INITDIALOG) {
         state->maxFolderLength = MaxInstallFolderLength(state->instance);
         SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, state->installDir);
-        CenterDialog(dialog);
+        PlaceDialogRightOfCentre(dialog);
         return TRUE;
     }
     if (message != WM_COMMAND)
@@ -429,7 +429,7 @@ INT_PTR CALLBACK FinishDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         CheckDlgButton(dialog, IDC_FINISH_CHECK, BST_CHECKED);
         SetDlgItemTextA(dialog, IDC_FINISH_NOTE,
                         state->LoadResString(IDS_FINISH_NOTE, text, sizeof(text)));
-        CenterDialog(dialog);
+        PlaceDialogRightOfCentre(dialog);
         return TRUE;
     }
     // No Cancel: Escape (command 2) does nothing here.

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/registration_errors.h"
+#include "app/shared_texts.h"
 #include "archive/install_list.h"
 #include "archive/install_log.h"
 #include "archive/resource_checksum.h"
