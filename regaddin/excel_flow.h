@@ -16,5 +16,6 @@ int RegisterWithExcel(int keepCom, const char *folder, const char *addinPath,
 int UnregisterFromExcel(int keepCom);
 
 // True while any Excel has its main window open (not only a session of this flow). The one test
-// of a running Excel: RegAddin_Detect, the wizard and the uninstaller ask it.
+// of a running Excel: RegAddin_Detect answers with it, and the wizard and the uninstaller ask
+// RegAddin_Detect.
 bool ExcelIsRunning();
