@@ -1,5 +1,5 @@
 // What the installer's command line asks for. Free of <windows.h> so the rules are unit-tested
-// natively; ParseCommandLine (main window code) shows the boxes.
+// natively; ParseCommandLine (app/version_box.h) shows the boxes.
 #pragma once
 
 enum class CommandLineRequest {

@@ -11,6 +11,7 @@
 #include "archive/payload_archive.h"
 #include "archive/extract_record.h"
 #include "archive/payload_win32.h"
+#include "product/names.h"
 #include "regaddin/folder_security.h"
 #include "resources/resource_ids.h"
 
@@ -348,17 +349,17 @@ bool MigrateUserConfig(const InstallerState &state) {
     }
     state.LogKeyValue("App Data Folder", appData);
     char target[MAX_PATH * 2];
-    std::snprintf(target, sizeof(target), "%s\\Varnok\\VarnexSpreadsheetAddin", appData);
+    std::snprintf(target, sizeof(target), "%s\\%s", appData, product::kSettingsFolder);
     if (std::strlen(target) >= MAX_PATH || !RegAddin_MakeDir(target)) {
         char text[MAX_PATH * 2 + 32];
         std::snprintf(text, sizeof(text), "Failed to create folder \"%s\"", target);
         LogLine(text);
         return false;
     }
-    if (!MoveConfigFile(state, target, "tarvelo.prefs",
+    if (!MoveConfigFile(state, target, product::kPreferencesFile,
                         "Failed to copy file \"tarvelo.pref\" or it already exists"))
         return false;
-    MoveConfigFile(state, target, "tarvelo.con",
+    MoveConfigFile(state, target, product::kConnectionsFile,
                    "Failed to copy file \"tarvelo.con\" or it already exists");
     return true; // the first file was moved
 }

@@ -1,11 +1,9 @@
+// The product strings the installer loads at start-up from its string table.
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/installer_state.h"
-#include "archive/install_log.h"
 #include "resources/resource_ids.h"
-
-InstallerState g_state;
 
 namespace {
 
@@ -14,21 +12,6 @@ const int kStartupIds[] = {1,  2,  3,  5,  6,  8,  9,  10, 11, 14, 15, 16, 18, 1
                            28, 30, 31, 40, 43, 44, 45, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58};
 
 } // namespace
-
-const char *InstallerState::ProductString(int id) const {
-    return (id >= 0 && id < kStringCount) ? strings[id] : "";
-}
-
-const char *InstallerState::LoadResString(int id, char *buffer, int size) const {
-    if (LoadStringA(instance, id, buffer, size) <= 0)
-        buffer[0] = '\0';
-    return buffer;
-}
-
-void InstallerState::LogKeyValue(const char *key, const char *value) const {
-    if (log)
-        log->WriteKeyValue(key, value);
-}
 
 void LoadProductStrings(InstallerState &state, HINSTANCE instance) {
     for (int id : kStartupIds)

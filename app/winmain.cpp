@@ -3,14 +3,17 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/install_run.h"
 #include "app/installer_state.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
+#include "app/version_box.h"
 #include "archive/install_log.h"
 #include "archive/system_library.h"
+#include "product/names.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -35,7 +38,9 @@ void OpenInstallLog(InstallerState &state) {
     state.log =
         new InstallLog(state.installDir, state.ProductString(IDS_LOG_FILE_NAME),
                        state.ProductString(IDS_LOG_TITLE), state.ProductString(IDS_PRODUCT_BUILD));
-    LogLine("Kobal Installer 1.7");
+    char banner[32];
+    std::snprintf(banner, sizeof(banner), "Kobal Installer %s", product::kInstallerVersion);
+    LogLine(banner);
     if (state.previous.installDir[0]) {
         state.log->WritePreviousInstall(state.previous.installDir, state.previous.version,
                                         state.previous.build);

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/main_window.h"
 #include "app/message_boxes.h"
+#include "app/screen_place.h"
 #include "app/text_rules.h"
 #include "archive/payload_win32.h"
 #include "regaddin/folder_rules.h"
@@ -191,7 +191,7 @@ void StartProgress(HWND dialog, ProgressDialog *progress) {
     progress->window = dialog;
     progress->run->SetView(progress);
     SetWindowTextA(dialog, progress->state->ProductString(IDS_PROGRESS_TITLE));
-    CenterDialog(dialog);
+    PlaceDialogRightOfCentre(dialog);
     SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     char text[kStringCapacity];
     progress->state->LoadResString(IDS_PREPARING, text, sizeof(text));
@@ -224,21 +224,21 @@ void ProgressDialog::ShowStep(const char *caption, const char *text) {
 }
 
 bool ProgressDialog::UserGivesUpOnExcel() {
-    return CheckExcelRunning(*state, window);
+    return UserGivesUpOnRunningExcel(*state, window);
 }
 
 void ProgressDialog::Warn(const char *text) {
     ::Warn(text);
 }
 
-void CenterDialog(HWND window) {
+void PlaceDialogRightOfCentre(HWND window) {
     MoveToScreenCentre(window, 34, 0);
 }
 
-bool CheckExcelRunning(const InstallerState &state, HWND owner) {
+bool UserGivesUpOnRunningExcel(const InstallerState &state, HWND owner) {
     char text[MAX_PATH];
     state.LoadResString(IDS_EXCEL_RUNNING, text, sizeof(text));
-    while (FindWindowA("XLMain", nullptr)) {
+    while (RegAddin_Detect()) {
         if (AskOkCancel(owner, text, MB_DEFBUTTON2) == IDCANCEL)
             return true;
     }
@@ -319,7 +319,7 @@ INT_PTR CALLBACK WelcomeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         state->LoadResString(IDS_WELCOME_TEXT, format, sizeof(format));
         std::snprintf(text, sizeof(text), format, state->ProductString(IDS_RELEASE_LINE));
         SetDlgItemTextA(dialog, IDC_WELCOME_TEXT, text);
-        CenterDialog(dialog);
+        PlaceDialogRightOfCentre(dialog);
         return TRUE;
     }
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
@@ -337,7 +337,7 @@ INT_PTR CALLBACK AgreementDlgProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         char text[kStringCapacity];
         SetDlgItemTextA(dialog, IDC_LEGAL_NOTICE,
                         state->LoadResString(IDS_LEGAL_NOTICE, text, sizeof(text)));
-        CenterDialog(dialog);
+        PlaceDialogRightOfCentre(dialog);
         return TRUE;
     }
     if (message != WM_COMMAND)
@@ -363,7 +363,7 @@ INT_PTR CALLBACK FolderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     if (message == WM_INITDIALOG) {
         state->maxFolderLength = MaxInstallFolderLength(state->instance);
         SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, state->installDir);
-        CenterDialog(dialog);
+        PlaceDialogRightOfCentre(dialog);
         return TRUE;
     }
     if (message != WM_COMMAND)
@@ -427,7 +427,7 @@ INT_PTR CALLBACK FinishDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         CheckDlgButton(dialog, IDC_FINISH_CHECK, BST_CHECKED);
         SetDlgItemTextA(dialog, IDC_FINISH_NOTE,
                         state->LoadResString(IDS_FINISH_NOTE, text, sizeof(text)));
-        CenterDialog(dialog);
+        PlaceDialogRightOfCentre(dialog);
         return TRUE;
     }
     // No Cancel: Escape (command 2) does nothing here.

@@ -30,9 +30,9 @@ INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 INT_PTR CALLBACK FinishDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Moves a dialog 34 pixels right of the screen's centre.
-void CenterDialog(HWND window);
+void PlaceDialogRightOfCentre(HWND window);
 // True when the user gave up while Excel was running, false when no Excel is running.
-bool CheckExcelRunning(const InstallerState &state, HWND owner);
+bool UserGivesUpOnRunningExcel(const InstallerState &state, HWND owner);
 // True to accept the folder, false to stay in the folder dialog.
 bool ConfirmUpgrade(InstallerState &state, HWND owner, const char *folder);
 // The chosen folder in `buffer` (MAX_PATH characters), or an empty text. The browser records

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "archive/cp1252.h"
+#include "product/cp1252.h"
 #include "archive/payload_archive.h"
 #include "archive/payload_format.h"
 
@@ -62,7 +62,7 @@ bool IsDigestText(const std::string &text) {
 std::string FoldedPath(const std::string &path) {
     std::string folded = path;
     for (char &c : folded)
-        c = static_cast<char>(Cp1252Upper(static_cast<unsigned char>(c)));
+        c = static_cast<char>(cp1252::Cp1252Upper(static_cast<unsigned char>(c)));
     return folded;
 }
 

@@ -17,6 +17,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "product/path_limits.h"
+
 namespace payload {
 
 constexpr uint32_t kPreambleSize = 30;
@@ -30,12 +32,11 @@ constexpr char kFileRecord = 'F';
 
 // Folder paths and file names; the parser's log lines are built around this limit.
 constexpr uint32_t kMaxNameLength = 80;
-// The parser's path buffer, terminating NUL included: paths have at most 511 characters.
-constexpr uint32_t kPathBufferSize = 512;
-// Longest full paths the installer's system calls take: a file's (MAX_PATH less its NUL) and a
-// folder's (CreateDirectoryA keeps room for an 8.3 name: 248 characters with the NUL).
-constexpr uint32_t kMaxFilePathLength = 259;
-constexpr uint32_t kMaxFolderPathLength = 247;
+// The parser's path buffer, and the longest full paths the installer's system calls take, under
+// the names the archive's code uses (product/path_limits.h says why each is what it is).
+constexpr uint32_t kPathBufferSize = product::kPathBufferSize;
+constexpr uint32_t kMaxFilePathLength = product::kMaxFilePathLength;
+constexpr uint32_t kMaxFolderPathLength = product::kMaxFolderPathLength;
 // Added to both size totals, together with one cluster.
 constexpr uint32_t kSlackBytes = 80000;
 // Used when the volume's cluster size cannot be found out.

@@ -19,7 +19,7 @@
 #include <unistd.h>
 #endif
 
-#include "archive/cp1252.h"
+#include "product/cp1252.h"
 #include "archive/payload_checksum.h"
 #include "builder/file_times.h"
 #include "builder/output_file.h"
@@ -69,7 +69,7 @@ bool IsReservedDeviceName(const std::string &ansi) {
     while (!base.empty() && base.back() == ' ')
         base.pop_back();
     for (char &c : base)
-        c = static_cast<char>(Cp1252Upper(static_cast<unsigned char>(c)));
+        c = static_cast<char>(cp1252::Cp1252Upper(static_cast<unsigned char>(c)));
     static const char *kNames[] = {"CON", "PRN", "AUX", "NUL"};
     for (const char *n : kNames)
         if (base == n)
@@ -126,12 +126,13 @@ struct Scanner {
 
         // Siblings in descending order of their names, case ignored.
         auto descending = [](const auto &a, const auto &b) {
-            return CompareNoCase1252(a.name, b.name) > 0;
+            return cp1252::CompareNoCase1252(a.name, b.name) > 0;
         };
         std::sort(folder->files.begin(), folder->files.end(), descending);
         std::sort(folder->folders.begin(), folder->folders.end(),
                   [](const FolderEntry &a, const FolderEntry &b) {
-                      return CompareNoCase1252(LastPart(a.relative), LastPart(b.relative)) > 0;
+                      return cp1252::CompareNoCase1252(LastPart(a.relative), LastPart(b.relative)) >
+                             0;
                   });
         for (FolderEntry &sub : folder->folders)
             if (!Scan(&sub))
@@ -152,7 +153,7 @@ struct Scanner {
             return Refuse(path, why);
         std::string upper = ansi;
         for (char &c : upper)
-            c = static_cast<char>(Cp1252Upper(static_cast<unsigned char>(c)));
+            c = static_cast<char>(cp1252::Cp1252Upper(static_cast<unsigned char>(c)));
         auto inserted = seen->emplace(upper, path.filename().u8string());
         if (!inserted.second)
             return Refuse(path, "differs from \"" + inserted.first->second +
@@ -476,7 +477,7 @@ bool ScanProduct(const std::string &dir, const PackOptions &options, bool needSo
             return false;
         }
         auto same = [&](const std::string &name) {
-            return CompareNoCase1252(name, file.name) == 0;
+            return cp1252::CompareNoCase1252(name, file.name) == 0;
         };
         for (const FileEntry &f : root->files)
             if (same(f.name)) {
@@ -512,7 +513,7 @@ bool ScanProduct(const std::string &dir, const PackOptions &options, bool needSo
         root->files.push_back(std::move(file));
     }
     std::sort(root->files.begin(), root->files.end(), [](const FileEntry &a, const FileEntry &b) {
-        return CompareNoCase1252(a.name, b.name) > 0;
+        return cp1252::CompareNoCase1252(a.name, b.name) > 0;
     });
     return true;
 }
@@ -595,7 +596,7 @@ bool WriteArchive(const FolderEntry &root, const Scanner &scan, OutputFile *file
 } // namespace
 
 const char *CheckWindowsName(const std::string &utf8, std::string *ansi) {
-    if (!Utf8ToCp1252(utf8, ansi))
+    if (!cp1252::Utf8ToCp1252(utf8, ansi))
         return "name cannot be represented in the Windows code page 1252";
     if (ansi->empty())
         return "empty name";

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive/install_list.h"
+#include "product/path_limits.h"
 
 namespace payload {
 
@@ -21,8 +22,9 @@ struct PackOptions {
     int jobs = 0;               // compressing threads; 0: one per core
     bool showProgress = false;  // a progress bar on stderr
     // Length of the installation folder assumed when checking that every full target path fits
-    // the installer's 511-character path buffer (the wizard's folder field holds 259).
-    uint32_t installFolderAllowance = 259;
+    // the installer's 511-character path buffer (the wizard's folder field holds as many
+    // characters as a file's full path may have).
+    uint32_t installFolderAllowance = product::kMaxFilePathLength;
     // Added at the root. A product file or folder of the same name, letter case ignored, is
     // refused: the build's file takes that place.
     std::vector<RootFile> rootFiles;

@@ -4,10 +4,9 @@
 #include <cstring>
 
 #include "decompress/stream_decoder.h"
+#include "product/path_limits.h"
 
 namespace {
-
-constexpr size_t kMaxPathLength = 260;
 
 // Writes through the C runtime's buffered file; remembers the first failure.
 class FileSink : public vkp::ByteSink {
@@ -22,7 +21,8 @@ private:
 };
 
 int DecompressToFile(const unsigned char *stream, uint64_t streamLength, const char *outPath) {
-    if (outPath == nullptr || std::strlen(outPath) > kMaxPathLength)
+    // As many characters as the system's path size itself are still tried.
+    if (outPath == nullptr || std::strlen(outPath) > product::kSystemPathSize)
         return kDecompressCantOpen;
     std::FILE *file = std::fopen(outPath, "w+b");
     if (file == nullptr)

@@ -1,6 +1,7 @@
 #include "regaddin/environment.h"
 
 #include "reglog/log.h"
+#include "regaddin/excel_flow.h"
 #include "regaddin/regaddin.h"
 #include "regaddin/registry_text.h"
 #include "regaddin/string_rules.h"
@@ -163,7 +164,7 @@ int RegAddin_MakeDir(char *folder) {
 }
 
 int RegAddin_Detect() {
-    return FindWindowA("XLMain", nullptr) != nullptr ? 1 : 0;
+    return ExcelIsRunning() ? 1 : 0;
 }
 
 int RegAddin_CloseTarveloProc() {

@@ -4,6 +4,7 @@
 #include "regaddin/excel_flow_steps.h"
 
 #include "automation/excel_session.h"
+#include "product/names.h"
 #include "automation/wait_timer.h"
 #include "reglog/log.h"
 #include "regaddin/regaddin.h"
@@ -25,10 +26,8 @@ const char kOptionsKeyFormat[] = "Software\\Microsoft\\Office\\%s\\Excel\\Option
 const std::size_t kOptionsKeyCapacity = 500;
 // Largest "OPEN" value text examined; a longer one ends the search like a missing value.
 const DWORD kOpenValueCapacity = 500;
-const char kMarkerFileName[] = "install.sem";
 const char kMarkerText[] = "Varnex Sem"; // written without its terminator
 const char kWorkbookTitle[] = "Varnok";
-const char kExcelWindowClass[] = "XLMain";
 const int kWaitChecks = 15;
 const std::size_t kTimerErrorCapacity = 300;
 const char *const kAcceptedVersionPrefixes[] = {"15.", "14.", "13.", "12.", "11.", "10.", "9."};
@@ -56,7 +55,7 @@ bool TimerReady(WaitTimer *timer) {
 }
 
 std::string MarkerPath(const char *folder) {
-    return std::string(folder != nullptr ? folder : "") + "\\" + kMarkerFileName;
+    return std::string(folder != nullptr ? folder : "") + "\\" + product::kMarkerFileName;
 }
 
 bool PathPresent(const std::string &path) {
@@ -264,12 +263,16 @@ bool WaitForSemaphoreRemoval(const char *folder, int checks) {
     return removed;
 }
 
+bool ExcelIsRunning() {
+    return FindWindowA(product::kExcelWindowClass, nullptr) != nullptr;
+}
+
 bool WaitForExcelExit(int checks) {
     WaitTimer timer;
     if (!TimerReady(&timer))
         return false;
     for (int waits = 0; waits < checks;) {
-        if (FindWindowA(kExcelWindowClass, nullptr) == nullptr) {
+        if (!ExcelIsRunning()) {
             LogMessage("Excel window not found - wait = %d", waits);
             timer.Close();
             return true;

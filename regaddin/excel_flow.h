@@ -14,3 +14,8 @@ int RegisterWithExcel(int keepCom, const char *folder, const char *addinPath,
 // Removes the add-in's "OPEN" entries (those naming "QUBRIX.xla") from the options of the Excel
 // that a private session reports. Returns 0, 1, 2 or 7 (RegAddinResult).
 int UnregisterFromExcel(int keepCom);
+
+// True while any Excel has its main window open (not only a session of this flow). The one test
+// of a running Excel: RegAddin_Detect answers with it, and the wizard and the uninstaller ask
+// RegAddin_Detect.
+bool ExcelIsRunning();

@@ -42,5 +42,5 @@ bool CreateInstallSemaphore(const char *folder);
 // Waits up to `checks` one-second rounds for `folder`\install.sem to go. True if it went.
 bool WaitForSemaphoreRemoval(const char *folder, int checks);
 
-// Waits up to `checks` one-second rounds until no "XLMain" window is left. True if none is.
+// Waits up to `checks` one-second rounds until no Excel is running. True if none is.
 bool WaitForExcelExit(int checks);

@@ -2,26 +2,10 @@
 
 #include <algorithm>
 
+#include "product/path_limits.h"
 #include "regaddin/string_rules.h"
 
 namespace folders {
-
-namespace {
-
-constexpr size_t kMaxPathLength = 259;
-
-bool EqualsNoCase(const std::string &a, const std::string &b) {
-    if (a.size() != b.size())
-        return false;
-    if (a.empty())
-        return true;
-    std::string ua = a, ub = b;
-    UpperCaseInPlace(&ua[0], ua.size());
-    UpperCaseInPlace(&ub[0], ub.size());
-    return ua == ub;
-}
-
-} // namespace
 
 std::string NormalizeFolder(const std::string &folder) {
     std::string normal = folder;
@@ -32,7 +16,7 @@ std::string NormalizeFolder(const std::string &folder) {
 }
 
 bool IsPlainDriveFolder(const std::string &folder) {
-    if (folder.size() < 3 || folder.size() > kMaxPathLength)
+    if (folder.size() < 3 || folder.size() > product::kMaxFilePathLength)
         return false;
     const char drive = static_cast<char>(folder[0] & ~0x20);
     if (drive < 'A' || drive > 'Z' || folder[1] != ':' || folder[2] != '\\')

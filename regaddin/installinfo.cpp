@@ -1,12 +1,11 @@
 // The record of the installation under the maker's key in HKEY_LOCAL_MACHINE. Logs nothing.
+#include "product/names.h"
 #include "regaddin/regaddin.h"
 #include "regaddin/registry_text.h"
 
 #include <cstring>
 
 namespace {
-
-const char kInstallInfoKey[] = "SOFTWARE\\Varnok\\Varnex\\%s";
 
 // The field as a terminated text even if the caller left it without a NUL.
 template <std::size_t N> struct FieldText {
@@ -26,7 +25,7 @@ int RegAddin_GetInstallInfo(char *productKey, installinfo_tag *info) {
     info->version[0] = '\0';
     info->build[0] = '\0';
     char keyPath[500];
-    if (!FormatKeyPath(keyPath, sizeof keyPath, kInstallInfoKey, productKey))
+    if (!FormatKeyPath(keyPath, sizeof keyPath, product::kInstallInfoKeyFormat, productKey))
         return 0;
     RegKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, key.Receive()) !=
@@ -43,7 +42,7 @@ int RegAddin_SetInstallInfo(char *productKey, installinfo_tag *info) {
     if (info == nullptr)
         return 0;
     char keyPath[500];
-    if (!FormatKeyPath(keyPath, sizeof keyPath, kInstallInfoKey, productKey))
+    if (!FormatKeyPath(keyPath, sizeof keyPath, product::kInstallInfoKeyFormat, productKey))
         return 0;
     RegKey key;
     if (!OpenOrCreateMachineKey(keyPath, &key))
@@ -57,7 +56,7 @@ int RegAddin_SetInstallInfo(char *productKey, installinfo_tag *info) {
 
 int RegAddin_RemoveInstallInfo(char *productKey) {
     char keyPath[500];
-    if (!FormatKeyPath(keyPath, sizeof keyPath, kInstallInfoKey, productKey))
+    if (!FormatKeyPath(keyPath, sizeof keyPath, product::kInstallInfoKeyFormat, productKey))
         return 0;
     RegKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_SET_VALUE, key.Receive()) !=

@@ -26,6 +26,17 @@ int FindNoCase(const char *text, const char *pattern) {
     return found != nullptr ? static_cast<int>(found - upperText) : -1;
 }
 
+bool EqualsNoCase(const std::string &a, const std::string &b) {
+    if (a.size() != b.size())
+        return false;
+    if (a.empty())
+        return true;
+    std::string ua = a, ub = b;
+    UpperCaseInPlace(&ua[0], ua.size());
+    UpperCaseInPlace(&ub[0], ub.size());
+    return ua == ub;
+}
+
 int StartsWith(const char *text, const char *prefix) {
     if (prefix == nullptr)
         return 1;

@@ -2,6 +2,7 @@
 // prefix test, the system PATH entry match and the composition of a new PATH value.
 #pragma once
 #include <cstddef>
+#include <string>
 
 // Zero-based byte offset of the first occurrence of `pattern` in `text`, ignoring letter case,
 // or -1. Either string null or empty, `text` shorter than `pattern`, or no memory for the
@@ -10,16 +11,17 @@ int FindNoCase(const char *text, const char *pattern);
 
 // Upper-cases `length` bytes of ANSI text in place. The Windows build asks the system
 // (CharUpperBuffA: the letters of the ANSI code page in use, double-byte characters kept whole);
-// the portable build, for the native tools and tests, folds as code page 1252 does (UpperCp1252).
+// the portable build, for the native tools and tests, folds as code page 1252 does
+// (cp1252::Cp1252Upper, product/cp1252.h).
 void UpperCaseInPlace(char *text, std::size_t length);
+
+// True when `a` and `b` are the same text with letter case ignored, case as UpperCaseInPlace
+// folds it. Folder names and command-line switches are compared so.
+bool EqualsNoCase(const std::string &a, const std::string &b);
 
 // 1 if `text` begins with `prefix` (case-sensitive, byte by byte), else 0. A null prefix gives 1;
 // a prefix longer than the text, or a null text with a non-null prefix, gives 0.
 int StartsWith(const char *text, const char *prefix);
-
-// The upper-case form of one byte under code page 1252: a-z, the accented letters 0xE0-0xFE (but
-// 0xF7), and the pairs 0x9A/0x8A, 0x9C/0x8C, 0x9E/0x8E, 0xFF/0x9F.
-unsigned char UpperCp1252(unsigned char c);
 
 // 1 if the PATH value `pathValue` lists `folder` as one of its ";"-separated entries, letter case
 // ignored, else 0. An entry may be enclosed in double quotes and may end in one backslash or "/"

@@ -1,5 +1,6 @@
 #include "regaddin/uninstall_entry.h"
 
+#include "product/names.h"
 #include "reglog/log.h"
 #include "regaddin/registry_text.h"
 
@@ -8,7 +9,6 @@
 
 namespace {
 
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s";
 const char *const kValueNames[] = {"DisplayName", "UninstallString", "InstallLocation",
                                    "DisplayIcon"};
 
@@ -23,7 +23,7 @@ bool WriteEntry(const char *keyPath, const char *displayName, const char *folder
     std::snprintf(name, sizeof name, "%s", displayName != nullptr ? displayName : "");
     // Built without a fixed limit: two quoted folders of full path length do not fit in the
     // 500 bytes a formatted buffer would give, and a cut command line would be wrong.
-    const std::string uninstaller = std::string(folder) + "\\Uninstall.exe";
+    const std::string uninstaller = std::string(folder) + "\\" + product::kUninstallerName;
     const std::string uninstallString = "\"" + uninstaller + "\" \"" + folder + "\"";
     const std::string displayIcon = "\"" + uninstaller;
     const char *const data[] = {name, uninstallString.c_str(), folder, displayIcon.c_str()};
@@ -68,7 +68,8 @@ bool RemoveEntry(const char *keyPath, const char *keyName) {
 
 bool WriteUninstallEntry(const char *displayName, const char *keyName, const char *folder) {
     char keyPath[500];
-    FormatKeyPath(keyPath, sizeof keyPath, kUninstallKey, keyName); // empty when unusable
+    FormatKeyPath(keyPath, sizeof keyPath, product::kUninstallKeyFormat,
+                  keyName); // empty when unusable
     if (folder != nullptr)
         return WriteEntry(keyPath, displayName, folder);
     return RemoveEntry(keyPath, keyName);

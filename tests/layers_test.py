@@ -10,17 +10,18 @@ import sys
 USES = {
     "product": [],
     "codec": [],
-    "decompress": ["codec"],
+    "decompress": ["codec", "product"],
     "compress": ["codec"],
-    "archive": ["decompress"],
-    "builder": ["archive", "compress"],
+    "archive": ["decompress", "product"],
+    "builder": ["archive", "compress", "product"],
     "reglog": [],
     "automation": ["reglog"],
-    "regaddin": ["automation", "reglog"],
+    "regaddin": ["automation", "reglog", "product"],
     "resources": [],
-    "app": ["codec", "decompress", "archive", "reglog", "automation", "regaddin", "resources"],
-    "uninstall": ["archive", "regaddin", "resources", "app"],
-    "tools": ["archive", "builder", "compress", "decompress"],
+    "app": ["product", "codec", "decompress", "archive", "reglog", "automation", "regaddin",
+            "resources"],
+    "uninstall": ["product", "archive", "regaddin", "resources", "app"],
+    "tools": ["product", "archive", "builder", "compress", "decompress"],
 }
 
 SOURCE_ENDINGS = (".cpp", ".h", ".rc", ".in")

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/cp1252.h"
+#include "product/cp1252.h"
 #include "archive/payload_checksum.h"
 #include "builder/file_times.h"
 #include "archive/payload_archive.h"
@@ -130,7 +130,7 @@ struct Payload {
             if (i->rectype != payload::kFolderRecord && i->rectype != payload::kFileRecord)
                 continue;
             std::string name;
-            if (!payload::Cp1252ToUtf8(i->name, &name)) {
+            if (!cp1252::Cp1252ToUtf8(i->name, &name)) {
                 *error = std::string(path) + ": name with a byte code page 1252 leaves undefined";
                 return false;
             }

@@ -3,20 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "product/names.h"
 #include "regaddin/string_rules.h"
 
 namespace uninstall {
 
 namespace {
-
-bool EqualsNoCase(const std::string &a, const std::string &b) {
-    if (a.size() != b.size())
-        return false;
-    std::string ua = a, ub = b;
-    UpperCaseInPlace(&ua[0], ua.size());
-    UpperCaseInPlace(&ub[0], ub.size());
-    return ua == ub;
-}
 
 // Splits at blanks, keeping double-quoted runs together (quotes removed).
 std::vector<std::string> Tokens(const char *text) {
@@ -148,7 +140,8 @@ std::string FinalMessage(const std::string &displayName, const std::vector<Lefto
             text += "\n  and " + std::to_string(leftovers.size() - kLeftoversNamed) + " more";
         text += "\n\nThe uninstall log in the temporary folder lists them all.";
     }
-    text += "\n\nYour own settings (tarvelo.prefs, tarvelo.con) were kept";
+    text += std::string("\n\nYour own settings (") + product::kPreferencesFile + ", " +
+            product::kConnectionsFile + ") were kept";
     text += settingsFolder.empty() ? "." : " in " + settingsFolder + ".";
     return text;
 }

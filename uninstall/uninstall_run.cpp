@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/registration_errors.h"
+#include "app/shared_texts.h"
 #include "archive/install_list.h"
 #include "archive/install_log.h"
 #include "archive/resource_checksum.h"
+#include "product/names.h"
 #include "regaddin/folder_rules.h"
 #include "regaddin/folder_security.h"
 #include "regaddin/regaddin.h"
@@ -27,16 +28,10 @@ using folders::SameFolder;
 
 namespace {
 
-constexpr char kUninstallerName[] = "Uninstall.exe";
 constexpr char kLogStem[] = "uninstall";
 constexpr char kLogName[] = "uninstall.log";
 // How many names the log may try when the ones before it are links.
 constexpr int kLogNamesTried = 9;
-constexpr char kSettingsFolder[] = "Varnok\\VarnexSpreadsheetAddin";
-// The maker's folder of the default installation folder, made with it by the installer.
-constexpr char kMakerFolder[] = "Varnok";
-constexpr char kUninstallKeyFormat[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s";
 // A file in use gets this many more tries, this far apart, before its removal is put off.
 constexpr int kDeleteTries = 5;
 constexpr DWORD kDeleteRetryMs = 200;
@@ -177,7 +172,7 @@ bool RecordedInstallation(const Product &product, const std::string &folder) {
         SameFolder(info.installDir, folder))
         return true;
     char key[600];
-    std::snprintf(key, sizeof(key), kUninstallKeyFormat, product.keyName.c_str());
+    std::snprintf(key, sizeof(key), product::kUninstallKeyFormat, product.keyName.c_str());
     char location[MAX_PATH] = {};
     DWORD size = sizeof(location) - 1;
     return RegGetValueA(HKEY_LOCAL_MACHINE, key, "InstallLocation", RRF_RT_REG_SZ, nullptr,
@@ -519,7 +514,7 @@ void RemoveRegistryRecords(const Product &product) {
     const int removed = RegAddin_RemoveInstallInfo(info.data());
     Log("Install information removed: " + std::string(removed ? "yes" : "no"));
     // The maker's keys that held the record go too once nothing else is in them.
-    for (const char *key : {"SOFTWARE\\Varnok\\Varnex", "SOFTWARE\\Varnok"}) {
+    for (const char *key : {product::kInstallInfoKey, product::kMakerKey}) {
         HKEY handle;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
             continue;
@@ -534,8 +529,9 @@ void RemoveRegistryRecords(const Product &product) {
 
 std::string SettingsFolder() {
     char appData[MAX_PATH] = {};
-    return RegAddin_GetAppDataFolder(appData) ? std::string(appData) + "\\" + kSettingsFolder
-                                              : std::string();
+    return RegAddin_GetAppDataFolder(appData)
+               ? std::string(appData) + "\\" + product::kSettingsFolder
+               : std::string();
 }
 
 int RunCopy(const Ui &ui, const Product &product, const payload::InstallList &list,
@@ -548,7 +544,7 @@ int RunCopy(const Ui &ui, const Product &product, const payload::InstallList &li
     UnregisterFromExcel(ui, product, folder);
 
     // The original is still running from its file: that file and the folder go once it ends.
-    const std::string originalFile = folder + "\\" + kUninstallerName;
+    const std::string originalFile = folder + "\\" + product::kUninstallerName;
     payload::FileHasher hasher;
     Removal removal;
     removal.hasher = &hasher;
@@ -558,7 +554,7 @@ int RunCopy(const Ui &ui, const Product &product, const payload::InstallList &li
         if (!(original->process && SameFolder(folder + "\\" + file.path, originalFile)))
             RemoveListed(folder, file.path, &file, false, &removal);
     }
-    for (const char *made : {"install.log", "install.sem"})
+    for (const char *made : {product::kInstallLogName, product::kMarkerFileName})
         RemoveListed(folder, made, nullptr, false, &removal);
     for (const std::string &sub : plan.folders)
         RemoveListed(folder, sub, nullptr, true, &removal);
@@ -566,7 +562,7 @@ int RunCopy(const Ui &ui, const Product &product, const payload::InstallList &li
 
     // The installation folder itself goes last, once the original's file is gone.
     const bool folderWillGo =
-        OnlyScheduledLeft(folder, removal, original->process ? kUninstallerName : nullptr);
+        OnlyScheduledLeft(folder, removal, original->process ? product::kUninstallerName : nullptr);
     if (!folderWillGo) {
         Log("Kept folder " + folder + ": it holds files that were not installed");
         removal.leftovers.push_back({folder, false, true});
@@ -581,7 +577,7 @@ int RunCopy(const Ui &ui, const Product &product, const payload::InstallList &li
     if (original->process) {
         WaitForSingleObject(original->process, kOriginalExitWaitMs);
         Removal last;
-        RemoveListed(folder, kUninstallerName, nullptr, false, &last);
+        RemoveListed(folder, product::kUninstallerName, nullptr, false, &last);
     }
     if (folderWillGo) {
         RemoveFolder(folder, &removal);
@@ -589,8 +585,8 @@ int RunCopy(const Ui &ui, const Product &product, const payload::InstallList &li
         // installation was all it held; any other parent is the user's.
         const std::string parent = folder.substr(0, folder.find_last_of('\\'));
         const std::string parentName = parent.substr(parent.find_last_of('\\') + 1);
-        if (parent.size() > 3 && SameFolder(parentName, kMakerFolder) && !IsFolder(folder) &&
-            RemoveDirectoryA(parent.c_str()))
+        if (parent.size() > 3 && SameFolder(parentName, product::kMakerFolder) &&
+            !IsFolder(folder) && RemoveDirectoryA(parent.c_str()))
             Log("Removed folder " + parent);
     }
     return verdict;
@@ -621,7 +617,7 @@ std::string MakeCopy(HANDLE *held) {
         return {};
     char self[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, self, sizeof(self));
-    const std::string copy = std::string(unique) + "\\" + kUninstallerName;
+    const std::string copy = std::string(unique) + "\\" + product::kUninstallerName;
     if (length > 0 && length < sizeof(self) && CopyFileA(self, copy.c_str(), TRUE))
         *held = CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/cp1252.h"
+#include "product/cp1252.h"
 #include "archive/payload_checksum.h"
 #include "archive/payload_format.h"
 #include "tests/support/text_files.h"
@@ -16,14 +16,14 @@ TEST(CodePage1252, EveryDefinedByteRoundTripsThroughUtf8) {
         const std::string ansi(1, char(b));
         std::string utf8, back;
         const bool undefined = b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
-        ASSERT_EQ(payload::Cp1252ToUtf8(ansi, &utf8), !undefined) << b;
+        ASSERT_EQ(cp1252::Cp1252ToUtf8(ansi, &utf8), !undefined) << b;
         if (undefined)
             continue;
-        ASSERT_TRUE(payload::Utf8ToCp1252(utf8, &back)) << b;
+        ASSERT_TRUE(cp1252::Utf8ToCp1252(utf8, &back)) << b;
         EXPECT_EQ(back, ansi) << b;
     }
     std::string ansi;
-    ASSERT_TRUE(payload::Utf8ToCp1252(u8"Donn\u00e9es \u20ac \u0178 \u2122", &ansi));
+    ASSERT_TRUE(cp1252::Utf8ToCp1252(u8"Donn\u00e9es \u20ac \u0178 \u2122", &ansi));
     EXPECT_EQ(ansi, "Donn\xE9"
                     "es \x80 \x9F \x99");
 }
@@ -32,16 +32,16 @@ TEST(CodePage1252, RefusesWhatItCannotHoldAndBrokenUtf8) {
     std::string out;
     for (const char *bad : {u8"\u03b1", u8"\u4e2d", u8"\U0001F600", "\xC3", "\xC0\xAF",
                             "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x80", "a\xFF"})
-        EXPECT_FALSE(payload::Utf8ToCp1252(bad, &out)) << bad;
+        EXPECT_FALSE(cp1252::Utf8ToCp1252(bad, &out)) << bad;
 }
 
 TEST(CodePage1252, CaseIsIgnoredAsWindowsDoesForFileNames) {
-    EXPECT_EQ(payload::CompareNoCase1252("readme.TXT", "README.txt"), 0);
-    EXPECT_EQ(payload::CompareNoCase1252("caf\xE9", "CAF\xC9"), 0);
-    EXPECT_EQ(payload::CompareNoCase1252("\x9A\x9C\x9E\xFF", "\x8A\x8C\x8E\x9F"), 0);
-    EXPECT_GT(payload::CompareNoCase1252("b", "A"), 0);
-    EXPECT_LT(payload::CompareNoCase1252("Doc", "doc2"), 0);
-    EXPECT_NE(payload::CompareNoCase1252("\xF7", "\xD7"), 0); // division and multiplication signs
+    EXPECT_EQ(cp1252::CompareNoCase1252("readme.TXT", "README.txt"), 0);
+    EXPECT_EQ(cp1252::CompareNoCase1252("caf\xE9", "CAF\xC9"), 0);
+    EXPECT_EQ(cp1252::CompareNoCase1252("\x9A\x9C\x9E\xFF", "\x8A\x8C\x8E\x9F"), 0);
+    EXPECT_GT(cp1252::CompareNoCase1252("b", "A"), 0);
+    EXPECT_LT(cp1252::CompareNoCase1252("Doc", "doc2"), 0);
+    EXPECT_NE(cp1252::CompareNoCase1252("\xF7", "\xD7"), 0); // division and multiplication signs
 }
 
 TEST(FileTimes, UnixAndFileTimeConvertBothWays) {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/cp1252.h"
+#include "product/cp1252.h"
 #include "builder/file_times.h"
 #include "archive/payload_archive.h"
 #include "archive/payload_platform.h"
@@ -80,11 +80,11 @@ void ExpectedOrder(const fs::path &folder, const std::string &relative,
     std::vector<std::pair<std::string, bool>> entries;
     for (const auto &e : fs::directory_iterator(folder)) {
         std::string ansi;
-        EXPECT_TRUE(payload::Utf8ToCp1252(e.path().filename().u8string(), &ansi));
+        EXPECT_TRUE(cp1252::Utf8ToCp1252(e.path().filename().u8string(), &ansi));
         entries.push_back({ansi, e.is_directory()});
     }
     std::sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
-        return payload::CompareNoCase1252(a.first, b.first) > 0;
+        return cp1252::CompareNoCase1252(a.first, b.first) > 0;
     });
     for (const auto &e : entries)
         if (!e.second)
@@ -92,7 +92,7 @@ void ExpectedOrder(const fs::path &folder, const std::string &relative,
     for (const auto &e : entries) {
         if (e.second) {
             std::string utf8;
-            payload::Cp1252ToUtf8(e.first, &utf8);
+            cp1252::Cp1252ToUtf8(e.first, &utf8);
             ExpectedOrder(folder / fs::u8path(utf8),
                           relative.empty() ? e.first : relative + "\\" + e.first, out);
         }

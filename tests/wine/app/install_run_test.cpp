@@ -10,7 +10,7 @@
 
 #include "app/install_run.h"
 #include "app/installer_state.h"
-#include "app/registration_errors.h"
+#include "app/shared_texts.h"
 #include "app/message_boxes.h"
 #include "app/wizard.h"
 #include "archive/install_log.h"

@@ -1,5 +1,6 @@
-// The text for a failed registration with Excel, by RegAddin_Install's or RegAddin_Uninstall's
-// code. Shared by the installer's finishing step and the uninstaller, so that both say the same.
+// The texts the installer shares with the uninstaller (vnx_shared_texts, the one part of app/
+// that Uninstall.exe links), so that both say the same: the text for a failed registration with
+// Excel, by RegAddin_Install's or RegAddin_Uninstall's code.
 #pragma once
 #include <windows.h>
 

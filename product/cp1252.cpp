@@ -1,6 +1,6 @@
-#include "archive/cp1252.h"
+#include "product/cp1252.h"
 
-namespace payload {
+namespace cp1252 {
 
 namespace {
 
@@ -134,4 +134,4 @@ int CompareNoCase1252(const std::string &a, const std::string &b) {
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
-} // namespace payload
+} // namespace cp1252

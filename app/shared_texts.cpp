@@ -1,4 +1,4 @@
-#include "app/registration_errors.h"
+#include "app/shared_texts.h"
 
 #include <cstdio>
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-namespace payload {
+namespace cp1252 {
 
 // Converts UTF-8 text to code page 1252. Returns false (and leaves `out` undefined) for invalid
 // UTF-8 and for characters the code page has no byte for.
@@ -18,4 +18,4 @@ unsigned char Cp1252Upper(unsigned char c);
 // Names compared with case ignored: negative, 0 or positive like strcmp.
 int CompareNoCase1252(const std::string &a, const std::string &b);
 
-} // namespace payload
+} // namespace cp1252
