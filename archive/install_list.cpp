@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <set>
 
-#include "product/cp1252.h"
 #include "archive/payload_archive.h"
 #include "archive/payload_format.h"
+#include "product/cp1252.h"
 
 namespace payload {
 

@@ -19,12 +19,12 @@
 #include <unistd.h>
 #endif
 
-#include "product/cp1252.h"
 #include "archive/payload_checksum.h"
+#include "archive/payload_format.h"
 #include "builder/file_times.h"
 #include "builder/output_file.h"
-#include "archive/payload_format.h"
 #include "compress/compress.h"
+#include "product/cp1252.h"
 
 namespace fs = std::filesystem;
 

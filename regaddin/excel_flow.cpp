@@ -4,12 +4,12 @@
 #include "regaddin/excel_flow_steps.h"
 
 #include "automation/excel_session.h"
-#include "product/names.h"
 #include "automation/wait_timer.h"
-#include "reglog/log.h"
+#include "product/names.h"
 #include "regaddin/regaddin.h"
 #include "regaddin/registration.h"
 #include "regaddin/string_rules.h"
+#include "reglog/log.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 #include "regaddin/uninstall_entry.h"
 
 #include "product/names.h"
-#include "reglog/log.h"
 #include "regaddin/registry_text.h"
+#include "reglog/log.h"
 
 #include <cstdio>
 #include <string>

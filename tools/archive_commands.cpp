@@ -12,16 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "product/cp1252.h"
-#include "archive/payload_checksum.h"
-#include "builder/file_times.h"
 #include "archive/payload_archive.h"
+#include "archive/payload_checksum.h"
 #include "archive/payload_format.h"
+#include "builder/file_times.h"
 #include "builder/output_file.h"
 #include "builder/payload_writer.h"
 #include "builder/pe_resource.h"
 #include "decompress/decompress.h"
 #include "decompress/stream_decoder.h"
+#include "product/cp1252.h"
 #include "tools/commands.h"
 #include "tools/signature_check.h"
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "product/cp1252.h"
 #include "archive/payload_checksum.h"
 #include "archive/payload_format.h"
+#include "product/cp1252.h"
 #include "tests/support/text_files.h"
 
 namespace {

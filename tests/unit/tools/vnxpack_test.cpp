@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "product/cp1252.h"
-#include "builder/file_times.h"
 #include "archive/payload_archive.h"
-#include "archive/payload_platform.h"
 #include "archive/payload_checksum.h"
 #include "archive/payload_format.h"
+#include "archive/payload_platform.h"
+#include "builder/file_times.h"
 #include "builder/payload_writer.h"
 #include "builder/pe_resource.h"
+#include "product/cp1252.h"
 #include "tests/support/product_tree.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/text_files.h"
