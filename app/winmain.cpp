@@ -12,7 +12,7 @@
 #include "app/message_boxes.h"
 #include "app/version_box.h"
 #include "archive/install_log.h"
-#include "archive/system_library.h"
+#include "syslib/system_library.h"
 #include "product/names.h"
 #include "resources/resource_ids.h"
 

@@ -8,7 +8,7 @@
 
 #include "archive/payload_checksum.h"
 #include "archive/resource_checksum.h"
-#include "archive/system_library.h"
+#include "syslib/system_library.h"
 
 namespace payload {
 

@@ -5,7 +5,7 @@
 #   Windows loads from the system folder whatever lies beside the program (its KnownDLLs), and
 #   the common controls that the manifest binds. Any other library is looked for in the
 #   program's folder first, a downloads folder for the installer, before its first line runs;
-#   such a library is loaded at run time from the system folder instead (archive/system_library.h);
+#   such a library is loaded at run time from the system folder instead (syslib/system_library.h);
 # - the debug information and the symbol table leave the executable: objcopy --only-keep-debug
 #   writes them to <link output>.debug beside it, and the executable keeps a .gnu_debuglink
 #   section naming that file (and its CRC), where gdb and winedbg find it to read a crash report.

@@ -41,7 +41,7 @@ if(errors)
     string(REPLACE ";" "\n  " text "${errors}")
     message(FATAL_ERROR "vnx_check_imports: ${EXE}:\n  ${text}\n"
                         "Load such a library at run time from the system folder "
-                        "(archive/system_library.h).")
+                        "(syslib/system_library.h).")
 endif()
 list(JOIN imported " " text)
 message(STATUS "vnx_check_imports: ${EXE}: ${text}")

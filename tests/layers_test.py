@@ -9,18 +9,19 @@ import sys
 # What each folder may include besides itself: the "Uses" column of docs/architecture.md.
 USES = {
     "product": [],
+    "syslib": [],
     "codec": [],
     "decompress": ["codec", "product"],
     "compress": ["codec"],
-    "archive": ["decompress", "product"],
+    "archive": ["decompress", "product", "syslib"],
     "builder": ["archive", "compress", "product"],
     "reglog": [],
     "automation": ["reglog"],
     "regaddin": ["automation", "reglog", "product"],
     "resources": [],
-    "app": ["product", "codec", "decompress", "archive", "reglog", "automation", "regaddin",
-            "resources"],
-    "uninstall": ["product", "archive", "regaddin", "resources", "app"],
+    "app": ["product", "syslib", "codec", "decompress", "archive", "reglog", "automation",
+            "regaddin", "resources"],
+    "uninstall": ["product", "syslib", "archive", "regaddin", "resources", "app"],
     "tools": ["product", "archive", "builder", "compress", "decompress"],
 }
 

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "archive/system_library.h"
+#include "syslib/system_library.h"
 #include "uninstall/uninstall_run.h"
 #include "uninstall/uninstall_rules.h"
 

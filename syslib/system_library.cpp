@@ -1,4 +1,4 @@
-#include "archive/system_library.h"
+#include "syslib/system_library.h"
 
 #include <cstring>
 
