@@ -57,26 +57,22 @@ void WarnAboutFolder(const InstallerState &state, HWND dialog, int id, const cha
     ShowWarning(dialog, text);
 }
 
-// The folder checks of the OK button; true when the dialog may end.
-bool AcceptFolder(InstallerState &state, HWND dialog) {
+// The entry of the folder field in its full form ("C:\a\..\b" is "C:\b"): what is checked,
+// made, installed into and recorded for the uninstaller is the one folder. False, after the
+// warning, when the entry is no folder on a drive or too long.
+bool ReadFolderEntry(InstallerState &state, HWND dialog, std::string *normal) {
     // Read more than a path can hold: a longer entry is refused, never cut.
     char entry[4 * MAX_PATH];
     GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, entry, sizeof(entry));
     TrimBlanks(entry);
     size_t length = std::strlen(entry);
-    if (length < 3) {
-        WarnIn(state, dialog, IDS_FOLDER_INVALID);
-        return false;
-    }
-    if (entry[length - 1] == '\\')
+    if (length >= 3 && entry[length - 1] == '\\')
         entry[--length] = '\0';
     if (length < 3 || !HasDriveRoot(entry)) {
         WarnIn(state, dialog, IDS_FOLDER_INVALID);
         return false;
     }
-    // From here on the folder is its full form ("C:\a\..\b" is "C:\b"): what is checked, made,
-    // installed into and recorded for the uninstaller is the one folder. The ANSI call takes no
-    // entry as long as a path may be, and gives no folder that long.
+    // The ANSI call takes no entry as long as a path may be, and gives no folder that long.
     char full[MAX_PATH];
     const DWORD fullLength =
         length < sizeof(full) ? GetFullPathNameA(entry, sizeof(full), full, nullptr) : 0;
@@ -84,8 +80,13 @@ bool AcceptFolder(InstallerState &state, HWND dialog) {
         WarnTooLong(state, dialog, state.maxFolderLength);
         return false;
     }
-    const std::string normal = fullLength > 0 ? folders::NormalizeFolder(full) : std::string();
-    // The uninstaller would refuse to remove the product from anything else.
+    *normal = fullLength > 0 ? folders::NormalizeFolder(full) : std::string();
+    return true;
+}
+
+// False, after the warning, for a folder the uninstaller would refuse to remove the product from,
+// or one below which the product's files do not fit.
+bool FolderMayHoldTheProduct(InstallerState &state, HWND dialog, const std::string &normal) {
     switch (folders::RefuseFolderHere(normal)) {
     case folders::FolderRefusal::NotFullPath:
     case folders::FolderRefusal::DriveRoot:
@@ -102,11 +103,18 @@ bool AcceptFolder(InstallerState &state, HWND dialog) {
         WarnAboutFolder(state, dialog, IDS_FOLDER_LINK, normal.c_str());
         return false;
     }
-    // Every file of the product must fit below the folder.
     if (normal.size() > state.maxFolderLength) {
         WarnTooLong(state, dialog, state.maxFolderLength);
         return false;
     }
+    return true;
+}
+
+// The folder checks of the OK button; true when the dialog may end.
+bool AcceptFolder(InstallerState &state, HWND dialog) {
+    std::string normal;
+    if (!ReadFolderEntry(state, dialog, &normal) || !FolderMayHoldTheProduct(state, dialog, normal))
+        return false;
     char *folder = state.installDir;
     lstrcpynA(folder, normal.c_str(), sizeof(state.installDir));
     struct _stat info;
