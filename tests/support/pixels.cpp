@@ -19,6 +19,17 @@ bool Near(DWORD a, DWORD b, int tolerance) {
     return true;
 }
 
+BITMAPINFO TopDownBitmapInfo(int width, int height) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 Pixels ReadPixels(HBITMAP bitmap) {
     Pixels pixels;
     BITMAP info = {};
@@ -27,13 +38,7 @@ Pixels ReadPixels(HBITMAP bitmap) {
     pixels.width = info.bmWidth;
     pixels.height = info.bmHeight;
     pixels.data.resize(static_cast<size_t>(info.bmWidth) * info.bmHeight);
-    BITMAPINFO request = {};
-    request.bmiHeader.biSize = sizeof(request.bmiHeader);
-    request.bmiHeader.biWidth = info.bmWidth;
-    request.bmiHeader.biHeight = -info.bmHeight;
-    request.bmiHeader.biPlanes = 1;
-    request.bmiHeader.biBitCount = 32;
-    request.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO request = TopDownBitmapInfo(info.bmWidth, info.bmHeight);
     HDC screen = GetDC(nullptr);
     GetDIBits(screen, bitmap, 0, info.bmHeight, pixels.data.data(), &request, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);

@@ -309,13 +309,7 @@ protected:
         HDC screen = GetDC(nullptr);
         dc_ = CreateCompatibleDC(screen);
         ReleaseDC(nullptr, screen);
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = kWidth;
-        info.bmiHeader.biHeight = -kHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO info = TopDownBitmapInfo(kWidth, kHeight);
         target_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void **>(&bits_),
                                    nullptr, 0);
         ASSERT_NE(target_, nullptr);
@@ -508,13 +502,7 @@ TEST_F(PaintedPicture, CopyrightLineFitsBetweenTheLogoStripAndTheRightEdge) {
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, client.cx, client.cy, nullptr,
                                   nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = client.cx;
-    info.bmiHeader.biHeight = -client.cy;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBitmapInfo(client.cx, client.cy);
     DWORD *bits = nullptr;
     HDC dc = CreateCompatibleDC(dc_);
     HBITMAP picture =
