@@ -19,13 +19,13 @@ bool Near(DWORD a, DWORD b, int tolerance) {
     return true;
 }
 
-BITMAPINFO TopDownBitmapInfo(int width, int height) {
+BITMAPINFO TopDownBitmapInfo(int width, int height, WORD bitsPerPixel) {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
     info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biBitCount = bitsPerPixel;
     info.bmiHeader.biCompression = BI_RGB;
     return info;
 }

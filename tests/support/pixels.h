@@ -21,9 +21,9 @@ struct Pixels {
     DWORD At(int x, int y) const { return data[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
 };
 
-// The description of a 32-bit picture of `width` by `height` pixels, rows top to bottom (the
-// layout of Pixels::data).
-BITMAPINFO TopDownBitmapInfo(int width, int height);
+// The description of a picture of `width` by `height` pixels, rows top to bottom; 32 bits per
+// pixel is the layout of Pixels::data.
+BITMAPINFO TopDownBitmapInfo(int width, int height, WORD bitsPerPixel = 32);
 
 // A bitmap's pixels; empty for a null handle or an object that is not a bitmap.
 Pixels ReadPixels(HBITMAP bitmap);
