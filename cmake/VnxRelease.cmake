@@ -13,14 +13,15 @@
 #   dist/ and compared byte for byte by the release tests;
 # - the stripped file is signed when signing is on (cmake/VnxSigning.cmake).
 #
-#   vnx_release_executable(<target> [DESCRIPTION <text>])
+#   vnx_release_executable(<target> [DESCRIPTION <text>] [UNSIGNED])
 #       Call it after any other step after the link that needs the symbols (the export check of
-#       regaddin/check_exports.cmake compares them with the export table).
+#       regaddin/check_exports.cmake compares them with the export table). UNSIGNED: never
+#       signed, not a release target of its own (the stubs, which vnxpack installer finishes).
 
 set(VNX_CHECK_IMPORTS_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/vnx_check_imports.cmake)
 
 function(vnx_release_executable target)
-    cmake_parse_arguments(A "" "DESCRIPTION" "" ${ARGN})
+    cmake_parse_arguments(A "UNSIGNED" "DESCRIPTION" "" ${ARGN})
     set(exe $<TARGET_FILE:${target}>)
     # The symbol file's name, worked out here for the build to know it as a byproduct.
     get_target_property(dir ${target} RUNTIME_OUTPUT_DIRECTORY)
@@ -44,7 +45,9 @@ function(vnx_release_executable target)
         COMMENT "Checking the imports of ${target}, moving its symbols to ${symbols}"
         VERBATIM)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${VNX_CHECK_IMPORTS_SCRIPT})
-    if(A_DESCRIPTION)
+    if(A_UNSIGNED)
+        return()
+    elseif(A_DESCRIPTION)
         vnx_sign_executable(${target} DESCRIPTION "${A_DESCRIPTION}")
     else()
         vnx_sign_executable(${target})
