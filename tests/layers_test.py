@@ -20,7 +20,7 @@ USES = {
     "resources": [],
     "app": ["codec", "decompress", "archive", "reglog", "automation", "regaddin", "resources"],
     "uninstall": ["archive", "regaddin", "resources", "app"],
-    "tools": ["archive", "builder", "compress", "decompress"],
+    "tools": ["archive", "builder", "compress", "decompress", "resources"],
 }
 
 SOURCE_ENDINGS = (".cpp", ".h", ".rc", ".in")
