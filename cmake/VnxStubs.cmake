@@ -36,7 +36,7 @@ function(vnx_stubs)
         target_compile_definitions(${target} PRIVATE VNX_STUB)
         target_include_directories(${target} PRIVATE ${include} ${resources}
                                    ${CMAKE_SOURCE_DIR}/uninstall)
-        vnx_release_executable(${target} UNSIGNED)
+        vnx_release_executable(${target})
         set_property(GLOBAL APPEND PROPERTY VNX_STUB_TARGETS ${target})
         add_custom_command(TARGET ${target} POST_BUILD
             COMMAND ${CMAKE_COMMAND} -E make_directory ${dist}

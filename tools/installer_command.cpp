@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <algorithm>
+#include <utility>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -19,9 +21,16 @@
 #include "archive/payload_format.h"
 #include "builder/output_file.h"
 #include "builder/payload_writer.h"
+#include "builder/pe_resource.h"
 #include "tools/commands.h"
 #include "tools/installer_image.h"
 #include "tools/signature_check.h"
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -32,14 +41,18 @@ namespace {
 const char kUsage[] =
     "usage: vnxpack installer PRODUCT_DIR --stub-dir DIR -o Setup.exe --product-version V\n"
     "                         --product-build B [--build-date D] [--level N] [--jobs N]\n"
-    "                         [--uninstaller-out FILE]\n"
+    "                         [--uninstaller-out FILE] [--uninstaller FILE]\n"
+    "                         [--unsigned-out FILE] [--unsigned-uninstaller-out FILE]\n"
     "                         [--sign-pkcs12 FILE --sign-password-file FILE [--timestamp-url U]]\n"
     "  DIR holds the stubs Setup.exe and Uninstall.exe (dist/<arch>/stub/), both of one\n"
     "  architecture; --level 1..9 (default 9), --build-date default: the day of\n"
-    "  SOURCE_DATE_EPOCH, else today (month/day/year)\n";
+    "  SOURCE_DATE_EPOCH, else today (month/day/year); --uninstaller-out: the uninstaller the\n"
+    "  payload carries; --uninstaller: pack this finished uninstaller (an audit's) instead of\n"
+    "  making one; --unsigned-out, --unsigned-uninstaller-out: the programs before signing\n";
 
 struct Options {
-    std::string product, stubDir, output, uninstallerOut;
+    std::string product, stubDir, output, uninstallerOut, uninstallerIn;
+    std::string unsignedOut, unsignedUninstallerOut;
     ProductIdentity identity;
     int level = 9;
     int jobs = 0;
@@ -77,16 +90,19 @@ bool ParseOptions(int argc, char **argv, Options *o) {
     for (int i = 0; i < argc; ++i) {
         const std::string a = argv[i];
         const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
-        std::string *text = a == "-o"                     ? &o->output
-                            : a == "--stub-dir"           ? &o->stubDir
-                            : a == "--product-version"    ? &o->identity.version
-                            : a == "--product-build"      ? &o->identity.build
-                            : a == "--build-date"         ? &o->identity.date
-                            : a == "--uninstaller-out"    ? &o->uninstallerOut
-                            : a == "--sign-pkcs12"        ? &o->pkcs12
-                            : a == "--sign-password-file" ? &o->passwordFile
-                            : a == "--timestamp-url"      ? &o->timestampUrl
-                                                          : nullptr;
+        std::string *text = a == "-o"                           ? &o->output
+                            : a == "--stub-dir"                 ? &o->stubDir
+                            : a == "--product-version"          ? &o->identity.version
+                            : a == "--product-build"            ? &o->identity.build
+                            : a == "--build-date"               ? &o->identity.date
+                            : a == "--uninstaller-out"          ? &o->uninstallerOut
+                            : a == "--uninstaller"              ? &o->uninstallerIn
+                            : a == "--unsigned-out"             ? &o->unsignedOut
+                            : a == "--unsigned-uninstaller-out" ? &o->unsignedUninstallerOut
+                            : a == "--sign-pkcs12"              ? &o->pkcs12
+                            : a == "--sign-password-file"       ? &o->passwordFile
+                            : a == "--timestamp-url"            ? &o->timestampUrl
+                                                                : nullptr;
         if (text != nullptr && value != nullptr) {
             *text = value;
             dateGiven = dateGiven || a == "--build-date";
@@ -170,6 +186,14 @@ const char *MachineName(uint16_t machine) {
     return machine == 0x14C ? "32-bit (x86)" : "64-bit (x64)";
 }
 
+unsigned long ProcessId() {
+#ifdef _WIN32
+    return static_cast<unsigned long>(_getpid());
+#else
+    return static_cast<unsigned long>(getpid());
+#endif
+}
+
 // A folder of its own for the parts on their way (the list, the uninstaller, the payload),
 // removed with everything in it when the maker ends.
 class WorkFolder {
@@ -179,7 +203,8 @@ public:
         const fs::path base = fs::temp_directory_path(ec);
         std::random_device random;
         for (int attempt = 0; !ec && attempt < 16; ++attempt) {
-            const fs::path candidate = base / ("vnxpack-installer-" + std::to_string(random()));
+            const fs::path candidate = base / ("vnxpack-installer-" + std::to_string(ProcessId()) +
+                                               "-" + std::to_string(random()));
             if (fs::create_directory(candidate, ec) && !ec) {
                 path_ = candidate;
                 return true;
@@ -236,10 +261,32 @@ bool Finish(const Options &o, const WorkFolder &work, const char *name,
            Sign(o, unsigned_, finished, description, error) && ReadFile(finished, bytes, error);
 }
 
+// The two programs as they ship, and as they were before signing.
 struct Made {
     std::vector<uint8_t> uninstaller, installer;
+    std::vector<uint8_t> unsignedUninstaller, unsignedInstaller;
     payload::PackStats stats;
 };
+
+// An audit packs the release's own signed uninstaller (README: Reproducible builds). It must
+// carry the list of this product folder, which the payload is checked against.
+bool TakeUninstaller(const Options &o, const std::vector<uint8_t> &list, const WorkFolder &work,
+                     Made *made, std::string *error) {
+    if (!ReadFile(fs::u8path(o.uninstallerIn), &made->uninstaller, error))
+        return false;
+    size_t offset = 0;
+    uint32_t length = 0;
+    std::string why;
+    const std::vector<uint8_t> &u = made->uninstaller;
+    if (!payload::FindPeResource(u.data(), u.size(), payload::kInstallListResourceType,
+                                 payload::kInstallListResourceId, &offset, &length, &why) ||
+        length != list.size() || !std::equal(list.begin(), list.end(), u.begin() + long(offset))) {
+        *error = o.uninstallerIn + " does not carry the installation list of " + o.product;
+        return false;
+    }
+    made->unsignedUninstaller = made->uninstaller;
+    return payload::WriteFileSafely(work / "Uninstall.exe", u.data(), u.size(), error);
+}
 
 bool MakeUninstaller(const Options &o, const Stub &stub, const WorkFolder &work, Made *made,
                      std::string *error) {
@@ -257,7 +304,9 @@ bool MakeUninstaller(const Options &o, const Stub &stub, const WorkFolder &work,
     }
     if (!payload::WriteFileSafely(work / "install_list.txt", text.data(), text.size(), error))
         return false;
-    std::vector<uint8_t> image;
+    if (!o.uninstallerIn.empty())
+        return TakeUninstaller(o, listBytes, work, made, error);
+    std::vector<uint8_t> &image = made->unsignedUninstaller;
     const std::vector<AddedResource> added = {
         {payload::kInstallListResourceType, payload::kInstallListResourceId, listBytes},
         {payload::kInstallListResourceType, payload::kListChecksumResourceId, digest}};
@@ -283,7 +332,7 @@ bool MakeInstaller(const Options &o, const Stub &stub, const WorkFolder &work, M
         !ReadFile(payloadFile, &payloadBytes, error) ||
         !ReadFile(work / "payload.bin.sha256", &digest, error))
         return false;
-    std::vector<uint8_t> image;
+    std::vector<uint8_t> &image = made->unsignedInstaller;
     const std::vector<AddedResource> added = {
         {payload::kResourceType, payload::kResourceId, std::move(payloadBytes)},
         {payload::kResourceType, payload::kChecksumResourceId, std::move(digest)}};
@@ -314,13 +363,17 @@ bool MakeInstallerFiles(const Options &o, std::string *error) {
     if (!work.Make(error) || !MakeUninstaller(o, uninstall, work, &made, error) ||
         !MakeInstaller(o, setup, work, &made, error))
         return false;
-    if (!o.uninstallerOut.empty() &&
-        !payload::WriteFileSafely(fs::u8path(o.uninstallerOut), made.uninstaller.data(),
-                                  made.uninstaller.size(), error))
-        return false;
-    if (!payload::WriteFileSafely(fs::u8path(o.output), made.installer.data(),
-                                  made.installer.size(), error))
-        return false;
+    // The installer last: when it is there, everything else is.
+    const std::pair<const std::string *, const std::vector<uint8_t> *> outputs[] = {
+        {&o.unsignedUninstallerOut, &made.unsignedUninstaller},
+        {&o.uninstallerOut, &made.uninstaller},
+        {&o.unsignedOut, &made.unsignedInstaller},
+        {&o.output, &made.installer}};
+    for (const auto &output : outputs)
+        if (!output.first->empty() &&
+            !payload::WriteFileSafely(fs::u8path(*output.first), output.second->data(),
+                                      output.second->size(), error))
+            return false;
     std::printf(
         "%s: %s installer of %s, version %s (build %s, %s): %u files in %u folders, "
         "payload %llu bytes%s\n",
