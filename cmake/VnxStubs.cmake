@@ -7,6 +7,42 @@
 # makes. They go to dist/<arch>/stub/ with their symbol files.
 #
 #   vnx_stubs()   after app/ and uninstall/ (it links their libraries)
+#
+# Smaller stubs, with every export and every test as it was: the links drop the functions and
+# data nothing reaches (--gc-sections; -flto would drop what the export check compares). In the
+# 32-bit build the code of the stubs (their libraries too, which the Windows tests link as well)
+# is also compiled without exception tables: nothing in it throws or catches, and running out of
+# memory ends the program either way. The 64-bit build keeps them: x64 Windows walks the stack
+# through them for every structured exception.
+
+# Every library target `target` links, directly or through other libraries, into `var`.
+function(_vnx_linked_libraries target var)
+    set(found ${${var}})
+    get_target_property(direct ${target} LINK_LIBRARIES)
+    get_target_property(interface ${target} INTERFACE_LINK_LIBRARIES)
+    foreach(library IN LISTS direct interface)
+        if(TARGET ${library} AND NOT library IN_LIST found)
+            list(APPEND found ${library})
+            _vnx_linked_libraries(${library} found)
+        endif()
+    endforeach()
+    set(${var} ${found} PARENT_SCOPE)
+endfunction()
+
+function(_vnx_stub_code_options)
+    set(code SetupStub UninstallStub)
+    _vnx_linked_libraries(SetupStub code)
+    _vnx_linked_libraries(UninstallStub code)
+    foreach(target ${code})
+        get_target_property(type ${target} TYPE)
+        if(NOT type STREQUAL "INTERFACE_LIBRARY")
+            set_property(TARGET ${target} APPEND PROPERTY COMPILE_OPTIONS
+                "$<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>"
+                "$<$<COMPILE_LANGUAGE:C,CXX>:-fno-asynchronous-unwind-tables>")
+        endif()
+    endforeach()
+endfunction()
+
 function(vnx_stubs)
     set(dir ${CMAKE_BINARY_DIR}/stub)
     set(include ${dir}/include)
@@ -34,6 +70,7 @@ function(vnx_stubs)
         set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name}
                               RUNTIME_OUTPUT_DIRECTORY ${dir})
         target_compile_definitions(${target} PRIVATE VNX_STUB)
+        target_link_options(${target} PRIVATE LINKER:--gc-sections)
         target_include_directories(${target} PRIVATE ${include} ${resources}
                                    ${CMAKE_SOURCE_DIR}/uninstall)
         vnx_release_executable(${target})
@@ -43,5 +80,8 @@ function(vnx_stubs)
             COMMAND ${CMAKE_COMMAND} -E copy ${dir}/${name}.exe ${dir}/${name}.exe.debug ${dist}
             VERBATIM)
     endforeach()
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        _vnx_stub_code_options()
+    endif()
     add_custom_target(vnx_stubs ALL DEPENDS SetupStub UninstallStub)
 endfunction()
