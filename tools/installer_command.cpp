@@ -369,11 +369,20 @@ bool MakeInstallerFiles(const Options &o, std::string *error) {
         {&o.uninstallerOut, &made.uninstaller},
         {&o.unsignedOut, &made.unsignedInstaller},
         {&o.output, &made.installer}};
-    for (const auto &output : outputs)
-        if (!output.first->empty() &&
-            !payload::WriteFileSafely(fs::u8path(*output.first), output.second->data(),
-                                      output.second->size(), error))
+    std::vector<fs::path> written;
+    for (const auto &output : outputs) {
+        if (output.first->empty())
+            continue;
+        const fs::path path = fs::u8path(*output.first);
+        if (!payload::WriteFileSafely(path, output.second->data(), output.second->size(), error)) {
+            // The outputs go together: none stays without the others.
+            std::error_code ec;
+            for (const fs::path &done : written)
+                fs::remove(done, ec);
             return false;
+        }
+        written.push_back(path);
+    }
     std::printf(
         "%s: %s installer of %s, version %s (build %s, %s): %u files in %u folders, "
         "payload %llu bytes%s\n",
