@@ -268,16 +268,27 @@ struct Made {
     payload::PackStats stats;
 };
 
-// An audit packs the release's own signed uninstaller (README: Reproducible builds). It must
-// carry the list of this product folder, which the payload is checked against.
-bool TakeUninstaller(const Options &o, const std::vector<uint8_t> &list, const WorkFolder &work,
-                     Made *made, std::string *error) {
+// An audit packs the release's own signed uninstaller (README: Reproducible builds). It must be
+// a whole image of the stubs' architecture and carry the list of this product folder, which the
+// payload is checked against.
+bool TakeUninstaller(const Options &o, uint16_t machine, const std::vector<uint8_t> &list,
+                     const WorkFolder &work, Made *made, std::string *error) {
     if (!ReadFile(fs::u8path(o.uninstallerIn), &made->uninstaller, error))
         return false;
     size_t offset = 0;
     uint32_t length = 0;
     std::string why;
     const std::vector<uint8_t> &u = made->uninstaller;
+    payload::PeLayout layout;
+    if (!payload::ReadPeLayout(u.data(), u.size(), &layout, &why)) {
+        *error = o.uninstallerIn + " is not a whole executable: " + why;
+        return false;
+    }
+    if (layout.machine != machine) {
+        *error = o.uninstallerIn + " is " + MachineName(layout.machine) + ", the stubs are " +
+                 MachineName(machine);
+        return false;
+    }
     if (!payload::FindPeResource(u.data(), u.size(), payload::kInstallListResourceType,
                                  payload::kInstallListResourceId, &offset, &length, &why) ||
         length != list.size() || !std::equal(list.begin(), list.end(), u.begin() + long(offset))) {
@@ -305,7 +316,7 @@ bool MakeUninstaller(const Options &o, const Stub &stub, const WorkFolder &work,
     if (!payload::WriteFileSafely(work / "install_list.txt", text.data(), text.size(), error))
         return false;
     if (!o.uninstallerIn.empty())
-        return TakeUninstaller(o, listBytes, work, made, error);
+        return TakeUninstaller(o, stub.machine, listBytes, work, made, error);
     std::vector<uint8_t> &image = made->unsignedUninstaller;
     const std::vector<AddedResource> added = {
         {payload::kInstallListResourceType, payload::kInstallListResourceId, listBytes},

@@ -27,7 +27,8 @@ WORK/builds.json for the checks:
   the build's product, identity, SOURCE_DATE_EPOCH and certificate in two folders, makes the
   build's programs byte for byte, signed and unsigned; its signed installer verifies. It refuses,
   writing nothing, a damaged stub, a finished program given as a stub, and stubs of the two
-  architectures mixed.
+  architectures mixed. Given the build's signed uninstaller (--uninstaller, as in an audit), it
+  makes the build's unsigned installer; the other architecture's uninstaller it refuses.
 - `install`: the signed installer of one architecture (--arch) installs the product under Wine,
   clicked through by the wizard driver.
 
@@ -422,6 +423,34 @@ def maker(description, errors):
             errors.append("%s: vnxpack verify refuses the maker's installer:\n%s"
                           % (arch, done.stdout))
         refusals(description, arch, work / ("maker-refusals-" + arch), errors)
+        audit(description, arch, work / ("maker-audit-" + arch), errors)
+
+
+def audit(description, arch, out, errors):
+    """The release's signed uninstaller packed by the maker (--uninstaller) gives the build's
+    unsigned installer, to which the release's signature is attached in an audit; the other
+    architecture's uninstaller, with the same list, is refused."""
+    shutil.rmtree(out, ignore_errors=True)
+    out.mkdir(parents=True)
+    builds = description["builds"]
+    stubs = Path(builds[arch]["first"]) / "dist" / arch / "stub"
+    other = "win32" if arch == "win64" else "win64"
+    for uninstaller, wanted in ((arch, 0), (other, 1)):
+        signed = Path(builds[uninstaller]["first"]) / "signed" / "Uninstall.exe"
+        (out / "Setup.exe").unlink(missing_ok=True)
+        done = subprocess.run(maker_command(description["defines"], stubs, out,
+                                            ["--uninstaller", signed]),
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        if done.returncode != wanted:
+            errors.append("%s: vnxpack installer --uninstaller %s ended with %d:\n%s"
+                          % (arch, signed, done.returncode, done.stdout))
+        elif wanted == 0:
+            compare("%s vnxpack installer --uninstaller against the build" % arch,
+                    out / "Setup.exe",
+                    Path(builds[arch]["first"]) / description["releases"]["Setup"], errors)
+        elif (out / "Setup.exe").exists():
+            errors.append("%s: vnxpack installer wrote Setup.exe around the other "
+                          "architecture's uninstaller" % arch)
 
 
 def refusals(description, arch, scratch, errors):
