@@ -218,11 +218,13 @@ class PeImage:
     def has_section(self, wanted):
         return any(section[0] == wanted for section in self.sections)
 
-    def section_range(self, wanted):
-        for name, _, _, raw, raw_size in self.sections:
-            if name == wanted:
-                return raw, raw + raw_size
-        raise Failure("no section %s" % wanted)
+    def section_range(self, wanted, last=False):
+        """The file range of the first (or the last) section named `wanted`."""
+        found = [(raw, raw + raw_size) for name, _, _, raw, raw_size in self.sections
+                 if name == wanted]
+        if not found:
+            raise Failure("no section %s" % wanted)
+        return found[-1] if last else found[0]
 
     def section_bytes(self, wanted):
         begin, end = self.section_range(wanted)
@@ -367,10 +369,12 @@ def signatures(description, errors):
         rc, out = verify(linked, certificate)
         if rc == 0:
             errors.append("%s: the link output carries a signature:\n%s" % (label, out))
-        # One byte changed in the resources (the payload among them), or in the code of an
-        # executable without resources, breaks the signature.
+        # One byte changed in the resources (the payload among them: the last .rsrc, the one
+        # vnxpack installer writes and the loader reads), or in the code of an executable
+        # without resources, breaks the signature.
         image = PeImage(data, signed)
-        begin, end = image.section_range(".rsrc" if image.has_section(".rsrc") else ".text")
+        begin, end = image.section_range(".rsrc" if image.has_section(".rsrc") else ".text",
+                                         last=True)
         tampered = Path(description["work"]) / ("%s-%s.tampered.exe" % (arch, name))
         changed = bytearray(data)
         changed[(begin + end) // 2] ^= 0x01
