@@ -170,6 +170,20 @@ struct Image {
         return true;
     }
 
+    // The name of a named entry (its field without the high bit); false when outside the file.
+    bool NameAt(uint32_t nameOffset, std::u16string *text) const {
+        const uint64_t at = uint64_t(resourceBase) + nameOffset;
+        if (!r.Has(at, 2))
+            return false;
+        const size_t length = r.U16(size_t(at));
+        if (length == 0 || !r.Has(at + 2, uint64_t(length) * 2))
+            return false;
+        text->clear();
+        for (size_t i = 0; i < length; ++i)
+            text->push_back(char16_t(r.U16(size_t(at) + 2 + i * 2)));
+        return true;
+    }
+
     // Finds in the directory at `dirOffset` (from the resource base) the entry that matches the
     // name, the id, or (neither given) the first entry. Returns its OffsetToData value.
     bool FindEntry(uint32_t dirOffset, const char *name, int id, uint32_t *target) {
@@ -323,6 +337,7 @@ private:
                 end = strings + r_.U32(size_t(strings));
             }
         }
+        report_->sectionsEnd = sectionsEnd_;
         report_->imageEnd = end;
         uint32_t offset = 0, size = 0;
         image_.Directory(kSecurityDirectory, &offset, &size);
@@ -415,6 +430,138 @@ bool FindPeResource(const uint8_t *data, size_t size, const char *typeName, uint
         return false;
     }
     *length = bytes;
+    return true;
+}
+
+namespace {
+
+// Walks the three levels of the resource tree into `entries`. Each level's directory must lie
+// inside the file; a subdirectory where data belongs, or data where a subdirectory belongs, is
+// refused, and so the walk ends after three levels whatever the offsets say.
+class ResourceWalk {
+public:
+    ResourceWalk(Image &image, std::vector<PeResourceEntry> *entries)
+        : image_(image), entries_(entries) {}
+
+    bool Level(uint32_t dirOffset, int depth, PeResourceEntry *path) {
+        const Reader &r = image_.r;
+        const uint64_t dir = uint64_t(image_.resourceBase) + dirOffset;
+        if (!r.Has(dir, 16))
+            return image_.Fail("a resource directory lies outside the file");
+        const uint32_t count = uint32_t(r.U16(size_t(dir) + 12)) + r.U16(size_t(dir) + 14);
+        if (!r.Has(dir + 16, uint64_t(count) * 8))
+            return image_.Fail("resource directory entries lie outside the file");
+        for (uint32_t i = 0; i < count; ++i) {
+            const size_t e = size_t(dir) + 16 + size_t(i) * 8;
+            if (!Entry(r.U32(e), r.U32(e + 4), depth, path))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    bool Entry(uint32_t nameField, uint32_t target, int depth, PeResourceEntry *path) {
+        ResourceName name;
+        if (nameField & kHighBit) {
+            if (depth == 2 || !image_.NameAt(nameField & ~kHighBit, &name.text))
+                return image_.Fail("a resource name lies outside the file or is malformed");
+        } else if (nameField > 0xFFFF) {
+            return image_.Fail("a resource id is larger than 16 bits");
+        } else {
+            name.id = uint16_t(nameField);
+        }
+        const bool isDirectory = (target & kHighBit) != 0;
+        if (isDirectory != (depth < 2))
+            return image_.Fail("the resource tree does not have three levels");
+        if (depth == 0)
+            path->type = name;
+        else if (depth == 1)
+            path->name = name;
+        else
+            path->language = name.id;
+        if (isDirectory)
+            return Level(target & ~kHighBit, depth + 1, path);
+        return Data(target, path);
+    }
+
+    bool Data(uint32_t target, PeResourceEntry *path) {
+        const uint64_t entry = uint64_t(image_.resourceBase) + target;
+        if (!image_.r.Has(entry, 16))
+            return image_.Fail("a resource data entry lies outside the file");
+        const uint32_t rva = image_.r.U32(size_t(entry));
+        path->length = image_.r.U32(size_t(entry) + 4);
+        path->codePage = image_.r.U32(size_t(entry) + 8);
+        if (!image_.RvaToOffset(rva, path->length, &path->offset))
+            return image_.Fail("resource bytes lie outside the file");
+        // Every entry costs the file 8 bytes at least: a tree cannot list more than that.
+        if (entries_->size() >= image_.r.size / 8)
+            return image_.Fail("the resource tree lists more entries than the file holds");
+        entries_->push_back(*path);
+        return true;
+    }
+
+    Image &image_;
+    std::vector<PeResourceEntry> *entries_;
+};
+
+} // namespace
+
+bool ReadPeResources(const uint8_t *data, size_t size, std::vector<PeResourceEntry> *entries,
+                     std::string *error) {
+    entries->clear();
+    Image image;
+    image.r = Reader{data, size};
+    if (!image.ReadHeaders()) {
+        *error = image.error;
+        return false;
+    }
+    uint32_t rva, length;
+    image.Directory(2, &rva, &length);
+    if (rva == 0 && length == 0)
+        return true;
+    if (!image.RvaToOffset(rva, 16, &image.resourceBase)) {
+        *error = "the resource directory lies outside the file";
+        return false;
+    }
+    PeResourceEntry path;
+    if (!ResourceWalk(image, entries).Level(0, 0, &path)) {
+        *error = image.error;
+        entries->clear();
+        return false;
+    }
+    return true;
+}
+
+bool ReadPeLayout(const uint8_t *data, size_t size, PeLayout *layout, std::string *error) {
+    PeImageReport report;
+    CheckPeImage(data, size, &report);
+    if (!report.problems.empty()) {
+        *error = report.problems.front();
+        return false;
+    }
+    Image image;
+    image.r = Reader{data, size};
+    image.ReadHeaders(); // CheckPeImage read them
+    const size_t o = image.optional;
+    *layout = PeLayout();
+    layout->machine = image.r.U16(image.pe + 4);
+    layout->sectionCount = image.sectionCount;
+    layout->sectionCountField = image.pe + 6;
+    layout->sizeOfInitializedDataField = o + 8;
+    layout->sizeOfImageField = o + 56;
+    layout->checksumField = o + 64;
+    layout->resourceDirectoryField = image.directoryCount > 2 ? image.directories + 16 : 0;
+    layout->sectionTable = image.sectionTable;
+    layout->sectionAlignment = image.r.U32(o + 32);
+    layout->fileAlignment = image.r.U32(o + 36);
+    layout->sizeOfImage = image.r.U32(o + 56);
+    layout->sizeOfHeaders = image.r.U32(o + 60);
+    layout->symbolTableField = image.pe + 12;
+    layout->symbolCount = image.r.U32(image.pe + 16);
+    layout->sectionsEnd = report.sectionsEnd;
+    layout->imageEnd = report.imageEnd;
+    layout->hasSymbols = report.hasSymbols;
+    layout->isSigned = report.isSigned;
     return true;
 }
 

@@ -1,5 +1,5 @@
-# The executables that ship (Setup.exe, and the uninstaller that the payload carries), made as a
-# release engineer ships them. After each link:
+# The stubs of the executables that ship (Setup.exe, and the uninstaller that the payload
+# carries; cmake/VnxStubs.cmake), made as a release engineer ships them. After each link:
 #
 # - the import table is checked (cmake/vnx_check_imports.cmake): it may name only libraries that
 #   Windows loads from the system folder whatever lies beside the program (its KnownDLLs), and
@@ -9,18 +9,17 @@
 # - the debug information and the symbol table leave the executable: objcopy --only-keep-debug
 #   writes them to <link output>.debug beside it, and the executable keeps a .gnu_debuglink
 #   section naming that file (and its CRC), where gdb and winedbg find it to read a crash report.
-#   The stripped file is the link output: what is signed, packed into the payload, copied to
-#   dist/ and compared byte for byte by the release tests;
-# - the stripped file is signed when signing is on (cmake/VnxSigning.cmake).
+#   The stripped file is the link output: what vnxpack installer finishes for a product (and
+#   signs when signing is on), and the symbol file stays valid for what it makes, which keeps
+#   every byte of the stub's sections.
 #
-#   vnx_release_executable(<target> [DESCRIPTION <text>])
+#   vnx_release_executable(<target>)
 #       Call it after any other step after the link that needs the symbols (the export check of
 #       regaddin/check_exports.cmake compares them with the export table).
 
 set(VNX_CHECK_IMPORTS_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/vnx_check_imports.cmake)
 
 function(vnx_release_executable target)
-    cmake_parse_arguments(A "" "DESCRIPTION" "" ${ARGN})
     set(exe $<TARGET_FILE:${target}>)
     # The symbol file's name, worked out here for the build to know it as a byproduct.
     get_target_property(dir ${target} RUNTIME_OUTPUT_DIRECTORY)
@@ -44,9 +43,4 @@ function(vnx_release_executable target)
         COMMENT "Checking the imports of ${target}, moving its symbols to ${symbols}"
         VERBATIM)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${VNX_CHECK_IMPORTS_SCRIPT})
-    if(A_DESCRIPTION)
-        vnx_sign_executable(${target} DESCRIPTION "${A_DESCRIPTION}")
-    else()
-        vnx_sign_executable(${target})
-    endif()
 endfunction()

@@ -89,3 +89,7 @@
 // The payload archive: resource type "TESTDATA", id 105.
 #define IDR_PAYLOAD 105
 #define IDR_PAYLOAD_CHECKSUM 106 // the SHA-256 of IDR_PAYLOAD, beside it
+
+// Which of the project's programs an executable is: resource type "VNXPROGRAM", id 1, holding
+// "Setup" or "Uninstall". vnxpack installer takes as stubs only executables that say so.
+#define IDR_PROGRAM_KIND 1

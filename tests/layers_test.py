@@ -22,7 +22,7 @@ USES = {
     "app": ["product", "syslib", "codec", "decompress", "archive", "reglog", "automation",
             "regaddin", "resources"],
     "uninstall": ["product", "syslib", "archive", "regaddin", "resources", "app"],
-    "tools": ["product", "archive", "builder", "compress", "decompress"],
+    "tools": ["product", "archive", "builder", "compress", "decompress", "resources"],
 }
 
 SOURCE_ENDINGS = (".cpp", ".h", ".rc", ".in")

@@ -94,6 +94,26 @@ bool Run(const std::vector<std::string> &arguments, std::string *output, int *ex
 
 } // namespace
 
+bool CanRunOsslsigncode() {
+#ifdef _WIN32
+    return false;
+#else
+    return true;
+#endif
+}
+
+bool RunProgram(const std::vector<std::string> &arguments, std::string *output, int *exitCode,
+                std::string *error) {
+#ifdef _WIN32
+    (void)output;
+    (void)exitCode;
+    *error = "this build of vnxpack does not run " + arguments.at(0);
+    return false;
+#else
+    return Run(arguments, output, exitCode, error);
+#endif
+}
+
 SignatureCheck CheckSignature(const std::string &path, const std::string &caFile) {
     SignatureCheck check;
 #ifdef _WIN32

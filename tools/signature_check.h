@@ -3,6 +3,7 @@
 // the signature carries.
 #pragma once
 #include <string>
+#include <vector>
 
 namespace vnxpack {
 
@@ -14,5 +15,13 @@ struct SignatureCheck {
 // Runs "osslsigncode verify" on `path`; the certificate chain is verified against `caFile`'s
 // certificates, or the system's when it is empty.
 SignatureCheck CheckSignature(const std::string &path, const std::string &caFile);
+
+// Whether this build runs osslsigncode at all (the Windows build does not).
+bool CanRunOsslsigncode();
+
+// Runs a program with the arguments (no shell between), its stdout and stderr into `*output`.
+// False, with the reason in `*error`, when it cannot be started.
+bool RunProgram(const std::vector<std::string> &arguments, std::string *output, int *exitCode,
+                std::string *error);
 
 } // namespace vnxpack

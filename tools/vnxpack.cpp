@@ -4,6 +4,7 @@
 
 #include "tools/archive_commands.h"
 #include "tools/commands.h"
+#include "tools/installer_command.h"
 
 namespace {
 
@@ -47,6 +48,14 @@ const Verb kVerbs[] = {
      "unpack FILE DIR [--rescue]    extract a payload into a folder once it matches its SHA-256\n"
      "                                (--rescue: a damaged one too, ending with exit 1)",
      vnxpack::RunUnpack},
+    {"installer",
+     "installer PRODUCT_DIR --stub-dir DIR -o Setup.exe --product-version V --product-build B\n"
+     "          [--build-date D] [--level N] [--jobs N] [--uninstaller-out FILE]\n"
+     "          [--sign-pkcs12 FILE --sign-password-file FILE [--timestamp-url URL]]\n"
+     "                                make a product's installer from the stubs Setup.exe and\n"
+     "                                Uninstall.exe in DIR (dist/<arch>/stub/): no compiler;\n"
+     "                                signed with osslsigncode when a certificate is given",
+     vnxpack::RunInstaller},
 };
 
 void PrintUsage(std::FILE *to) {

@@ -2,6 +2,7 @@
 // removed, the refusals, silent mode, and what stays: the user's own files (a folder put where a
 // file was installed among them), and a file in use, which goes at the next restart. (The full
 // product's uninstall, with the machine compared before and after, ends e2e_full_install_test.)
+// An installer made on Windows by vnxpack.exe from the stubs installs and uninstalls too.
 // Then how both programs load the system's libraries: libraries planted beside them, and a
 // system without CNG (each case run in a prefix of its own with its DLL overrides,
 // tests/e2e/CMakeLists.txt).
@@ -185,6 +186,29 @@ TEST(Uninstaller, NothingIsRemovedUntilTheUserAgreesAndExcelIsClosed) {
     MakeFolder(folder);
     CopyFileA(EnvPath("VNX_UNINSTALL_EXE").c_str(), (folder + "\\Uninstall.exe").c_str(), FALSE);
     EXPECT_EQ(Uninstall(folder, "/S " + quoted, {}).exitCode, 1) << "uninstalled twice";
+}
+
+// vnxpack.exe, the maker built for Windows, makes the sample product's installer from this
+// build's stubs on Windows itself; it installs the product, and its uninstaller removes it all.
+TEST(Uninstaller, AnInstallerMadeByTheWindowsMakerInstallsAndUninstalls) {
+    const std::string made = WorkPath("made");
+    ASSERT_TRUE(MakeFolder(made));
+    const std::string arguments = "installer \"" + EnvPath("VNX_SAMPLE_PRODUCT_DIR") +
+                                  "\" --stub-dir \"" + EnvPath("VNX_STUB_DIR") + "\" -o \"" + made +
+                                  "\\Setup.exe\" --product-version " + Env("VNX_PRODUCT_VERSION") +
+                                  " --product-build " + Env("VNX_PRODUCT_BUILD") + " --jobs 2";
+    gui::Process maker;
+    ASSERT_TRUE(maker.Start(EnvPath("VNX_VNXPACK_EXE"), arguments));
+    ASSERT_EQ(maker.WaitForExit(120000), 0);
+
+    const std::string folder = "C:\\Made by vnxpack";
+    standin::Options excel;
+    ASSERT_EQ(standin::Install(excel), 1);
+    ASSERT_EQ(InstallIntoNewFolder(made + "\\Setup.exe", "", folder), 0);
+    EXPECT_TRUE(Installed(folder));
+    EXPECT_EQ(Uninstall(folder, "/S \"" + folder + "\"", {}).exitCode, 0);
+    EXPECT_TRUE(WaitGone(folder));
+    EXPECT_EQ(ReadRegistryText(HKEY_LOCAL_MACHINE, kInfoKey, "Install"), "");
 }
 
 TEST(Uninstaller, WhatTheUserAddedStaysAndAFileInUseGoesAtTheRestart) {

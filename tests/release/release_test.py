@@ -4,6 +4,7 @@
     release_test.py build WORK --source DIR --release NAME=PATH... [--define NAME=VALUE...]
     release_test.py reproducible WORK
     release_test.py signatures WORK
+    release_test.py maker WORK
     release_test.py install WORK --arch win64|win32 --driver EXE --excel WINPATH
 
 `build` (the fixture of the three checks) configures the win64 and the win32 preset in folders of
@@ -22,6 +23,12 @@ WORK/builds.json for the checks:
 - `signatures`: osslsigncode verifies the signed copies and refuses the unsigned link output and
   a signed copy with one byte of its payload changed; dist/ holds the signed installer, whose
   payload still matches the product folder.
+- `maker`: `vnxpack installer`, run by hand on the first build's stubs (dist/<arch>/stub/) with
+  the build's product, identity, SOURCE_DATE_EPOCH and certificate in two folders, makes the
+  build's programs byte for byte, signed and unsigned; its signed installer verifies. It refuses,
+  writing nothing, a damaged stub, a finished program given as a stub, and stubs of the two
+  architectures mixed. Given the build's signed uninstaller (--uninstaller, as in an audit), it
+  makes the build's unsigned installer; the other architecture's uninstaller it refuses.
 - `install`: the signed installer of one architecture (--arch) installs the product under Wine,
   clicked through by the wizard driver.
 
@@ -119,6 +126,11 @@ def build(args):
                 run(["cmake", "--build", folder, "-j", jobs] + targets, env=env)
                 print("built %s %s in %.1f s" % (kind, arch, time.monotonic() - start))
             builds[arch] = {k: str(v) for k, v in folders.items()}
+            for kind in ("first", "second-elsewhere"):
+                out = work / ("maker-%s-%s" % (kind, arch))
+                builds[arch]["maker-" + kind] = str(out)
+                make_installer(args, folders["first"] / "dist" / arch / "stub", out, env,
+                               ["--sign-pkcs12", pkcs12, "--sign-password-file", password])
     finally:
         shutil.rmtree(secret)  # the key never outlives the builds
     (work / "builds.json").write_text(json.dumps({
@@ -126,6 +138,27 @@ def build(args):
         "certificate": str(certificate), "epoch": EPOCH, "releases": releases,
         "builds": builds, "defines": dict(d.split("=", 1) for d in args.define)}, indent=1))
     return 0
+
+
+def maker_command(defines, stubs, out, extra=()):
+    """vnxpack installer as a release engineer runs it, with the build's identity and date."""
+    date = time.strftime("%m/%d/%Y", time.gmtime(EPOCH))
+    return [str(Path(defines["VNX_HOST_TOOLS_DIR"]) / "vnxpack"), "installer",
+            defines["VNX_PRODUCT_DIR"], "--stub-dir", str(stubs), "-o", str(out / "Setup.exe"),
+            "--uninstaller-out", str(out / "Uninstall.exe"),
+            "--product-version", defines["VNX_PRODUCT_VERSION"],
+            "--product-build", defines["VNX_PRODUCT_BUILD"], "--build-date", date] + \
+        [str(e) for e in extra]
+
+
+def make_installer(args, stubs, out, env, signing):
+    out.mkdir(parents=True)
+    defines = dict(d.split("=", 1) for d in args.define)
+    start = time.monotonic()
+    run(maker_command(defines, stubs, out, ["--unsigned-out", out / "Setup.unsigned.exe",
+                                            "--unsigned-uninstaller-out",
+                                            out / "Uninstall.unsigned.exe"] + signing), env=env)
+    print("made %s with vnxpack installer in %.1f s" % (out, time.monotonic() - start))
 
 
 # --- reading the builds ---------------------------------------------------------------------
@@ -185,11 +218,13 @@ class PeImage:
     def has_section(self, wanted):
         return any(section[0] == wanted for section in self.sections)
 
-    def section_range(self, wanted):
-        for name, _, _, raw, raw_size in self.sections:
-            if name == wanted:
-                return raw, raw + raw_size
-        raise Failure("no section %s" % wanted)
+    def section_range(self, wanted, last=False):
+        """The file range of the first (or the last) section named `wanted`."""
+        found = [(raw, raw + raw_size) for name, _, _, raw, raw_size in self.sections
+                 if name == wanted]
+        if not found:
+            raise Failure("no section %s" % wanted)
+        return found[-1] if last else found[0]
 
     def section_bytes(self, wanted):
         begin, end = self.section_range(wanted)
@@ -334,10 +369,12 @@ def signatures(description, errors):
         rc, out = verify(linked, certificate)
         if rc == 0:
             errors.append("%s: the link output carries a signature:\n%s" % (label, out))
-        # One byte changed in the resources (the payload among them), or in the code of an
-        # executable without resources, breaks the signature.
+        # One byte changed in the resources (the payload among them: the last .rsrc, the one
+        # vnxpack installer writes and the loader reads), or in the code of an executable
+        # without resources, breaks the signature.
         image = PeImage(data, signed)
-        begin, end = image.section_range(".rsrc" if image.has_section(".rsrc") else ".text")
+        begin, end = image.section_range(".rsrc" if image.has_section(".rsrc") else ".text",
+                                         last=True)
         tampered = Path(description["work"]) / ("%s-%s.tampered.exe" % (arch, name))
         changed = bytearray(data)
         changed[(begin + end) // 2] ^= 0x01
@@ -359,6 +396,98 @@ def signatures(description, errors):
             if done.returncode != 0:
                 errors.append("%s: vnxpack verify finds the signed installer damaged or its "
                               "payload unlike the product folder:\n%s" % (label, done.stdout))
+
+
+def maker(description, errors):
+    certificate = description["certificate"]
+    defines = description["defines"]
+    work = Path(description["work"])
+    for arch, folders in description["builds"].items():
+        build = Path(folders["first"])
+        made, again = Path(folders["maker-first"]), Path(folders["maker-second-elsewhere"])
+        pairs = [(made / "Setup.exe", build / "signed" / "Setup.exe"),
+                 (made / "Uninstall.exe", build / "signed" / "Uninstall.exe"),
+                 (made / "Setup.unsigned.exe", build / description["releases"]["Setup"]),
+                 (made / "Uninstall.unsigned.exe", build / description["releases"]["Uninstall"])]
+        pairs += [(made / name, again / name) for name in ("Setup.exe", "Uninstall.exe")]
+        for mine, theirs in pairs:
+            compare("%s vnxpack installer %s against %s" % (arch, mine.name, theirs), mine,
+                    theirs, errors)
+        rc, out = verify(made / "Setup.exe", certificate)
+        if rc != 0 or "Signature verification: ok" not in out:
+            errors.append("%s: osslsigncode does not verify the maker's installer:\n%s"
+                          % (arch, out))
+        vnxpack = Path(defines["VNX_HOST_TOOLS_DIR"]) / "vnxpack"
+        done = subprocess.run([str(vnxpack), "verify", str(made / "Setup.exe"),
+                               defines["VNX_PRODUCT_DIR"], "--add",
+                               "Uninstall.exe=%s" % (made / "Uninstall.exe"), "--ca", certificate,
+                               "--signed"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                              text=True)
+        if done.returncode != 0:
+            errors.append("%s: vnxpack verify refuses the maker's installer:\n%s"
+                          % (arch, done.stdout))
+        refusals(description, arch, work / ("maker-refusals-" + arch), errors)
+        audit(description, arch, work / ("maker-audit-" + arch), errors)
+
+
+def audit(description, arch, out, errors):
+    """The release's signed uninstaller packed by the maker (--uninstaller) gives the build's
+    unsigned installer, to which the release's signature is attached in an audit; the other
+    architecture's uninstaller, with the same list, is refused."""
+    shutil.rmtree(out, ignore_errors=True)
+    out.mkdir(parents=True)
+    builds = description["builds"]
+    stubs = Path(builds[arch]["first"]) / "dist" / arch / "stub"
+    other = "win32" if arch == "win64" else "win64"
+    for uninstaller, wanted in ((arch, 0), (other, 1)):
+        signed = Path(builds[uninstaller]["first"]) / "signed" / "Uninstall.exe"
+        (out / "Setup.exe").unlink(missing_ok=True)
+        done = subprocess.run(maker_command(description["defines"], stubs, out,
+                                            ["--uninstaller", signed]),
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        if done.returncode != wanted:
+            errors.append("%s: vnxpack installer --uninstaller %s ended with %d:\n%s"
+                          % (arch, signed, done.returncode, done.stdout))
+        elif wanted == 0:
+            compare("%s vnxpack installer --uninstaller against the build" % arch,
+                    out / "Setup.exe",
+                    Path(builds[arch]["first"]) / description["releases"]["Setup"], errors)
+        elif (out / "Setup.exe").exists():
+            errors.append("%s: vnxpack installer wrote Setup.exe around the other "
+                          "architecture's uninstaller" % arch)
+
+
+def refusals(description, arch, scratch, errors):
+    """Stubs the maker must refuse, writing nothing: each case a stub folder of its own."""
+    shutil.rmtree(scratch, ignore_errors=True)
+    stubs = {a: Path(f["first"]) / "dist" / a / "stub" for a, f in description["builds"].items()}
+    other = "win32" if arch == "win64" else "win64"
+    setup = load(stubs[arch] / "Setup.exe")
+    damaged = bytearray(setup)
+    damaged[len(damaged) // 2] ^= 0x01
+    cases = {
+        "damaged": (bytes(damaged), load(stubs[arch] / "Uninstall.exe"), "header checksum"),
+        "finished": (load(Path(description["builds"][arch]["first"]) /
+                          description["releases"]["Setup"]),
+                     load(stubs[arch] / "Uninstall.exe"), "carries a payload already"),
+        "mixed": (setup, load(stubs[other] / "Uninstall.exe"), "two architectures"),
+        "swapped": (load(stubs[arch] / "Uninstall.exe"), load(stubs[arch] / "Uninstall.exe"),
+                    "the project's Uninstall.exe, not its Setup.exe"),
+    }
+    for case, (setup_bytes, uninstall_bytes, reason) in cases.items():
+        folder, out = scratch / case / "stub", scratch / case / "out"
+        folder.mkdir(parents=True)
+        out.mkdir()
+        (folder / "Setup.exe").write_bytes(setup_bytes)
+        (folder / "Uninstall.exe").write_bytes(uninstall_bytes)
+        done = subprocess.run(maker_command(description["defines"], folder, out),
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        if done.returncode != 1 or reason not in done.stdout:
+            errors.append("%s: vnxpack installer does not refuse a %s stub for %s (%d):\n%s"
+                          % (arch, case, reason, done.returncode, done.stdout))
+        if any(out.iterdir()):
+            errors.append("%s: vnxpack installer wrote %s for a %s stub"
+                          % (arch, sorted(p.name for p in out.iterdir()), case))
 
 
 def winpath(path):
@@ -403,7 +532,8 @@ def install(description, args, errors):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("step", choices=["build", "reproducible", "signatures", "install"])
+    parser.add_argument("step", choices=["build", "reproducible", "signatures", "maker",
+                                         "install"])
     parser.add_argument("work")
     parser.add_argument("--source")
     parser.add_argument("--build-dir")
@@ -422,6 +552,8 @@ def main():
             reproducible(description, errors)
         elif args.step == "signatures":
             signatures(description, errors)
+        elif args.step == "maker":
+            maker(description, errors)
         else:
             install(description, args, errors)
     except Failure as failure:

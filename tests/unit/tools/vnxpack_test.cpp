@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/payload_archive.h"
@@ -540,6 +541,36 @@ TEST(Vnxpack, BadOptionsAreRefusedWithUsage) {
     EXPECT_FALSE(payload::PackDirectory(tmp.Root().string(), (tmp.Root() / "o").string(), options,
                                         nullptr, &error));
     EXPECT_NE(error.find("29"), std::string::npos);
+}
+
+// The maker checks what it is given before it reads a stub, and writes nothing when it refuses.
+// (The stubs' refusals are checked against real stubs by the release tests.)
+TEST(Vnxpack, TheMakerRefusesABadIdentityAndMissingStubs) {
+    TempDir tmp;
+    const std::string made = Quote(tmp.Root() / "Setup.exe");
+    const std::string start = std::string("installer ") + VNX_SAMPLE_PRODUCT + " --stub-dir " +
+                              Quote(tmp.Root()) + " -o " + made;
+    EXPECT_EQ(Vnxpack(start + " --product-version 2.4.1").exitCode, 2) << "no build";
+    EXPECT_EQ(Vnxpack(start + " --product-version 2.4.1 --product-build 1 --level 10").exitCode, 2);
+    const std::pair<const char *, const char *> refused[] = {
+        {"--product-version 2.4.x --product-build 1", "product version \"2.4.x\""},
+        {"--product-version 1.2.3.4.5 --product-build 1", "product version"},
+        {"--product-version 2.4.1 --product-build 2.4.1.65536", "product build \"2.4.1.65536\""},
+        {"--product-version 2.4.1 --product-build 1 --build-date ''", "build date"},
+        {"--product-version 2.4.1 --product-build 1 --sign-password-file /etc/hostname",
+         "go with --sign-pkcs12"},
+        {"--product-version 2.4.1 --product-build 1 --sign-pkcs12 /nonexistent "
+         "--sign-password-file /etc/hostname",
+         "no certificate file"},
+        {"--product-version 2.4.1 --product-build 1", "cannot read"}, // the stub is missing
+    };
+    for (const auto &run : refused) {
+        const RunResult result = Vnxpack(start + " " + run.first);
+        EXPECT_EQ(result.exitCode, 1) << run.first << "\n" << result.output;
+        EXPECT_NE(result.output.find(run.second), std::string::npos) << result.output;
+        EXPECT_NE(result.output.find("nothing was written"), std::string::npos) << result.output;
+    }
+    EXPECT_FALSE(fs::exists(tmp.Root() / "Setup.exe"));
 }
 
 } // namespace
