@@ -16,8 +16,11 @@
 
 namespace {
 
-// How long the desktop's shell may take to open the release notes.
-constexpr unsigned long kDesktopShellWaitMs = 5000;
+// How long the desktop's shell may take to open the release notes. It answers in a fraction of
+// a second; on a loaded machine the shell's process may need seconds more, and giving up too
+// early opens the notes from here as well (the shell's request is still on its way). The
+// installer's windows are gone by then, so a longer wait is not seen.
+constexpr unsigned long kDesktopShellWaitMs = 15000;
 
 INT_PTR RunDialog(const InstallerState &state, int id, DLGPROC procedure, void *parameter) {
     return DialogBoxParamA(state.instance, MAKEINTRESOURCEA(id), state.mainWindow, procedure,

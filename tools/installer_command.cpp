@@ -22,6 +22,7 @@
 #include "builder/output_file.h"
 #include "builder/payload_writer.h"
 #include "builder/pe_resource.h"
+#include "product/names.h"
 #include "tools/commands.h"
 #include "tools/installer_image.h"
 #include "tools/signature_check.h"
@@ -296,13 +297,13 @@ bool TakeUninstaller(const Options &o, uint16_t machine, const std::vector<uint8
         return false;
     }
     made->unsignedUninstaller = made->uninstaller;
-    return payload::WriteFileSafely(work / "Uninstall.exe", u.data(), u.size(), error);
+    return payload::WriteFileSafely(work / product::kUninstallerName, u.data(), u.size(), error);
 }
 
 bool MakeUninstaller(const Options &o, const Stub &stub, const WorkFolder &work, Made *made,
                      std::string *error) {
     payload::PackOptions list;
-    list.rootFiles.push_back({"Uninstall.exe", ""});
+    list.rootFiles.push_back({product::kUninstallerName, ""});
     payload::InstallList entries;
     if (!payload::ListDirectory(o.product, list, &entries, error))
         return false;
@@ -325,7 +326,7 @@ bool MakeUninstaller(const Options &o, const Stub &stub, const WorkFolder &work,
         *error = "cannot finish Uninstall.exe: " + *error;
         return false;
     }
-    return Finish(o, work, "Uninstall.exe", image, "Varnex Spreadsheet Add-In Uninstall",
+    return Finish(o, work, product::kUninstallerName, image, "Varnex Spreadsheet Add-In Uninstall",
                   &made->uninstaller, error);
 }
 
@@ -335,7 +336,8 @@ bool MakeInstaller(const Options &o, const Stub &stub, const WorkFolder &work, M
     pack.productVersion = o.identity.version;
     pack.level = o.level;
     pack.jobs = o.jobs;
-    pack.rootFiles.push_back({"Uninstall.exe", (work / "Uninstall.exe").u8string()});
+    pack.rootFiles.push_back(
+        {product::kUninstallerName, (work / product::kUninstallerName).u8string()});
     pack.expectedListFile = (work / "install_list.txt").u8string();
     const fs::path payloadFile = work / "payload.bin";
     std::vector<uint8_t> payloadBytes, digest;

@@ -7,6 +7,7 @@
 #include "archive/payload_format.h"
 #include "builder/pe_resource_writer.h"
 #include "builder/resource_encoding.h"
+#include "product/names.h"
 #include "resources/resource_ids.h"
 
 namespace vnxpack {
@@ -97,7 +98,7 @@ payload::VersionInfo UninstallerVersion(const ProductIdentity &identity) {
                     {"FileDescription", "Varnex Spreadsheet Add-In uninstaller"},
                     {"FileVersion", identity.build},
                     {"InternalName", "Uninstall"},
-                    {"OriginalFilename", "Uninstall.exe"},
+                    {"OriginalFilename", product::kUninstallerName},
                     {"ProductName", "Varnex Spreadsheet Add-In"},
                     {"ProductVersion", identity.version}};
     return info;
