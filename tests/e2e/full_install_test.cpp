@@ -4,6 +4,8 @@
 // Excel. The cases run in order on one prefix: each one starts from what the one before left.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <exdisp.h>
+#include <shlguid.h>
 
 #include <cstdio>
 #include <cstring>
@@ -16,6 +18,32 @@
 #include "tests/standins/excel/standin_config.h"
 
 namespace {
+
+// Holds the desktop shell's window list (the shell's server) for as long as it lives.
+class DesktopShellHold {
+public:
+    DesktopShellHold() {
+        // No messages are pumped here: a multithreaded apartment needs none.
+        const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        com_ = SUCCEEDED(init);
+        if (com_ || init == RPC_E_CHANGED_MODE)
+            CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                             reinterpret_cast<void **>(&windows_));
+    }
+    ~DesktopShellHold() {
+        if (windows_)
+            windows_->Release();
+        if (com_)
+            CoUninitialize();
+    }
+    DesktopShellHold(const DesktopShellHold &) = delete;
+    DesktopShellHold &operator=(const DesktopShellHold &) = delete;
+    bool Held() const { return windows_ != nullptr; }
+
+private:
+    bool com_ = false;
+    IShellWindows *windows_ = nullptr;
+};
 
 using namespace e2e;
 
@@ -407,6 +435,11 @@ TEST(FullInstallation, SecondRunUpgradesAndMovesTheConfigurationFiles) {
     // was started with, which carries this mark only when the installer started it.
     ASSERT_EQ(ReadRegistryText(HKEY_CLASSES_ROOT, ".htm", nullptr), "");
     ASSERT_TRUE(RegisterNotesViewer("cmd.exe /c set > C:\\notes-viewer.txt & rem \"%1\""));
+    // On Windows the desktop's shell runs before any installer does. Wine starts its shell's
+    // server on demand, from the process that asks first, and ends it when nobody holds it: held
+    // from here, it is started by this test, before the mark, and stays while the installer runs.
+    const DesktopShellHold shell;
+    ASSERT_TRUE(shell.Held()) << "the desktop's shell windows could not be had";
     ASSERT_TRUE(SetEnvironmentVariableA("VNX_STARTED_BY", "the installer"));
     gui::Process setup;
     ASSERT_TRUE(setup.Start(SetupExe(), ""));
