@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <random>
 
 #ifdef _WIN32
@@ -384,5 +385,21 @@ void OutputFile::Discard() {
 }
 
 #endif
+
+bool ReadWholeFile(const fs::path &path, std::vector<uint8_t> *bytes, std::string *error) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? std::streamoff(in.tellg()) : -1;
+    if (size > std::streamoff(INT32_MAX)) {
+        *error = path.u8string() + " is 2 GiB or more: too large to read";
+        return false;
+    }
+    bytes->resize(size > 0 ? size_t(size) : 0);
+    in.seekg(0);
+    if (size < 0 || (size > 0 && !in.read(reinterpret_cast<char *>(bytes->data()), size))) {
+        *error = "cannot read " + path.u8string();
+        return false;
+    }
+    return true;
+}
 
 } // namespace payload

@@ -90,4 +90,8 @@ private:
 bool WriteFileSafely(const std::filesystem::path &target, const void *bytes, size_t size,
                      std::string *error);
 
+// Reads the whole file at `path` (below 2 GiB) into `*bytes`; false with the reason in `*error`.
+bool ReadWholeFile(const std::filesystem::path &path, std::vector<uint8_t> *bytes,
+                   std::string *error);
+
 } // namespace payload

@@ -26,6 +26,7 @@
 #include "tools/signature_check.h"
 
 namespace fs = std::filesystem;
+using payload::ReadWholeFile;
 
 namespace vnxpack {
 
@@ -37,26 +38,6 @@ bool ParseInt(const char *text, int low, int high, int *value) {
     if (end == text || *end != '\0' || v < low || v > high)
         return false;
     *value = int(v);
-    return true;
-}
-
-bool ReadWholeFile(const fs::path &path, std::vector<uint8_t> *bytes, std::string *error) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) {
-        *error = "cannot open " + path.u8string();
-        return false;
-    }
-    const std::streamoff size = in.tellg();
-    if (size < 0 || uint64_t(size) > uint64_t(INT32_MAX)) {
-        *error = path.u8string() + " is too large for a payload";
-        return false;
-    }
-    bytes->resize(size_t(size));
-    in.seekg(0);
-    if (size > 0 && !in.read(reinterpret_cast<char *>(bytes->data()), size)) {
-        *error = "cannot read " + path.u8string();
-        return false;
-    }
     return true;
 }
 

@@ -155,26 +155,10 @@ bool CheckSigning(const Options &o, std::string *error) {
     return true;
 }
 
-bool ReadFile(const fs::path &path, std::vector<uint8_t> *bytes, std::string *error) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    const std::streamoff size = in ? std::streamoff(in.tellg()) : -1;
-    if (size < 0 || size > 0x7FFFFFFF) {
-        *error = "cannot read " + path.u8string();
-        return false;
-    }
-    bytes->resize(size_t(size));
-    in.seekg(0);
-    if (size > 0 && !in.read(reinterpret_cast<char *>(bytes->data()), size)) {
-        *error = "cannot read " + path.u8string();
-        return false;
-    }
-    return true;
-}
-
 bool LoadStub(const Options &o, Program program, Stub *stub, std::string *error) {
     const fs::path path = fs::u8path(o.stubDir) / (std::string(ProgramName(program)) + ".exe");
     std::vector<uint8_t> bytes;
-    if (!ReadFile(path, &bytes, error))
+    if (!payload::ReadWholeFile(path, &bytes, error))
         return false;
     if (!OpenStub(program, std::move(bytes), stub, error)) {
         *error = path.u8string() + " is not a stub of " + ProgramName(program) + ".exe: " + *error;
@@ -259,7 +243,8 @@ bool Finish(const Options &o, const WorkFolder &work, const char *name,
         return payload::WriteFileSafely(finished, image.data(), image.size(), error);
     }
     return payload::WriteFileSafely(unsigned_, image.data(), image.size(), error) &&
-           Sign(o, unsigned_, finished, description, error) && ReadFile(finished, bytes, error);
+           Sign(o, unsigned_, finished, description, error) &&
+           payload::ReadWholeFile(finished, bytes, error);
 }
 
 // The two programs as they ship, and as they were before signing.
@@ -274,7 +259,7 @@ struct Made {
 // payload is checked against.
 bool TakeUninstaller(const Options &o, uint16_t machine, const std::vector<uint8_t> &list,
                      const WorkFolder &work, Made *made, std::string *error) {
-    if (!ReadFile(fs::u8path(o.uninstallerIn), &made->uninstaller, error))
+    if (!payload::ReadWholeFile(fs::u8path(o.uninstallerIn), &made->uninstaller, error))
         return false;
     size_t offset = 0;
     uint32_t length = 0;
@@ -342,8 +327,8 @@ bool MakeInstaller(const Options &o, const Stub &stub, const WorkFolder &work, M
     const fs::path payloadFile = work / "payload.bin";
     std::vector<uint8_t> payloadBytes, digest;
     if (!payload::PackDirectory(o.product, payloadFile.u8string(), pack, &made->stats, error) ||
-        !ReadFile(payloadFile, &payloadBytes, error) ||
-        !ReadFile(work / "payload.bin.sha256", &digest, error))
+        !payload::ReadWholeFile(payloadFile, &payloadBytes, error) ||
+        !payload::ReadWholeFile(work / "payload.bin.sha256", &digest, error))
         return false;
     std::vector<uint8_t> &image = made->unsignedInstaller;
     const std::vector<AddedResource> added = {
