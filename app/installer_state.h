@@ -56,7 +56,6 @@ struct InstallerState {
     bool cancelIsSilent = true;             // cleared when the welcome dialog is accepted
     bool wizardStarted = false;             // the dialog sequence runs on the first paint only
     int installResult = kInstallCopyFailed; // an InstallResult, or RegAddin_Install's code
-    payload::StepFailure copyFailure = payload::StepFailure::kNone; // why the copy failed
     bool openReleaseNotes = false;
     bool gradientAvailable = false; // "msimg32.dll" was loaded
     GradientFillFn gradientFill = nullptr;

@@ -164,7 +164,6 @@ void OnProgressTimer(ProgressDialog *progress) {
     const payload::StepResult step = progress->run->InstallStep();
     if (step.Failed()) {
         progress->state->installResult = step.code;
-        progress->state->copyFailure = step.failure;
         EndProgress(dialog, 1);
     } else if (step.code == payload::kStepDone) {
         EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);

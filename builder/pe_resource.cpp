@@ -102,6 +102,19 @@ struct Image {
         return false;
     }
 
+    // The resource data entry at `target` (from the resource section's start): where its bytes
+    // lie in the file, how many there are, and their code page.
+    bool DataEntry(uint32_t target, size_t *offset, uint32_t *length, uint32_t *codePage) {
+        const uint64_t entry = uint64_t(resourceBase) + target;
+        if (!r.Has(entry, 16))
+            return Fail("a resource data entry lies outside the file");
+        *length = r.U32(size_t(entry) + 4);
+        *codePage = r.U32(size_t(entry) + 8);
+        if (!RvaToOffset(r.U32(size_t(entry)), *length, offset))
+            return Fail("resource bytes lie outside the file");
+        return true;
+    }
+
     // The DOS, file and optional headers and the section table.
     bool ReadHeaders() {
         if (!r.Has(0, 64) || r.data[0] != 'M' || r.data[1] != 'Z')
@@ -418,18 +431,11 @@ bool FindPeResource(const uint8_t *data, size_t size, const char *typeName, uint
         *error = wanted + ": " + image.error;
         return false;
     }
-    const uint64_t entry = uint64_t(image.resourceBase) + language;
-    if (!image.r.Has(entry, 16)) {
-        *error = "resource data entry lies outside the file";
+    uint32_t codePage = 0;
+    if (!image.DataEntry(language, offset, length, &codePage)) {
+        *error = image.error;
         return false;
     }
-    const uint32_t rva = image.r.U32(size_t(entry));
-    const uint32_t bytes = image.r.U32(size_t(entry) + 4);
-    if (!image.RvaToOffset(rva, bytes, offset)) {
-        *error = "resource bytes lie outside the file";
-        return false;
-    }
-    *length = bytes;
     return true;
 }
 
@@ -485,14 +491,8 @@ private:
     }
 
     bool Data(uint32_t target, PeResourceEntry *path) {
-        const uint64_t entry = uint64_t(image_.resourceBase) + target;
-        if (!image_.r.Has(entry, 16))
-            return image_.Fail("a resource data entry lies outside the file");
-        const uint32_t rva = image_.r.U32(size_t(entry));
-        path->length = image_.r.U32(size_t(entry) + 4);
-        path->codePage = image_.r.U32(size_t(entry) + 8);
-        if (!image_.RvaToOffset(rva, path->length, &path->offset))
-            return image_.Fail("resource bytes lie outside the file");
+        if (!image_.DataEntry(target, &path->offset, &path->length, &path->codePage))
+            return false;
         // Every entry costs the file 8 bytes at least: a tree cannot list more than that.
         if (entries_->size() >= image_.r.size / 8)
             return image_.Fail("the resource tree lists more entries than the file holds");

@@ -209,7 +209,7 @@ private:
     fs::path path_;
 };
 
-// osslsigncode as cmake/vnx_sign_file.cmake runs it: the password read from its file, the
+// osslsigncode as a release is signed with: the password read from its file, the
 // signing time SOURCE_DATE_EPOCH when set and no time-stamp server is given.
 bool Sign(const Options &o, const fs::path &in, const fs::path &out, const char *description,
           std::string *error) {
